@@ -1,0 +1,10 @@
+#include "ErrorReport.h"
+
+#include "Exception.h"
+#include "Prompts.h"
+
+void showStandardError(const std::exception &error)
+{
+    const auto *own = dynamic_cast<const Exception *>(&error);
+    Prompt::error(own ? own->message() : QString::fromLocal8Bit(error.what()));
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <exception>
+
+// Base of the system's own exceptions: each carries the text a user is shown.
+class Exception : public std::exception
+{
+public:
+    explicit Exception(const QString &message);
+    const QString &message() const { return m_message; }
+    const char *what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_message;
+    QByteArray m_utf8;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "Prompts.h"
+
+// The prompt service of the running programs: real modal message boxes.
+class MessageBoxPrompts : public PromptService
+{
+public:
+    PromptAnswer show(PromptKind kind, const QString &text, PromptButtons buttons) override;
+};

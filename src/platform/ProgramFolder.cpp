@@ -1,0 +1,17 @@
+#include "ProgramFolder.h"
+
+#include <QCoreApplication>
+
+namespace ProgramFolder {
+
+QString path()
+{
+    return withTrailingSeparator(QCoreApplication::applicationDirPath());
+}
+
+QString withTrailingSeparator(const QString &folder)
+{
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+}

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what Corvane needs from Debian, builds it, and then either starts the
+# mailer from its program folder ("run") or runs every test through CTest ("test").
+# Safe to run again: installs only what is missing and rebuilds only what changed.
+set -euo pipefail
+
+mode=${1:-}
+case "$mode" in run|test) ;; *) echo "usage: tools/setup.sh run|test" >&2; exit 2 ;; esac
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${CORVANE_BUILD_DIR:-$top/build}
+
+packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
+          python3 python3-aiosmtpd)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "${CORVANE_JOBS:-2}"
+
+if [ "$mode" = run ]; then
+  exec "$build/dist/corvane"
+fi
+cd "$build"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "${CORVANE_JOBS:-2}"
