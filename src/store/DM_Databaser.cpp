@@ -1,0 +1,224 @@
+#include "DM_Databaser.h"
+
+#include "DatabaseError.h"
+#include "ErrorReport.h"
+#include "ProfileIni.h"
+#include "Prompts.h"
+#include "TextFile.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+TFieldDef field(const QString &name, TFieldType type, int size = 0)
+{
+    TFieldDef def;
+    def.FieldName = name;
+    def.DataType = type;
+    def.Size = size;
+    return def;
+}
+
+TFieldDef shown(TFieldDef def, int width, const QString &label = QString())
+{
+    def.DisplayWidth = width;
+    def.DisplayLabel = label;
+    return def;
+}
+
+TFieldDef hidden(TFieldDef def)
+{
+    def.Visible = false;
+    return def;
+}
+
+TFieldDef required(TFieldDef def)
+{
+    def.Required = true;
+    return def;
+}
+
+QList<TFieldDef> groupFields()
+{
+    return {shown(field("Picture", TFieldType::ftGraphic), 5, " "),
+            shown(field("Grupp", TFieldType::ftString, 50), 42, "Group"),
+            hidden(field("LastMail", TFieldType::ftInteger)),
+            shown(field("Members", TFieldType::ftInteger), 10),
+            shown(field("LastSent", TFieldType::ftDate), 10)};
+}
+
+QList<TFieldDef> emailFields()
+{
+    return {shown(field("Picture", TFieldType::ftGraphic), 4, " "),
+            shown(field("Name", TFieldType::ftString, 30), 32),
+            shown(field("Email", TFieldType::ftString, 50), 32),
+            hidden(field("Unikt", TFieldType::ftInteger)),
+            hidden(field("Grupp", TFieldType::ftString, 50))};
+}
+
+QList<TFieldDef> agentFields(TTable *groups)
+{
+    TFieldDef sent = shown(field("DeleteAfter", TFieldType::ftBoolean), 0, "Sent");
+    sent.ReadOnly = true;
+    TFieldDef lookup = shown(field("Grupp", TFieldType::ftLookup), 30, "Group");
+    lookup.LookupDataSet = groups;
+    lookup.KeyFields = "Group";
+    lookup.LookupKeyFields = "Grupp";
+    lookup.LookupResultField = "Grupp";
+    TFieldDef date = required(field("Date", TFieldType::ftDate));
+    date.EditMask = "!0000/00/00;1;_";
+    TFieldDef time = required(field("Time", TFieldType::ftTime));
+    time.EditMask = "!90:00;1;_";
+    return {required(field("Group", TFieldType::ftString, 50)),
+            required(shown(field("MsgFile", TFieldType::ftString, 255), 0, "Messagefile")),
+            sent, lookup, date, time};
+}
+
+QList<TFieldDef> generalFields()
+{
+    return {field("LopNr", TFieldType::ftInteger), field("LopNr2", TFieldType::ftInteger)};
+}
+
+}
+
+TDM_Databaser::TDM_Databaser(const QString &programFolder, QObject *parent)
+    : QObject(parent),
+      ta_Group(&Databas, "GROUPS", groupFields()),
+      ta_Emails(&Databas, "EMAILS", emailFields()),
+      ta_Agent(&Databas, "Agent", agentFields(&ta_Group)),
+      ta_General(&Databas, "general", generalFields()),
+      qu_Slask(&Databas),
+      qu_Uppdat(&Databas),
+      m_programFolder(programFolder),
+      m_countQuery(&Databas)
+{
+    Databas.DatabaseName = "CORVAN";
+    ta_Group.SetIndexFieldName("Grupp");
+    ta_Emails.SetIndexFieldName("Grupp");
+    ta_Emails.SetMasterSource(&ta_Group, "Grupp", "Grupp");
+    ta_Emails.AfterInsert = [this](TDataSet &ds) { ta_EmailsAfterInsert(ds); };
+    ta_Emails.AfterPost = [this](TDataSet &ds) { ta_EmailsAfterPost(ds); };
+}
+
+TDM_Databaser::~TDM_Databaser()
+{
+    for (TTable *table : {&ta_Emails, &ta_Group, &ta_Agent, &ta_General}) {
+        try {
+            table->Close();
+        } catch (const std::exception &) {
+            // An edit that cannot be given up at the end of the program has
+            // nowhere left to be reported.
+        }
+    }
+}
+
+QString TDM_Databaser::ScriptName(int version)
+{
+    return QStringLiteral("DBV_%1.SQL").arg(version, 4, 10, QLatin1Char('0'));
+}
+
+void TDM_Databaser::DataModuleCreate()
+{
+    reportErrors([this] {
+        if (!CheckVersion())
+            return;
+        Connect();
+        OpenTables();
+    });
+}
+
+bool TDM_Databaser::CheckVersion()
+{
+    ProfileIni ini(IniFileName());
+    int version = ini.readInteger("DATABAS", "VERSION", 0);
+    TDatabase scripts; // qu_DBV's connection: the data folder by path
+    scripts.DatabaseName = "DBV";
+    scripts.Params = {"path=" + DataFolder()};
+    if (version == RequiredVersion)
+        return true;
+    if (version > RequiredVersion) {
+        // Upgrading cannot make a newer store older: say so instead of
+        // claiming an update that never happens.
+        Prompt::error(QStringLiteral("The Database is version %1, newer than this program can use (version %2)!")
+                          .arg(version)
+                          .arg(RequiredVersion));
+        m_terminateRequested = true;
+        return false;
+    }
+    if (Prompt::confirm("The Database will be updated to a new version!", PromptButtons::OkCancel) != PromptAnswer::Ok) {
+        m_terminateRequested = true;
+        return false;
+    }
+    while (version < RequiredVersion) {
+        ++version;
+        const QString scriptFile = m_programFolder + ScriptName(version);
+        QCoreApplication::processEvents();
+        QStringList statement;
+        QString error;
+        if (!TextFile::readLines(scriptFile, statement, &error))
+            throw Exception(QStringLiteral("Cannot open file \"%1\". %2").arg(scriptFile, error));
+        try {
+            scripts.Open();
+            scripts.executeScript(statement.join(u'\n'));
+        } catch (const EDatabaseError &e) {
+            if (Prompt::errorWithChoice("ERROR!\n" + e.message() + "\n Continue?", PromptButtons::OkCancel)
+                != PromptAnswer::Ok)
+                throw;
+        }
+    }
+    ini.writeInteger("DATABAS", "VERSION", version);
+    scripts.Close();
+    Databas.Close();
+    QCoreApplication::processEvents();
+    Prompt::information("Update successfull - Restart the program!");
+    m_terminateRequested = true;
+    return true;
+}
+
+void TDM_Databaser::Connect()
+{
+    Databas.Close();
+    Databas.Params = {"path=" + DataFolder()};
+    Databas.Open();
+}
+
+void TDM_Databaser::OpenTables()
+{
+    ta_Group.Open();
+    ta_Emails.Open();
+    ta_Agent.Open();
+    ta_General.Open();
+}
+
+void TDM_Databaser::ta_EmailsAfterInsert(TDataSet &)
+{
+    // The number is used up even when the new row is cancelled later.
+    ta_General.Edit();
+    const int number = ta_General.FieldByName("LopNr").AsInteger() + 1;
+    ta_General.FieldByName("LopNr").SetAsInteger(number);
+    ta_General.Post();
+    ta_Emails.FieldByName("Unikt").SetAsString(QString::number(number));
+}
+
+void TDM_Databaser::ta_EmailsAfterPost(TDataSet &)
+{
+    RefreshMemberCount(ta_Group.FieldByName("Grupp").AsString());
+}
+
+void TDM_Databaser::RefreshMemberCount(const QString &group)
+{
+    m_countQuery.ClearSQL();
+    m_countQuery.AddSQL("SELECT COUNT(*) FROM EMAILS");
+    m_countQuery.AddSQL("WHERE GRUPP = :grupp ");
+    m_countQuery.SetParam("grupp", group);
+    m_countQuery.Open();
+    const int members = m_countQuery.Fields(0).AsInteger();
+    m_countQuery.ClearSQL();
+    m_countQuery.AddSQL("UPDATE GROUPS SET Members = :members ");
+    m_countQuery.AddSQL("WHERE Grupp = :grupp ");
+    m_countQuery.SetParam("members", members);
+    m_countQuery.SetParam("grupp", group);
+    m_countQuery.ExecSQL();
+    if (ta_Group.Active() && ta_Group.State() == TDataSetState::dsBrowse)
+        ta_Group.Refresh();
+}

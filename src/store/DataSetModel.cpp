@@ -1,0 +1,69 @@
+#include "DataSetModel.h"
+
+#include "DataSet.h"
+
+TDataSetModel::TDataSetModel(TDataSet *dataSet, QObject *parent) : QAbstractTableModel(parent), m_dataSet(dataSet)
+{
+    connect(dataSet, &TDataSet::layoutChanged, this, &TDataSetModel::reset);
+    connect(dataSet, &TDataSet::stateChanged, this, &TDataSetModel::reset);
+    connect(dataSet, &TDataSet::recordChanged, this, &TDataSetModel::currentRecordChanged);
+    reset();
+}
+
+void TDataSetModel::reset()
+{
+    beginResetModel();
+    m_columns.clear();
+    if (m_dataSet) {
+        for (int i = 0; i < m_dataSet->FieldCount(); ++i) {
+            if (m_dataSet->FieldDefs()[i].Visible)
+                m_columns.append(i);
+        }
+    }
+    endResetModel();
+}
+
+void TDataSetModel::currentRecordChanged()
+{
+    const int row = m_dataSet ? m_dataSet->CurrentRow() : -1;
+    if (row >= 0 && row < rowCount() && !m_columns.isEmpty())
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+int TDataSetModel::fieldIndexOfColumn(int column) const
+{
+    return m_columns.value(column, -1);
+}
+
+int TDataSetModel::columnOfField(const QString &fieldName) const
+{
+    return m_dataSet ? static_cast<int>(m_columns.indexOf(m_dataSet->fieldIndex(fieldName))) : -1;
+}
+
+int TDataSetModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid() || !m_dataSet || !m_dataSet->Active())
+        return 0;
+    const int inserting = m_dataSet->State() == TDataSetState::dsInsert ? 1 : 0;
+    return std::max(m_dataSet->RecordCount(), 0) + inserting;
+}
+
+int TDataSetModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+QVariant TDataSetModel::data(const QModelIndex &index, int role) const
+{
+    if (!m_dataSet || !index.isValid() || role != Qt::DisplayRole)
+        return {};
+    const int field = fieldIndexOfColumn(index.column());
+    return TField::displayText(m_dataSet->FieldDefs()[field], m_dataSet->rowValue(index.row(), field));
+}
+
+QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (!m_dataSet || orientation != Qt::Horizontal || role != Qt::DisplayRole || section >= m_columns.size())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return m_dataSet->FieldDefs()[m_columns[section]].label();
+}

@@ -1,0 +1,100 @@
+#include "Database.h"
+
+#include "DatabaseError.h"
+#include "SqlStatement.h"
+
+#include <QDir>
+#include <sqlite3.h>
+
+namespace {
+
+// Long enough to ride out the other program's short writes, short enough
+// that a store held by a hung program is reported rather than waited on.
+constexpr int BusyTimeoutMs = 3000;
+
+void exec(sqlite3 *db, const char *sql)
+{
+    char *error = nullptr;
+    const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+    sqlite3_free(error);
+    if (rc != SQLITE_OK)
+        throwStoreError(db, rc);
+}
+
+}
+
+TDatabase::~TDatabase()
+{
+    Close();
+}
+
+QString TDatabase::folder() const
+{
+    for (const QString &line : Params) {
+        if (line.startsWith(QLatin1String("path="), Qt::CaseInsensitive))
+            return line.mid(5);
+    }
+    return {};
+}
+
+QString TDatabase::fileName() const
+{
+    return QDir(folder()).filePath(QString::fromLatin1(StoreFileName));
+}
+
+void TDatabase::Open()
+{
+    if (m_db)
+        return;
+    if (folder().isEmpty())
+        throw EDatabaseError(QStringLiteral("No folder is set for the database %1").arg(DatabaseName));
+    if (!QDir().mkpath(folder()))
+        throw EDatabaseError(QStringLiteral("The data folder %1 cannot be created").arg(folder()));
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(fileName().toUtf8().constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString text = storeErrorText(db, rc);
+        sqlite3_close(db);
+        throw EDatabaseError(text);
+    }
+    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    try {
+        // Reading the schema finds a file that is not a store before anything
+        // is written to it.
+        exec(db, "SELECT count(*) FROM sqlite_schema");
+        exec(db, "PRAGMA journal_mode=WAL");
+    } catch (...) {
+        sqlite3_close(db);
+        throw;
+    }
+    m_db = db;
+}
+
+void TDatabase::Close()
+{
+    if (m_db) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+}
+
+sqlite3 *TDatabase::handle() const
+{
+    if (!m_db)
+        throw EDatabaseError(QStringLiteral("Database %1 is not connected").arg(DatabaseName));
+    return m_db;
+}
+
+void TDatabase::executeScript(const QString &sql)
+{
+    sqlite3 *db = handle();
+    exec(db, "BEGIN IMMEDIATE");
+    const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString text = storeErrorText(db, rc); // before the rollback clears it
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw EDatabaseError(text);
+    }
+    exec(db, "COMMIT");
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct sqlite3;
+
+// The connection to the store: one SQLite file in the folder named by the
+// "path=" parameter line. Other programs may hold the same file open.
+class TDatabase
+{
+public:
+    static constexpr const char *StoreFileName = "corvane.db";
+
+    TDatabase() = default;
+    ~TDatabase();
+    TDatabase(const TDatabase &) = delete;
+    TDatabase &operator=(const TDatabase &) = delete;
+
+    QString DatabaseName;
+    QStringList Params;
+
+    // Connects to the store in the folder of the "path=" parameter; the
+    // folder is created when it does not exist. Throws EDatabaseError.
+    void Open();
+    void Close();
+    bool Connected() const { return m_db != nullptr; }
+
+    QString folder() const;
+    QString fileName() const;
+    sqlite3 *handle() const;
+
+    // Runs a script of one or more statements as a whole: either all of it
+    // takes effect or, on an error, none of it.
+    void executeScript(const QString &sql);
+
+private:
+    sqlite3 *m_db = nullptr;
+};

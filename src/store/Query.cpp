@@ -1,0 +1,130 @@
+#include "Query.h"
+
+#include "Database.h"
+#include "DatabaseError.h"
+#include "SqlStatement.h"
+
+namespace {
+
+TFieldType typeFromDeclaration(const QString &declared)
+{
+    if (declared.contains(QLatin1String("CHAR")) || declared.contains(QLatin1String("TEXT")))
+        return TFieldType::ftString;
+    if (declared.contains(QLatin1String("INT")))
+        return TFieldType::ftInteger;
+    if (declared == QLatin1String("BOOLEAN"))
+        return TFieldType::ftBoolean;
+    if (declared == QLatin1String("DATE"))
+        return TFieldType::ftDate;
+    if (declared == QLatin1String("TIME"))
+        return TFieldType::ftTime;
+    if (declared == QLatin1String("BLOB"))
+        return TFieldType::ftGraphic;
+    return TFieldType::ftVariant;
+}
+
+}
+
+TQuery::TQuery(TDatabase *database, QObject *parent) : TDataSet(parent), m_database(database) {}
+
+TQuery::~TQuery() = default;
+
+void TQuery::ClearSQL()
+{
+    Close();
+    m_sql.clear();
+    m_params.clear();
+}
+
+void TQuery::AddSQL(const QString &line)
+{
+    m_sql.append(line);
+}
+
+void TQuery::SetParam(const QString &name, const QVariant &value)
+{
+    m_params.insert(name.startsWith(u':') ? name : u':' + name, value);
+}
+
+std::unique_ptr<SqlStatement> TQuery::prepare() const
+{
+    if (!m_database)
+        throw EDatabaseError(QStringLiteral("Query has no database"));
+    auto statement = std::make_unique<SqlStatement>(m_database->handle(), m_sql.join(u'\n'));
+    statement->bindAll(m_params);
+    return statement;
+}
+
+void TQuery::ExecSQL()
+{
+    Close();
+    m_rowsAffected = prepare()->execute();
+}
+
+void TQuery::readRow(QVector<QVariant> &values) const
+{
+    values.resize(m_statement->columnCount());
+    for (int i = 0; i < values.size(); ++i)
+        values[i] = m_statement->value(i);
+}
+
+void TQuery::internalOpen()
+{
+    m_statement = prepare();
+    QList<TFieldDef> defs;
+    for (int i = 0; i < m_statement->columnCount(); ++i) {
+        TFieldDef def;
+        def.FieldName = m_statement->columnName(i);
+        def.DataType = typeFromDeclaration(m_statement->columnDeclaredType(i));
+        defs.append(def);
+    }
+    setFieldDefs(defs);
+    m_streamRow = -1;
+    m_rows.clear();
+    if (UniDirectional)
+        return;
+    QVector<QVariant> values;
+    while (m_statement->step()) {
+        readRow(values);
+        m_rows.append(values);
+    }
+    m_statement.reset();
+}
+
+void TQuery::internalClose()
+{
+    m_statement.reset();
+    m_rows.clear();
+    m_streamValues.clear();
+    m_streamRow = -1;
+}
+
+int TQuery::RecordCount() const
+{
+    return UniDirectional ? -1 : static_cast<int>(m_rows.size());
+}
+
+bool TQuery::internalFetch(int row, QVector<QVariant> &values)
+{
+    if (!UniDirectional) {
+        if (row < 0 || row >= m_rows.size())
+            return false;
+        values = m_rows[row];
+        return true;
+    }
+    if (row == m_streamRow) {
+        values = m_streamValues;
+        return true;
+    }
+    // A finished statement would start over if stepped again.
+    if (row != m_streamRow + 1 || !m_statement)
+        return false;
+    if (!m_statement->step()) {
+        m_statement.reset();
+        return false;
+    }
+    m_streamRow = row;
+    readRow(m_streamValues);
+    values = m_streamValues;
+    return true;
+}

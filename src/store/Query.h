@@ -1,0 +1,59 @@
+#pragma once
+
+#include "DataSet.h"
+
+#include <QStringList>
+#include <QVariantMap>
+#include <memory>
+
+class TDatabase;
+class SqlStatement;
+
+// An SQL statement on the store, built as text lines with its values bound as
+// named parameters (":name"). A SELECT is opened and read as a dataset; any
+// other statement is run with ExecSQL. A one-directional query streams its
+// rows and holds only the current one, so a result of any size costs the same
+// memory.
+class TQuery : public TDataSet
+{
+    Q_OBJECT
+public:
+    explicit TQuery(TDatabase *database = nullptr, QObject *parent = nullptr);
+    ~TQuery() override;
+
+    void SetDatabase(TDatabase *database) { m_database = database; }
+    TDatabase *Database() const { return m_database; }
+
+    const QStringList &SQL() const { return m_sql; }
+    // Clears the statement and its parameter values.
+    void ClearSQL();
+    void AddSQL(const QString &line);
+    void SetParam(const QString &name, const QVariant &value);
+
+    bool UniDirectional = false;
+
+    // Runs a statement that returns no rows.
+    void ExecSQL();
+    int RowsAffected() const { return m_rowsAffected; }
+
+    int RecordCount() const override;
+
+protected:
+    void internalOpen() override;
+    void internalClose() override;
+    bool internalFetch(int row, QVector<QVariant> &values) override;
+    bool isUniDirectional() const override { return UniDirectional; }
+
+private:
+    std::unique_ptr<SqlStatement> prepare() const;
+    void readRow(QVector<QVariant> &values) const;
+
+    TDatabase *m_database;
+    QStringList m_sql;
+    QVariantMap m_params;
+    int m_rowsAffected = 0;
+    std::unique_ptr<SqlStatement> m_statement; // one-directional reading
+    int m_streamRow = -1;
+    QVector<QVariant> m_streamValues;
+    QVector<QVector<QVariant>> m_rows; // buffered reading
+};

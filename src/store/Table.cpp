@@ -1,0 +1,368 @@
+#include "Table.h"
+
+#include "Database.h"
+#include "DatabaseError.h"
+#include "SqlStatement.h"
+
+#include <algorithm>
+#include <sqlite3.h>
+
+namespace {
+
+// Rows read in one statement when a view or the cursor reaches an unread row.
+constexpr int FetchWindow = 64;
+// Beyond this many cached rows the cache starts afresh.
+constexpr int CacheLimit = 4096;
+
+const QString RecordChangedText =
+    QStringLiteral("Couldn't perform the edit because another user changed the record.");
+
+QString quoted(const QString &identifier)
+{
+    return u'"' + QString(identifier).replace(u'"', QLatin1String("\"\"")) + u'"';
+}
+
+}
+
+TTable::TTable(TDatabase *database, const QString &tableName, const QList<TFieldDef> &fields, QObject *parent)
+    : TDataSet(parent), m_database(database), m_tableName(tableName)
+{
+    setFieldDefs(fields);
+}
+
+TTable::~TTable()
+{
+    if (m_master)
+        m_master->removeDetail(this);
+}
+
+void TTable::SetRange(const QString &field, const QVariant &value)
+{
+    m_rangeField = field;
+    m_rangeValue = value;
+    m_hasRange = true;
+    if (Active()) {
+        checkBrowseMode();
+        loadKeys();
+        resetCursorTo(0);
+        m_bof = true;
+        notifyLayoutChanged();
+        notifyScrolled();
+    }
+}
+
+void TTable::CancelRange()
+{
+    m_hasRange = false;
+    if (Active())
+        Refresh();
+}
+
+void TTable::SetMasterSource(TTable *master, const QString &masterField, const QString &detailField)
+{
+    if (m_master)
+        m_master->removeDetail(this);
+    m_master = master;
+    m_masterField = masterField;
+    m_rangeField = detailField;
+    m_hasRange = true;
+    master->addDetail(this);
+    for (auto signal : {&TDataSet::layoutChanged, &TDataSet::recordChanged, &TDataSet::stateChanged})
+        connect(master, signal, this, &TTable::followMaster);
+    connect(master, &TDataSet::currentRowChanged, this, &TTable::followMaster);
+}
+
+void TTable::followMaster()
+{
+    const QVariant value = m_master->Active() ? m_master->FieldByName(m_masterField).Value() : QVariant();
+    if (!Active()) {
+        m_rangeValue = value;
+        return;
+    }
+    if (value == m_rangeValue && value.isNull() == m_rangeValue.isNull())
+        return;
+    SetRange(m_rangeField, value);
+}
+
+QString TTable::rangeClause() const
+{
+    return m_hasRange ? QStringLiteral(" WHERE %1 = :range").arg(quoted(m_rangeField)) : QString();
+}
+
+QString TTable::orderClause() const
+{
+    return m_indexField.isEmpty() ? QStringLiteral(" ORDER BY rowid")
+                                  : QStringLiteral(" ORDER BY %1, rowid").arg(quoted(m_indexField));
+}
+
+void TTable::bindRange(SqlStatement &statement) const
+{
+    if (m_hasRange)
+        statement.bind(QStringLiteral(":range"), m_rangeValue);
+}
+
+void TTable::loadKeys()
+{
+    m_cache.clear();
+    m_keys.clear();
+    SqlStatement select(m_database->handle(),
+                        QStringLiteral("SELECT rowid FROM %1").arg(quoted(m_tableName)) + rangeClause() + orderClause());
+    bindRange(select);
+    while (select.step())
+        m_keys.push_back(select.value(0).toLongLong());
+}
+
+void TTable::internalOpen()
+{
+    if (m_master && m_master->Active())
+        m_rangeValue = m_master->FieldByName(m_masterField).Value();
+    loadKeys();
+}
+
+void TTable::internalClose()
+{
+    m_keys.clear();
+    m_cache.clear();
+}
+
+int TTable::RecordCount() const
+{
+    return static_cast<int>(m_keys.size());
+}
+
+qint64 TTable::CurrentRowId() const
+{
+    return m_row >= 0 && m_row < RecordCount() ? m_keys[static_cast<size_t>(m_row)] : 0;
+}
+
+void TTable::fetchWindow(int firstRow)
+{
+    if (m_cache.size() > CacheLimit)
+        m_cache.clear();
+    const int last = std::min(RecordCount(), firstRow + FetchWindow);
+    QStringList columns{QStringLiteral("rowid")};
+    for (const TFieldDef &def : FieldDefs()) {
+        if (def.isStored())
+            columns.append(quoted(def.FieldName));
+    }
+    QStringList marks;
+    for (int row = firstRow; row < last; ++row)
+        marks.append(QStringLiteral("?"));
+    SqlStatement select(m_database->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
+                                                  .arg(columns.join(u','), quoted(m_tableName), marks.join(u',')));
+    for (int row = firstRow; row < last; ++row)
+        select.bind(row - firstRow + 1, m_keys[static_cast<size_t>(row)]);
+    while (select.step()) {
+        QVector<QVariant> values(FieldCount());
+        int column = 1;
+        for (int i = 0; i < FieldCount(); ++i) {
+            if (FieldDefs()[i].isStored())
+                values[i] = select.value(column++);
+        }
+        m_cache.insert(select.value(0).toLongLong(), values);
+    }
+}
+
+bool TTable::internalFetch(int row, QVector<QVariant> &values)
+{
+    if (row < 0 || row >= RecordCount())
+        return false;
+    const qint64 rowId = m_keys[static_cast<size_t>(row)];
+    auto it = m_cache.constFind(rowId);
+    if (it == m_cache.constEnd()) {
+        fetchWindow(row);
+        it = m_cache.constFind(rowId);
+    }
+    // A row that another program removed since the keys were read shows
+    // empty until the next refresh.
+    values = it == m_cache.constEnd() ? QVector<QVariant>(FieldCount()) : *it;
+    return true;
+}
+
+void TTable::computeFields(QVector<QVariant> &values)
+{
+    for (int i = 0; i < FieldCount(); ++i) {
+        const TFieldDef &def = FieldDefs()[i];
+        if (def.isStored() || !def.LookupDataSet)
+            continue;
+        const QVariant key = values.value(fieldIndex(def.KeyFields));
+        values[i] = QVariant();
+        if (key.isNull())
+            continue;
+        SqlStatement lookup(m_database->handle(),
+                            QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? LIMIT 1")
+                                .arg(quoted(def.LookupResultField), quoted(def.LookupDataSet->TableName()),
+                                     quoted(def.LookupKeyFields)));
+        lookup.bind(1, key);
+        if (lookup.step())
+            values[i] = lookup.value(0);
+    }
+}
+
+void TTable::positionOnRowId(qint64 rowId, int fallbackRow)
+{
+    const auto it = std::find(m_keys.begin(), m_keys.end(), rowId);
+    resetCursorTo(it != m_keys.end() ? static_cast<int>(it - m_keys.begin()) : fallbackRow);
+}
+
+bool TTable::Locate(const QString &fieldName, const QVariant &value)
+{
+    checkBrowseMode();
+    const TFieldDef &def = FieldByName(fieldName).def();
+    if (!def.isStored())
+        return TDataSet::Locate(fieldName, value);
+    SqlStatement find(m_database->handle(),
+                      QStringLiteral("SELECT rowid FROM %1").arg(quoted(m_tableName))
+                          + (m_hasRange ? rangeClause() + QStringLiteral(" AND ") : QStringLiteral(" WHERE "))
+                          + QStringLiteral("%1 = :value").arg(quoted(def.FieldName)) + orderClause()
+                          + QStringLiteral(" LIMIT 1"));
+    bindRange(find);
+    find.bind(QStringLiteral(":value"), TField::toStored(def, value));
+    if (!find.step())
+        return false;
+    const qint64 rowId = find.value(0).toLongLong();
+    auto it = std::find(m_keys.begin(), m_keys.end(), rowId);
+    if (it == m_keys.end()) {
+        // Added by another program since the keys were read.
+        loadKeys();
+        notifyLayoutChanged();
+        it = std::find(m_keys.begin(), m_keys.end(), rowId);
+        if (it == m_keys.end())
+            return false;
+    }
+    MoveToRow(static_cast<int>(it - m_keys.begin()));
+    return true;
+}
+
+void TTable::Insert()
+{
+    checkBrowseMode();
+    m_rowBeforeInsert = m_row;
+    m_buffer.fill(QVariant());
+    if (m_hasRange) {
+        const int link = fieldIndex(m_rangeField);
+        if (link >= 0)
+            m_buffer[link] = m_rangeValue;
+    }
+    m_row = RecordCount();
+    m_modified = false;
+    setState(TDataSetState::dsInsert);
+    fire(AfterInsert);
+}
+
+void TTable::Edit()
+{
+    checkActive();
+    if (State() != TDataSetState::dsBrowse)
+        return;
+    if (IsEmpty()) {
+        Insert();
+        return;
+    }
+    // Edit what the store holds now, not what was read earlier.
+    m_cache.remove(CurrentRowId());
+    QVector<QVariant> current(FieldCount());
+    SqlStatement exists(m_database->handle(), QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(quoted(m_tableName)));
+    exists.bind(1, CurrentRowId());
+    if (!exists.step())
+        throw EDatabaseError(RecordChangedText);
+    loadRow(m_row);
+    m_savedBuffer = m_buffer;
+    m_modified = false;
+    setState(TDataSetState::dsEdit);
+    fire(AfterEdit);
+}
+
+void TTable::checkRequired() const
+{
+    for (int i = 0; i < FieldCount(); ++i) {
+        const TFieldDef &def = FieldDefs()[i];
+        if (def.Required && (m_buffer[i].isNull() || m_buffer[i].toString().isEmpty()))
+            throw EDatabaseError(QStringLiteral("Field '%1' must have a value").arg(def.label()));
+    }
+}
+
+void TTable::Post()
+{
+    checkActive();
+    if (State() == TDataSetState::dsBrowse)
+        return;
+    checkRequired();
+    QStringList columns;
+    QVector<QVariant> values;
+    for (int i = 0; i < FieldCount(); ++i) {
+        if (FieldDefs()[i].isStored()) {
+            columns.append(quoted(FieldDefs()[i].FieldName));
+            values.append(m_buffer[i]);
+        }
+    }
+    qint64 rowId = 0;
+    const int fallbackRow = State() == TDataSetState::dsInsert ? m_rowBeforeInsert : m_row;
+    if (State() == TDataSetState::dsInsert) {
+        QStringList marks;
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            marks.append(QStringLiteral("?"));
+        SqlStatement insert(m_database->handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                      .arg(quoted(m_tableName), columns.join(u','), marks.join(u',')));
+        for (qsizetype i = 0; i < values.size(); ++i)
+            insert.bind(static_cast<int>(i + 1), values[i]);
+        insert.execute();
+        rowId = sqlite3_last_insert_rowid(m_database->handle());
+    } else {
+        rowId = CurrentRowId();
+        QStringList assignments;
+        for (const QString &column : columns)
+            assignments.append(column + QStringLiteral(" = ?"));
+        SqlStatement update(m_database->handle(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                                      .arg(quoted(m_tableName), assignments.join(u',')));
+        for (qsizetype i = 0; i < values.size(); ++i)
+            update.bind(static_cast<int>(i + 1), values[i]);
+        update.bind(static_cast<int>(values.size() + 1), rowId);
+        if (update.execute() == 0)
+            throw EDatabaseError(RecordChangedText);
+    }
+    m_modified = false;
+    setState(TDataSetState::dsBrowse);
+    loadKeys();
+    positionOnRowId(rowId, fallbackRow);
+    notifyLayoutChanged();
+    if (!ControlsDisabled())
+        emit currentRowChanged(m_row);
+    fire(AfterPost);
+}
+
+void TTable::Delete()
+{
+    checkActive();
+    if (State() == TDataSetState::dsInsert) {
+        Cancel();
+        return;
+    }
+    if (State() == TDataSetState::dsEdit)
+        Cancel();
+    if (IsEmpty())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    SqlStatement remove(m_database->handle(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_tableName)));
+    remove.bind(1, CurrentRowId());
+    remove.execute();
+    const int row = m_row;
+    loadKeys();
+    resetCursorTo(row);
+    notifyLayoutChanged();
+    if (!ControlsDisabled())
+        emit currentRowChanged(m_row);
+    fire(AfterDelete);
+}
+
+void TTable::Refresh()
+{
+    checkBrowseMode();
+    const qint64 rowId = CurrentRowId();
+    loadKeys();
+    positionOnRowId(rowId, m_row);
+    notifyLayoutChanged();
+    if (!ControlsDisabled()) {
+        emit currentRowChanged(m_row);
+        emit recordChanged();
+    }
+}

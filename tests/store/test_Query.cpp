@@ -1,0 +1,107 @@
+#include "DatabaseError.h"
+#include "ScriptedPrompts.h"
+#include "StoreSetup.h"
+#include "TempProgramFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class QueryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dm = StoreSetup::openDataModule(folder);
+        StoreSetup::addGroup(*dm, "O'Brien's", {"a@x.org", "b@x.org", "c@x.org"});
+        StoreSetup::addGroup(*dm, "Other", {"d@x.org"});
+    }
+
+    void selectMembers(TQuery &query, const QString &group)
+    {
+        query.ClearSQL();
+        query.AddSQL("SELECT Name, Email From EMAILS");
+        query.AddSQL("WHERE Grupp = :grupp ");
+        query.SetParam("grupp", group);
+        query.Open();
+    }
+
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TDM_Databaser> dm;
+};
+
+TEST_F(QueryTest, BoundValuesKeepQuotesAsCharacters)
+{
+    TQuery &q = dm->qu_Slask;
+    q.ClearSQL();
+    q.AddSQL("SELECT COUNT(*) FROM EMAILS");
+    q.AddSQL("WHERE GRUPP = :grupp ");
+    q.SetParam("grupp", "O'Brien's");
+    q.Open();
+    EXPECT_EQ(q.Fields(0).AsInteger(), 3);
+
+    dm->qu_Uppdat.ClearSQL();
+    dm->qu_Uppdat.AddSQL("UPDATE GROUPS Set LastMail = :n ");
+    dm->qu_Uppdat.AddSQL("WHERE Grupp = :grupp");
+    dm->qu_Uppdat.SetParam("n", 5);
+    dm->qu_Uppdat.SetParam("grupp", "O'Brien's' OR '1'='1");
+    dm->qu_Uppdat.ExecSQL();
+    EXPECT_EQ(dm->qu_Uppdat.RowsAffected(), 0) << "a quote cannot change the statement";
+}
+
+TEST_F(QueryTest, BufferedQueryNavigatesBothWays)
+{
+    TQuery &q = dm->qu_Slask;
+    selectMembers(q, "O'Brien's");
+    EXPECT_EQ(q.RecordCount(), 3);
+    EXPECT_EQ(q.FieldByName("Email").AsString(), "a@x.org");
+    q.Last();
+    EXPECT_EQ(q.FieldByName("Email").AsString(), "c@x.org");
+    q.Prior();
+    EXPECT_EQ(q.FieldByName("email").AsString(), "b@x.org") << "field names match without regard to case";
+    EXPECT_TRUE(q.Locate("Email", "c@x.org"));
+    EXPECT_EQ(q.RecNo(), 3);
+    EXPECT_FALSE(q.Locate("Email", "C@x.org"));
+    EXPECT_THROW(q.Edit(), EDatabaseError);
+}
+
+TEST_F(QueryTest, OneDirectionalQueryStreamsToTheEndOnce)
+{
+    TQuery q(&dm->Databas);
+    q.UniDirectional = true;
+    selectMembers(q, "O'Brien's");
+    EXPECT_EQ(q.RecordCount(), -1);
+    QStringList seen;
+    while (!q.Eof()) {
+        seen.append(q.FieldByName("Email").AsString());
+        q.Next();
+    }
+    EXPECT_EQ(seen, QStringList({"a@x.org", "b@x.org", "c@x.org"}));
+    q.Next();
+    EXPECT_TRUE(q.Eof()) << "a finished reading does not start over";
+    EXPECT_EQ(q.FieldByName("Email").AsString(), "c@x.org");
+    EXPECT_THROW(q.Prior(), EDatabaseError);
+    q.First();
+    EXPECT_EQ(q.FieldByName("Email").AsString(), "a@x.org") << "First reads again from the start";
+}
+
+TEST_F(QueryTest, EngineErrorsCarryTheEngineText)
+{
+    TQuery &q = dm->qu_Slask;
+    q.ClearSQL();
+    q.AddSQL("SELECT Name FROM NOWHERE");
+    try {
+        q.Open();
+        FAIL() << "opened a statement on a missing table";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.message().contains("no such table: NOWHERE")) << e.message().toStdString();
+    }
+    EXPECT_FALSE(q.Active());
+    q.ClearSQL();
+    q.AddSQL("SELECT 1");
+    q.Open();
+    EXPECT_EQ(q.Fields(0).AsInteger(), 1);
+}
+
+}

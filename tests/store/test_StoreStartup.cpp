@@ -1,0 +1,179 @@
+#include "DM_Databaser.h"
+#include "ProfileIni.h"
+#include "ScriptedPrompts.h"
+#include "StoreSetup.h"
+#include "TempProgramFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+namespace {
+
+const QString UpdatePrompt = "The Database will be updated to a new version!";
+const QString UpdateDone = "Update successfull - Restart the program!";
+
+int storedVersion(const TempProgramFolder &folder)
+{
+    return ProfileIni(folder.file("CORVAN.INI")).readInteger("DATABAS", "VERSION", -1);
+}
+
+TEST(StoreStartup, FirstStartUpgradesWritesVersionAndEnds)
+{
+    TempProgramFolder folder;
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(PromptAnswer::Ok);
+        TDM_Databaser dm(folder.path());
+        dm.DataModuleCreate();
+        EXPECT_EQ(prompts.texts(), QStringList({UpdatePrompt, UpdateDone}));
+        EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Confirmation);
+        EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::OkCancel);
+        EXPECT_EQ(prompts.shown()[1].kind, PromptKind::Information);
+        EXPECT_TRUE(dm.TerminateRequested());
+        EXPECT_EQ(storedVersion(folder), 1);
+        // The rest of start-up ran on the new store.
+        EXPECT_TRUE(dm.TablesOpen());
+    }
+    // The next start passes the check without a question.
+    ScriptedPrompts prompts;
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_FALSE(dm.TerminateRequested());
+    EXPECT_TRUE(dm.TablesOpen());
+    EXPECT_EQ(dm.ta_Group.RecordCount(), 0);
+}
+
+TEST(StoreStartup, CancelTouchesNothing)
+{
+    TempProgramFolder folder;
+    folder.writeFile("CORVAN.INI", "[SMTP]\r\nSERVER=x\r\n");
+    ScriptedPrompts prompts;
+    prompts.answer(PromptAnswer::Cancel);
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    EXPECT_TRUE(dm.TerminateRequested());
+    EXPECT_FALSE(dm.TablesOpen());
+    EXPECT_EQ(prompts.texts(), QStringList{UpdatePrompt});
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[SMTP]\r\nSERVER=x\r\n");
+    EXPECT_FALSE(QDir(folder.file("DATA")).exists());
+}
+
+TEST(StoreStartup, NewerStoreIsRefusedWithoutClaimingAnUpdate)
+{
+    TempProgramFolder folder;
+    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=2\r\n");
+    ScriptedPrompts prompts;
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown()[0].text.contains("version 2"));
+    EXPECT_TRUE(dm.TerminateRequested());
+    EXPECT_FALSE(dm.TablesOpen());
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[DATABAS]\r\nVERSION=2\r\n");
+}
+
+TEST(StoreStartup, FailingScriptWithOkGoesOnAndWritesTheVersion)
+{
+    TempProgramFolder folder;
+    folder.writeFile("DBV_0001.SQL", "CREATE TABLE GROUPS (Grupp VARCHAR(50));\nCREATE TABLE oops (;\n");
+    ScriptedPrompts prompts;
+    prompts.answer(PromptAnswer::Ok); // update
+    prompts.answer(PromptAnswer::Ok); // continue after the error
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    ASSERT_GE(prompts.shown().size(), 3);
+    const auto &error = prompts.shown()[1];
+    EXPECT_EQ(error.kind, PromptKind::Error);
+    EXPECT_EQ(error.buttons, PromptButtons::OkCancel);
+    EXPECT_TRUE(error.text.startsWith("ERROR!\n"));
+    EXPECT_TRUE(error.text.endsWith("\n Continue?"));
+    EXPECT_TRUE(error.text.contains("syntax error"));
+    EXPECT_EQ(prompts.shown()[2].text, UpdateDone);
+    EXPECT_EQ(storedVersion(folder), 1);
+    EXPECT_TRUE(dm.TerminateRequested());
+}
+
+TEST(StoreStartup, FailingScriptWithCancelIsReportedAndLeavesNoVersion)
+{
+    TempProgramFolder folder;
+    folder.writeFile("DBV_0001.SQL", "CREATE TABLE GROUPS (Grupp VARCHAR(50));\nCREATE TABLE oops (;\n");
+    ScriptedPrompts prompts;
+    prompts.answer(PromptAnswer::Ok);
+    prompts.answer(PromptAnswer::Cancel);
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    ASSERT_EQ(prompts.shown().size(), 3);
+    EXPECT_EQ(prompts.shown()[2].kind, PromptKind::Error) << "the standard error report";
+    EXPECT_TRUE(prompts.shown()[2].text.contains("syntax error"));
+    EXPECT_EQ(storedVersion(folder), -1);
+    EXPECT_FALSE(dm.TablesOpen());
+    EXPECT_FALSE(dm.TerminateRequested());
+
+    // Nothing of the failed script stayed behind: the next start upgrades cleanly.
+    QFile::remove(folder.file("DBV_0001.SQL"));
+    QFile::copy(CORVANE_RESOURCES_DIR "/DBV_0001.SQL", folder.file("DBV_0001.SQL"));
+    ScriptedPrompts again;
+    again.answer(PromptAnswer::Ok);
+    TDM_Databaser second(folder.path());
+    second.DataModuleCreate();
+    EXPECT_EQ(again.texts(), QStringList({UpdatePrompt, UpdateDone}));
+    EXPECT_TRUE(second.TablesOpen());
+}
+
+TEST(StoreStartup, MissingScriptIsReportedAndNoVersionWritten)
+{
+    TempProgramFolder folder;
+    QFile::remove(folder.file("DBV_0001.SQL"));
+    ScriptedPrompts prompts;
+    prompts.answer(PromptAnswer::Ok);
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    ASSERT_EQ(prompts.shown().size(), 2);
+    EXPECT_EQ(prompts.shown()[1].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown()[1].text.startsWith("Cannot open file \"" + folder.file("DBV_0001.SQL") + "\""));
+    EXPECT_EQ(storedVersion(folder), -1);
+    EXPECT_FALSE(dm.TablesOpen());
+}
+
+TEST(StoreStartup, DataFileThatIsNoStoreIsReportedAndLeftAlone)
+{
+    TempProgramFolder folder;
+    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=1\r\n");
+    const QByteArray garbage(4096, 'x');
+    folder.writeFile("DATA/corvane.db", garbage);
+    ScriptedPrompts prompts;
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_TRUE(prompts.shown()[0].text.contains("is not a Corvane store")) << prompts.shown()[0].text.toStdString();
+    EXPECT_FALSE(dm.TablesOpen());
+    EXPECT_EQ(folder.readFile("DATA/corvane.db"), garbage);
+}
+
+TEST(StoreStartup, StoreLockedByAnotherProgramIsReported)
+{
+    TempProgramFolder folder;
+    StoreSetup::createStore(folder);
+    sqlite3 *other = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("DATA/corvane.db").toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; "
+                                  "INSERT INTO general (LopNr) VALUES (99);",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    {
+        ScriptedPrompts prompts;
+        TDM_Databaser dm(folder.path());
+        dm.DataModuleCreate();
+        ASSERT_EQ(prompts.shown().size(), 1);
+        EXPECT_TRUE(prompts.shown()[0].text.contains("locked by another program")) << prompts.shown()[0].text.toStdString();
+        EXPECT_FALSE(dm.TablesOpen());
+    }
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+}
+
+}

@@ -1,0 +1,47 @@
+#include "StoreSetup.h"
+
+#include "ProfileIni.h"
+#include "TempProgramFolder.h"
+#include "TextFile.h"
+
+#include <gtest/gtest.h>
+
+namespace StoreSetup {
+
+void createStore(const TempProgramFolder &folder)
+{
+    TDatabase db;
+    db.Params = {"path=" + folder.file("DATA")};
+    db.Open();
+    QStringList script;
+    ASSERT_TRUE(TextFile::readLines(folder.file(TDM_Databaser::ScriptName(1)), script));
+    db.executeScript(script.join(u'\n'));
+    ProfileIni(folder.file("CORVAN.INI")).writeInteger("DATABAS", "VERSION", TDM_Databaser::RequiredVersion);
+}
+
+std::unique_ptr<TDM_Databaser> openDataModule(const TempProgramFolder &folder)
+{
+    if (!QFile::exists(folder.file("DATA/corvane.db")))
+        createStore(folder);
+    auto dm = std::make_unique<TDM_Databaser>(folder.path());
+    dm->DataModuleCreate();
+    EXPECT_TRUE(dm->TablesOpen());
+    EXPECT_FALSE(dm->TerminateRequested());
+    return dm;
+}
+
+void addGroup(TDM_Databaser &dm, const QString &group, const QStringList &emails)
+{
+    dm.ta_Group.Insert();
+    dm.ta_Group.FieldByName("Grupp").SetAsString(group);
+    dm.ta_Group.FieldByName("Members").SetAsInteger(0);
+    dm.ta_Group.Post();
+    for (const QString &email : emails) {
+        dm.ta_Emails.Insert();
+        dm.ta_Emails.FieldByName("Name").SetAsString(email.section(u'@', 0, 0));
+        dm.ta_Emails.FieldByName("Email").SetAsString(email);
+        dm.ta_Emails.Post();
+    }
+}
+
+}
