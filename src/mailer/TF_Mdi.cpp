@@ -1,0 +1,243 @@
+#include "TF_Mdi.h"
+
+#include "DM_Databaser.h"
+#include "Prompts.h"
+#include "RecordNavigator.h"
+#include "StatusBar.h"
+#include "TF_About.h"
+#include "ToolPanel.h"
+#include "WallpaperMdiArea.h"
+#include "Placement.h"
+
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+
+TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget *parent)
+    : QMainWindow(parent),
+      m_dm(dataModule),
+      m_programFolder(programFolder),
+      m_mdiArea(new TWallpaperMdiArea(QPixmap(":/corvane/wallpaper.png"), this))
+{
+    setObjectName("F_Mdi");
+    setWindowTitle("Corvane 98 Professional");
+    setWindowIcon(QIcon(":/corvane/corvane.png"));
+    resize(618, 521);
+    m_mdiArea->setObjectName("ClientArea");
+    m_mdiArea->setAccessibleName("Corvane 98 Professional workspace");
+    setCentralWidget(m_mdiArea);
+    createMenu();
+    createToolPanels();
+    createStatusBar();
+    connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &TF_Mdi::updateToolPanels);
+    LoadSettings();
+    centreOnScreen(this);
+}
+
+TF_Mdi::~TF_Mdi() = default;
+
+void TF_Mdi::LoadSettings()
+{
+    Settings.LoadSettings(IniFileName());
+}
+
+QMdiArea *TF_Mdi::mdiArea() const
+{
+    return m_mdiArea;
+}
+
+void TF_Mdi::createMenu()
+{
+    auto add = [this](QMenu *menu, const QString &objectName, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(objectName);
+        return action;
+    };
+    QMenu *file = menuBar()->addMenu("&File");
+    file->setObjectName("File1");
+    // Windows that come with their own parts of the mailer enable these.
+    add(file, "NetworkSettings1", "&Network Settings")->setEnabled(false);
+    add(file, "AgentSchedule1", "&Agent Scheduler")->setEnabled(false);
+    file->addSeparator();
+    connect(add(file, "Exit1", "E&xit"), &QAction::triggered, this, &TF_Mdi::bu_CloseClick);
+    QMenu *message = menuBar()->addMenu("&Message");
+    message->setObjectName("Message1");
+    add(message, "Editgroups1", "&Groups")->setEnabled(false);
+    add(message, "Editsignature1", "&Signature")->setEnabled(false);
+    message->addSeparator();
+    add(message, "Groupsend1", "S&end Group")->setEnabled(false);
+    QMenu *help = menuBar()->addMenu("&Help");
+    help->setObjectName("Help1");
+    connect(add(help, "About1", "&About"), &QAction::triggered, this, &TF_Mdi::About1Click);
+}
+
+void TF_Mdi::createToolPanels()
+{
+    auto *bar = new QToolBar(this);
+    bar->setObjectName("HeaderBar");
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setFixedHeight(28);
+    addToolBar(Qt::TopToolBarArea, bar);
+    m_header = new QWidget(bar);
+    m_header->setObjectName("pa_Header");
+    m_header->setAccessibleName("pa_Header");
+    auto *row = new QHBoxLayout(m_header);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    bar->addWidget(m_header);
+
+    QStyle *s = style();
+    m_program = new TToolPanel("tb_Program", m_header);
+    connect(m_program->addButton("bu_Close", "Exit application", s->standardIcon(QStyle::SP_DialogCloseButton)),
+            &QToolButton::clicked, this, &TF_Mdi::bu_CloseClick);
+    m_program->addSeparator();
+    m_program->addButton("bu_Group", "Edit groups", s->standardIcon(QStyle::SP_FileDialogListView))->setEnabled(false);
+    m_program->addButton("bu_Signatur", "Signature", s->standardIcon(QStyle::SP_FileDialogContentsView))->setEnabled(false);
+    m_program->addSeparator();
+    m_program->addButton("bu_SendGrp", "Group send", s->standardIcon(QStyle::SP_ArrowForward))->setEnabled(false);
+    m_program->addButton("bu_Agent", "Agent Scheduler", s->standardIcon(QStyle::SP_FileDialogInfoView))->setEnabled(false);
+    QToolButton *stop = m_program->addButton("bu_Stop", "Cancel", s->standardIcon(QStyle::SP_BrowserStop));
+    stop->setVisible(false);
+    stop->setEnabled(false);
+    row->addWidget(m_program);
+
+    m_newMsg = new TToolPanel("pa_NewMsg", m_header);
+    m_newMsg->addButton("bu_Ladda", "Load message", s->standardIcon(QStyle::SP_DialogOpenButton));
+    m_newMsg->addButton("bu_AttachGrpMail", "Attatch file(s)", s->standardIcon(QStyle::SP_FileLinkIcon));
+    m_newMsg->addButton("bu_Save", "Save message", s->standardIcon(QStyle::SP_DialogSaveButton));
+    m_newMsg->addButton("bu_SendGrpMail", "Start sending Email", s->standardIcon(QStyle::SP_MediaPlay));
+    m_signature = new TToolPanel("pa_Signature", m_header);
+    m_signature->addButton("bu_EditSignatur", "Edit current signature", s->standardIcon(QStyle::SP_FileDialogDetailedView));
+    m_signature->addButton("bu_DeleteSignatur", "Delete current signature", s->standardIcon(QStyle::SP_TrashIcon));
+    m_signature->addButton("bu_NySignatur", "Insert new signature", s->standardIcon(QStyle::SP_FileIcon));
+    m_agent = new TToolPanel("pa_Agent", m_header);
+    m_agentNavigator = new TDBNavigator("AgentNavigator", m_agent);
+    m_agentNavigator->setDataSet(&m_dm.ta_Agent);
+    m_agent->layout()->addWidget(m_agentNavigator);
+    for (TToolPanel *panel : {m_newMsg, m_signature, m_agent}) {
+        panel->setVisible(false);
+        panel->setEnabled(false);
+        row->addWidget(panel);
+    }
+    row->addStretch();
+}
+
+void TF_Mdi::createStatusBar()
+{
+    m_status = new TPanelStatusBar(this);
+    m_status->setObjectName("smtpstatus");
+    m_status->setAccessibleName("smtpstatus");
+    m_status->addPanel(260);
+    m_status->addPanel(0, QString(), false);
+    m_status->addPanel(100, "Email:");
+    m_status->addPanel(100, "Email nr:");
+    m_status->addPanel(70);
+    setStatusBar(m_status);
+}
+
+QToolButton *TF_Mdi::button(const QString &objectName) const
+{
+    return m_header->findChild<QToolButton *>(objectName);
+}
+
+QAction *TF_Mdi::menuAction(const QString &objectName) const
+{
+    return menuBar()->findChild<QAction *>(objectName);
+}
+
+void TF_Mdi::bindToolPanel(const QMetaObject &childClass, QWidget *panel)
+{
+    m_toolPanels.append({&childClass, panel});
+    updateToolPanels();
+}
+
+void TF_Mdi::updateToolPanels()
+{
+    // The current child stays current while another program has the focus,
+    // so the panels do not flicker away when the user switches programs.
+    QMdiSubWindow *current = m_mdiArea->currentSubWindow();
+    QWidget *child = current ? current->widget() : nullptr;
+    for (const auto &[childClass, panel] : std::as_const(m_toolPanels)) {
+        const bool shown = child && childClass->cast(child);
+        panel->setVisible(shown);
+        panel->setEnabled(shown);
+    }
+}
+
+QMdiSubWindow *TF_Mdi::findChildOfClass(const QMetaObject &childClass) const
+{
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (sub->widget() && childClass.cast(sub->widget()))
+            return sub;
+    }
+    return nullptr;
+}
+
+void TF_Mdi::bringForward(QMdiSubWindow *child)
+{
+    if (child->isMinimized())
+        child->showNormal();
+    m_mdiArea->setActiveSubWindow(child);
+    child->raise();
+}
+
+QMdiSubWindow *TF_Mdi::addChild(QWidget *child)
+{
+    QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowTitle(child->windowTitle());
+    sub->setWindowIcon(child->windowIcon());
+    // A child that closes itself takes its frame with it; the frame is
+    // closed once the child's own close has finished.
+    child->installEventFilter(this);
+    sub->move(0, 0);
+    sub->show();
+    m_mdiArea->setActiveSubWindow(sub);
+    return sub;
+}
+
+bool TF_Mdi::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Close) {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        QPointer<QMdiSubWindow> sub = widget ? qobject_cast<QMdiSubWindow *>(widget->parentWidget()) : nullptr;
+        if (sub) {
+            QMetaObject::invokeMethod(
+                this,
+                [sub] {
+                    if (sub)
+                        sub->close();
+                },
+                Qt::QueuedConnection);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TF_Mdi::reportChildFailure()
+{
+    setUpdatesEnabled(true);
+    Prompt::message("Fel vid försök skapa MDI-childform");
+}
+
+void TF_Mdi::bu_CloseClick()
+{
+    if (QMdiSubWindow *child = m_mdiArea->currentSubWindow()) {
+        child->close();
+        return;
+    }
+    if (Prompt::confirm("Exit Corvane 98?") == PromptAnswer::Yes)
+        close();
+}
+
+void TF_Mdi::About1Click()
+{
+    TF_About about(this);
+    centreOnScreen(&about);
+    about.exec();
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "MailerSettings.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPointer>
+#include <QStringList>
+#include <utility>
+
+class QAction;
+class QToolButton;
+class TDBNavigator;
+class TDM_Databaser;
+class TPanelStatusBar;
+class TToolPanel;
+class TWallpaperMdiArea;
+
+// The mailer's main window: an MDI frame with its menu, tool panels, status
+// bar and the child windows the user opens.
+class TF_Mdi : public QMainWindow
+{
+    Q_OBJECT
+public:
+    TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget *parent = nullptr);
+    ~TF_Mdi() override;
+
+    TDM_Databaser &DataModule() const { return m_dm; }
+    const QString &ProgramFolder() const { return m_programFolder; }
+    QString IniFileName() const { return m_programFolder + QStringLiteral("CORVAN.INI"); }
+
+    // Reads CORVAN.INI into the settings fields.
+    void LoadSettings();
+    TMailerSettings Settings;
+
+    QStringList FSignatureNames;
+    QStringList FAttachedFiles;
+    QStringList FMessageLines;
+    QStringList FResultLog;
+
+    // Brings the open child of class T (or of a class derived from it) to the
+    // front, restored if minimised; otherwise creates one with create() at
+    // the top-left corner of the client area. A child that cannot be created
+    // is reported and nullptr returned.
+    template <typename T, typename Create>
+    T *OpenChild(QPointer<T> &instance, Create create);
+
+    // Shows panel exactly while a child of the class is the active child.
+    void bindToolPanel(const QMetaObject &childClass, QWidget *panel);
+
+    // Exit command: closes the active child, or asks before ending.
+    void bu_CloseClick();
+    void About1Click();
+
+    QMdiArea *mdiArea() const;
+    TPanelStatusBar *smtpstatus() const { return m_status; }
+    QWidget *pa_Header() const { return m_header; }
+    TToolPanel *tb_Program() const { return m_program; }
+    TToolPanel *pa_NewMsg() const { return m_newMsg; }
+    TToolPanel *pa_Signature() const { return m_signature; }
+    TToolPanel *pa_Agent() const { return m_agent; }
+    TDBNavigator *AgentNavigator() const { return m_agentNavigator; }
+    QToolButton *button(const QString &objectName) const;
+    QAction *menuAction(const QString &objectName) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createMenu();
+    void createToolPanels();
+    void createStatusBar();
+    QMdiSubWindow *findChildOfClass(const QMetaObject &childClass) const;
+    void bringForward(QMdiSubWindow *child);
+    QMdiSubWindow *addChild(QWidget *child);
+    void updateToolPanels();
+    void reportChildFailure();
+
+    TDM_Databaser &m_dm;
+    QString m_programFolder;
+    TWallpaperMdiArea *m_mdiArea;
+    QWidget *m_header = nullptr;
+    TToolPanel *m_program = nullptr;
+    TToolPanel *m_newMsg = nullptr;
+    TToolPanel *m_signature = nullptr;
+    TToolPanel *m_agent = nullptr;
+    TDBNavigator *m_agentNavigator = nullptr;
+    TPanelStatusBar *m_status = nullptr;
+    QList<std::pair<const QMetaObject *, QWidget *>> m_toolPanels;
+};
+
+template <typename T, typename Create>
+T *TF_Mdi::OpenChild(QPointer<T> &instance, Create create)
+{
+    if (QMdiSubWindow *open = findChildOfClass(T::staticMetaObject)) {
+        bringForward(open);
+        return qobject_cast<T *>(open->widget());
+    }
+    setUpdatesEnabled(false);
+    try {
+        T *child = create();
+        instance = child;
+        addChild(child);
+    } catch (...) {
+        reportChildFailure();
+        return nullptr;
+    }
+    setUpdatesEnabled(true);
+    return instance;
+}

@@ -1,0 +1,39 @@
+#include "StatusBar.h"
+
+#include <QLabel>
+#include <QProgressBar>
+
+TPanelStatusBar::TPanelStatusBar(QWidget *parent) : QStatusBar(parent), m_progress(new QProgressBar(this))
+{
+    setSizeGripEnabled(false);
+    m_progress->setObjectName("pb");
+    m_progress->setAccessibleName("pb");
+    m_progress->setMaximumHeight(16);
+    m_progress->setFixedWidth(120);
+    m_progress->setTextVisible(false);
+    m_progress->hide();
+    addPermanentWidget(m_progress);
+}
+
+void TPanelStatusBar::addPanel(int width, const QString &text, bool bevel)
+{
+    auto *panel = new QLabel(text, this);
+    panel->setObjectName(QStringLiteral("panel%1").arg(m_panels.size()));
+    panel->setAccessibleName(QStringLiteral("Status panel %1").arg(m_panels.size()));
+    panel->setFrameShape(bevel ? QFrame::Panel : QFrame::NoFrame);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setFixedWidth(width);
+    panel->setVisible(width > 0);
+    addWidget(panel);
+    m_panels.append(panel);
+}
+
+void TPanelStatusBar::setPanelText(int index, const QString &text)
+{
+    m_panels.at(index)->setText(text);
+}
+
+QString TPanelStatusBar::panelText(int index) const
+{
+    return m_panels.at(index)->text();
+}

@@ -1,0 +1,54 @@
+#include "AboutInfo.h"
+#include "MemoryStatus.h"
+#include "TF_About.h"
+
+#include <QLabel>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(AboutInfo, MemoryLineIsPercentFreeAndTotalInMegabytes)
+{
+    EXPECT_EQ(AboutInfo::memoryLine(16000000, 64000000), "25 %  (64 Mb)");
+    EXPECT_EQ(AboutInfo::memoryLine(0, 2000000), "0 %  (2 Mb)");
+    EXPECT_EQ(AboutInfo::memoryLine(0, 0), "0 %  (0 Mb)") << "no swap: no division by zero";
+    EXPECT_EQ(AboutInfo::memoryLine(99, 99), "0 %  (0 Mb)");
+}
+
+TEST(AboutBox, FillsTheMemoryLinesEachTimeItIsShown)
+{
+    int asked = 0;
+    TF_About about(nullptr, [&] {
+        ++asked;
+        MemoryStatus status;
+        status.totalPhys = 64000000;
+        status.availPhys = 16000000 * asked;
+        status.totalPageFile = 0;
+        return status;
+    });
+    about.show();
+    EXPECT_EQ(about.windowTitle(), "About");
+    EXPECT_EQ(about.ramLine()->text(), "25 %  (64 Mb)");
+    EXPECT_EQ(about.swapLine()->text(), "0 %  (0 Mb)");
+    about.hide();
+    about.show();
+    EXPECT_EQ(about.ramLine()->text(), "50 %  (64 Mb)");
+    QStringList texts;
+    for (QLabel *label : about.findChildren<QLabel *>())
+        texts.append(label->text());
+    for (const char *expected : {"Program", "Corvane 98 Professional", "Version:", "2.0", "Tamberlo", "RAM fritt (tot)",
+                                 "SWAP fritt (tot)"})
+        EXPECT_TRUE(texts.contains(expected)) << expected;
+}
+
+TEST(MemoryStatus, ReadsMeminfoInBytes)
+{
+    const MemoryStatus s = MemoryStatus::fromMeminfo("MemTotal:       62500 kB\nMemFree:  1 kB\n"
+                                                     "MemAvailable:   15625 kB\nSwapTotal:  0 kB\nSwapFree: 0 kB\n");
+    EXPECT_EQ(s.totalPhys, 64000000u);
+    EXPECT_EQ(s.availPhys, 16000000u);
+    EXPECT_EQ(s.totalPageFile, 0u);
+}
+
+}

@@ -1,0 +1,160 @@
+#include "Accessibility.h"
+#include "ScriptedPrompts.h"
+#include "StoreSetup.h"
+#include "TF_Mdi.h"
+#include "TempProgramFolder.h"
+#include "WaitFor.h"
+#include "ToolPanel.h"
+
+#include <QAction>
+#include <QMdiSubWindow>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+// Child windows for the tests: one plain, one derived, one that cannot be made.
+class ProbeChild : public QWidget
+{
+    Q_OBJECT
+public:
+    ProbeChild() { setWindowTitle("Probe"); resize(200, 120); }
+};
+
+class DerivedProbeChild : public ProbeChild
+{
+    Q_OBJECT
+};
+
+class OtherChild : public QWidget
+{
+    Q_OBJECT
+};
+
+namespace {
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dm = StoreSetup::openDataModule(folder);
+        mdi = std::make_unique<TF_Mdi>(*dm, folder.path());
+        mdi->show();
+        ASSERT_TRUE(waitFor([&] { return mdi->isVisible(); }));
+    }
+
+    int childCount() const { return static_cast<int>(mdi->mdiArea()->subWindowList().size()); }
+
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TDM_Databaser> dm;
+    std::unique_ptr<TF_Mdi> mdi;
+    QPointer<ProbeChild> probe;
+    QPointer<OtherChild> other;
+};
+
+TEST_F(MainWindowTest, StartsIdleWithItsPanelsAndNamedControls)
+{
+    EXPECT_EQ(mdi->windowTitle(), "Corvane 98 Professional");
+    EXPECT_EQ(mdi->size(), QSize(618, 521));
+    QToolButton *stop = mdi->button("bu_Stop");
+    ASSERT_NE(stop, nullptr);
+    EXPECT_FALSE(stop->isVisible());
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_TRUE(mdi->tb_Program()->isVisible());
+    EXPECT_FALSE(mdi->pa_NewMsg()->isVisible());
+    EXPECT_FALSE(mdi->pa_Signature()->isVisible());
+    EXPECT_FALSE(mdi->pa_Agent()->isVisible());
+    const QStringList hints{"Exit application", "Edit groups", "Signature", "Group send", "Agent Scheduler"};
+    for (const char *name : {"bu_Close", "bu_Group", "bu_Signatur", "bu_SendGrp", "bu_Agent"})
+        EXPECT_TRUE(hints.contains(mdi->button(name)->toolTip())) << name;
+    EXPECT_EQ(mdi->button("bu_SendGrpMail")->toolTip(), "Start sending Email");
+    EXPECT_EQ(mdi->button("bu_AttachGrpMail")->toolTip(), "Attatch file(s)");
+    expectAccessibleNames(mdi.get());
+}
+
+TEST_F(MainWindowTest, OpeningAChildTwiceBringsTheFirstForward)
+{
+    int created = 0;
+    auto make = [&] { ++created; return new ProbeChild; };
+    ProbeChild *first = mdi->OpenChild(probe, make);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(probe.data(), first);
+    EXPECT_EQ(first->parentWidget()->pos(), QPoint(0, 0)) << "a new child opens at the top-left corner";
+
+    mdi->OpenChild(other, [] { return new OtherChild; });
+    EXPECT_EQ(mdi->mdiArea()->currentSubWindow()->widget(), other.data());
+    first->parentWidget()->showMinimized();
+
+    EXPECT_EQ(mdi->OpenChild(probe, make), first);
+    EXPECT_EQ(created, 1);
+    EXPECT_EQ(childCount(), 2);
+    EXPECT_EQ(mdi->mdiArea()->currentSubWindow()->widget(), first);
+    EXPECT_FALSE(first->parentWidget()->isMinimized()) << "restored to normal size";
+}
+
+TEST_F(MainWindowTest, AChildOfADerivedClassCountsAsOpen)
+{
+    QPointer<DerivedProbeChild> derived;
+    mdi->OpenChild(derived, [] { return new DerivedProbeChild; });
+    int created = 0;
+    EXPECT_EQ(mdi->OpenChild(probe, [&] { ++created; return new ProbeChild; }), derived.data());
+    EXPECT_EQ(created, 0);
+}
+
+TEST_F(MainWindowTest, AChildThatCannotBeCreatedIsReported)
+{
+    ProbeChild *made = mdi->OpenChild(probe, []() -> ProbeChild * { throw std::runtime_error("no resources"); });
+    EXPECT_EQ(made, nullptr);
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].text, QString::fromUtf8("Fel vid försök skapa MDI-childform"));
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Plain);
+    EXPECT_TRUE(mdi->updatesEnabled()) << "the main window stays usable";
+    EXPECT_EQ(childCount(), 0);
+}
+
+TEST_F(MainWindowTest, ExitClosesTheActiveChildFirstThenAsks)
+{
+    mdi->OpenChild(probe, [] { return new ProbeChild; });
+    mdi->menuAction("Exit1")->trigger();
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_TRUE(waitFor([&] { return childCount() == 0 && probe.isNull(); }));
+
+    prompts.answer(PromptAnswer::No);
+    mdi->button("bu_Close")->click();
+    EXPECT_EQ(prompts.texts(), QStringList{"Exit Corvane 98?"});
+    EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::YesNo);
+    EXPECT_TRUE(mdi->isVisible());
+
+    prompts.answer(PromptAnswer::Yes);
+    mdi->bu_CloseClick();
+    EXPECT_FALSE(mdi->isVisible());
+}
+
+TEST_F(MainWindowTest, ToolPanelShowsOnlyWhileItsChildIsActive)
+{
+    mdi->bindToolPanel(ProbeChild::staticMetaObject, mdi->pa_NewMsg());
+    mdi->OpenChild(probe, [] { return new ProbeChild; });
+    EXPECT_TRUE(mdi->pa_NewMsg()->isVisible());
+    EXPECT_TRUE(mdi->pa_NewMsg()->isEnabled());
+    mdi->OpenChild(other, [] { return new OtherChild; });
+    EXPECT_FALSE(mdi->pa_NewMsg()->isVisible());
+    mdi->OpenChild(probe, [] { return new ProbeChild; });
+    EXPECT_TRUE(mdi->pa_NewMsg()->isVisible());
+    // A child that closes itself takes its frame and its panel with it.
+    probe->close();
+    EXPECT_TRUE(waitFor([&] { return childCount() == 1 && probe.isNull(); }));
+    EXPECT_FALSE(mdi->pa_NewMsg()->isVisible());
+}
+
+TEST_F(MainWindowTest, ReadsItsSettingsWhenCreated)
+{
+    EXPECT_EQ(mdi->Settings.FSmtpServer, "Enter SMTP Server");
+    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=1\r\n[SMTP]\r\nSERVER=mail.example.org\r\n");
+    TF_Mdi second(*dm, folder.path());
+    EXPECT_EQ(second.Settings.FSmtpServer, "mail.example.org");
+}
+
+}
+
+#include "test_MainWindow.moc"

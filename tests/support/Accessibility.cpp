@@ -1,0 +1,29 @@
+#include "Accessibility.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <gtest/gtest.h>
+
+void expectAccessibleNames(QWidget *root)
+{
+    for (QWidget *w : root->findChildren<QWidget *>()) {
+        const bool control = qobject_cast<QAbstractButton *>(w) || qobject_cast<QAbstractItemView *>(w)
+                             || qobject_cast<QComboBox *>(w) || qobject_cast<QLineEdit *>(w)
+                             || qobject_cast<QPlainTextEdit *>(w) || qobject_cast<QTextEdit *>(w)
+                             || qobject_cast<QAbstractSpinBox *>(w) || qobject_cast<QAbstractSlider *>(w);
+        // Parts that Qt builds inside its own controls (a combo box's list,
+        // a scroll area's bars) are named by the control that owns them.
+        const bool ownedByQt = w->objectName().startsWith(QLatin1String("qt_")) || qobject_cast<QScrollBar *>(w);
+        if (control && !ownedByQt) {
+            EXPECT_FALSE(w->accessibleName().isEmpty())
+                << w->metaObject()->className() << " '" << w->objectName().toStdString() << "' has no accessible name";
+        }
+    }
+}
