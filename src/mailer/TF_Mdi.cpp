@@ -38,7 +38,16 @@ TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget 
     centreOnScreen(this);
 }
 
-TF_Mdi::~TF_Mdi() = default;
+TF_Mdi::~TF_Mdi()
+{
+    // The client area and the children outlive this part of the window while
+    // it is torn down: they must not call back into it.
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+    for (QMdiSubWindow *sub : m_mdiArea->subWindowList()) {
+        if (sub->widget())
+            sub->widget()->removeEventFilter(this);
+    }
+}
 
 void TF_Mdi::LoadSettings()
 {
