@@ -6,9 +6,10 @@
 #include <QtGlobal>
 #include <functional>
 
-// Result codes shared by the dial-up backends. They keep the numbers of the
-// remote-access service the dial-up component was first written for, so a code
-// in a log reads the same on every platform; 0 is success everywhere.
+// Result codes shared by the dial-up backends; 0 is success everywhere. Where
+// the remote-access service the component was first written for has a code of
+// the same meaning, its number is kept, so a code in a log reads as it always
+// did; Refused is our own.
 namespace DialUpCode {
 constexpr qint32 Success = 0;
 constexpr qint32 InvalidHandle = 6;       // nothing dialled, or no such connection
