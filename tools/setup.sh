@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BUILD_DIR:-$top/build}
 
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
-          python3 python3-aiosmtpd)
+          python3 python3-aiosmtpd dbus-daemon)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// A D-Bus message bus of the test's own (dbus-daemon), so tests of D-Bus
+// clients neither need nor touch the machine's buses.
+class PrivateBus
+{
+public:
+    PrivateBus();
+    ~PrivateBus();
+    PrivateBus(const PrivateBus &) = delete;
+    PrivateBus &operator=(const PrivateBus &) = delete;
+
+    // Empty when the bus could not be started; error() says why.
+    const QString &address() const { return m_address; }
+    const QString &error() const { return m_error; }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    QString m_error;
+};
