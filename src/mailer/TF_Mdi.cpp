@@ -5,6 +5,7 @@
 #include "RecordNavigator.h"
 #include "StatusBar.h"
 #include "TF_About.h"
+#include "TF_Groups.h"
 #include "ToolPanel.h"
 #include "WallpaperMdiArea.h"
 #include "Placement.h"
@@ -75,7 +76,7 @@ void TF_Mdi::createMenu()
     connect(add(file, "Exit1", "E&xit"), &QAction::triggered, this, &TF_Mdi::bu_CloseClick);
     QMenu *message = menuBar()->addMenu("&Message");
     message->setObjectName("Message1");
-    add(message, "Editgroups1", "&Groups")->setEnabled(false);
+    connect(add(message, "Editgroups1", "&Groups"), &QAction::triggered, this, &TF_Mdi::Editgroups1Click);
     add(message, "Editsignature1", "&Signature")->setEnabled(false);
     message->addSeparator();
     add(message, "Groupsend1", "S&end Group")->setEnabled(false);
@@ -105,7 +106,8 @@ void TF_Mdi::createToolPanels()
     connect(m_program->addButton("bu_Close", "Exit application", s->standardIcon(QStyle::SP_DialogCloseButton)),
             &QToolButton::clicked, this, &TF_Mdi::bu_CloseClick);
     m_program->addSeparator();
-    m_program->addButton("bu_Group", "Edit groups", s->standardIcon(QStyle::SP_FileDialogListView))->setEnabled(false);
+    connect(m_program->addButton("bu_Group", "Edit groups", s->standardIcon(QStyle::SP_FileDialogListView)),
+            &QToolButton::clicked, this, &TF_Mdi::Editgroups1Click);
     m_program->addButton("bu_Signatur", "Signature", s->standardIcon(QStyle::SP_FileDialogContentsView))->setEnabled(false);
     m_program->addSeparator();
     m_program->addButton("bu_SendGrp", "Group send", s->standardIcon(QStyle::SP_ArrowForward))->setEnabled(false);
@@ -242,6 +244,11 @@ void TF_Mdi::bu_CloseClick()
     }
     if (Prompt::confirm("Exit Corvane 98?") == PromptAnswer::Yes)
         close();
+}
+
+void TF_Mdi::Editgroups1Click()
+{
+    OpenChild(F_Groups, [this] { return new TF_Groups(m_dm); });
 }
 
 void TF_Mdi::About1Click()

@@ -13,6 +13,7 @@
 class QAction;
 class QToolButton;
 class TDBNavigator;
+class TF_Groups;
 class TDM_Databaser;
 class TPanelStatusBar;
 class TToolPanel;
@@ -53,6 +54,9 @@ public:
     // Exit command: closes the active child, or asks before ending.
     void bu_CloseClick();
     void About1Click();
+    void Editgroups1Click();
+
+    QPointer<TF_Groups> F_Groups;
 
     QMdiArea *mdiArea() const;
     TPanelStatusBar *smtpstatus() const { return m_status; }

@@ -98,3 +98,24 @@ void TDatabase::executeScript(const QString &sql)
     }
     exec(db, "COMMIT");
 }
+
+void TDatabase::StartTransaction()
+{
+    exec(handle(), "BEGIN IMMEDIATE");
+}
+
+void TDatabase::Commit()
+{
+    exec(handle(), "COMMIT");
+}
+
+void TDatabase::Rollback()
+{
+    if (InTransaction())
+        exec(handle(), "ROLLBACK");
+}
+
+bool TDatabase::InTransaction() const
+{
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
+}

@@ -30,6 +30,12 @@ public:
     QString fileName() const;
     sqlite3 *handle() const;
 
+    // Changes made between these take effect together or not at all.
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+    bool InTransaction() const;
+
     // Runs a script of one or more statements as a whole: either all of it
     // takes effect or, on an error, none of it.
     void executeScript(const QString &sql);

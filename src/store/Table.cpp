@@ -199,10 +199,19 @@ void TTable::computeFields(QVector<QVariant> &values)
     }
 }
 
+bool TTable::inRange(const QVector<QVariant> &values) const
+{
+    if (!m_hasRange)
+        return true;
+    const QVariant value = values.value(fieldIndex(m_rangeField));
+    return !value.isNull() && !m_rangeValue.isNull() && value.toString() == m_rangeValue.toString();
+}
+
 void TTable::positionOnRowId(qint64 rowId, int fallbackRow)
 {
-    const auto it = std::find(m_keys.begin(), m_keys.end(), rowId);
-    resetCursorTo(it != m_keys.end() ? static_cast<int>(it - m_keys.begin()) : fallbackRow);
+    // From the end: a row just posted is most often the last.
+    const auto it = std::find(m_keys.rbegin(), m_keys.rend(), rowId);
+    resetCursorTo(it != m_keys.rend() ? static_cast<int>(m_keys.rend() - it) - 1 : fallbackRow);
 }
 
 bool TTable::Locate(const QString &fieldName, const QVariant &value)
@@ -321,9 +330,21 @@ void TTable::Post()
         if (update.execute() == 0)
             throw EDatabaseError(RecordChangedText);
     }
+    const bool inserted = State() == TDataSetState::dsInsert;
     m_modified = false;
     setState(TDataSetState::dsBrowse);
-    loadKeys();
+    m_cache.remove(rowId);
+    if (!inserted) {
+        loadKeys();
+    } else if (!inRange(m_buffer)) {
+        // Not one of the rows this table shows: its keys stay as they are.
+    } else if (m_indexField.isEmpty() || (m_hasRange && m_rangeField == m_indexField)) {
+        // Rows in order of their row id: a new row goes last, and a table of
+        // any size takes it without reading its keys again.
+        m_keys.push_back(rowId);
+    } else {
+        loadKeys();
+    }
     positionOnRowId(rowId, fallbackRow);
     notifyLayoutChanged();
     if (!ControlsDisabled())

@@ -62,6 +62,7 @@ private:
     void loadKeys();
     void fetchWindow(int firstRow);
     void positionOnRowId(qint64 rowId, int fallbackRow);
+    bool inRange(const QVector<QVariant> &values) const;
     void followMaster();
     void checkRequired() const;
 

@@ -1,0 +1,70 @@
+#include "TF_AddGrp.h"
+
+#include "AddressBook.h"
+#include "EnterAsTab.h"
+#include "Placement.h"
+#include "Prompts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+TF_AddGrp::TF_AddGrp(QWidget *parent, TAddressBook &addressBook, bool editMode)
+    : QDialog(parent),
+      ed_GrpName(new QLineEdit(this)),
+      ch_CopyEmail(new QCheckBox("Copy email from Group:", this)),
+      co_Group(new QComboBox(this)),
+      bu_Ok(new QPushButton("OK", this)),
+      bu_Cancel(new QPushButton("Cancel", this))
+{
+    setObjectName("F_AddGrp");
+    setWindowTitle("Add new group");
+    ed_GrpName->setObjectName("ed_GrpName");
+    ed_GrpName->setMaxLength(50);
+    ed_GrpName->setAccessibleName("Group name:");
+    ch_CopyEmail->setObjectName("ch_CopyEmail");
+    co_Group->setObjectName("co_Group");
+    co_Group->setAccessibleName("Copy email from Group:");
+    bu_Ok->setObjectName("bu_Ok");
+    bu_Cancel->setObjectName("bu_Cancel");
+
+    auto *form = new QFormLayout(this);
+    auto *nameLabel = new QLabel("Group name:", this);
+    nameLabel->setBuddy(ed_GrpName);
+    form->addRow(nameLabel, ed_GrpName);
+    form->addRow(ch_CopyEmail);
+    form->addRow(co_Group);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(bu_Ok);
+    buttons->addWidget(bu_Cancel);
+    form->addRow(buttons);
+
+    connect(bu_Ok, &QPushButton::clicked, this, &TF_AddGrp::bu_OkClick);
+    connect(bu_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    EnterAsTab::install(this);
+
+    if (editMode) {
+        ch_CopyEmail->setEnabled(false);
+        co_Group->setEnabled(false);
+    } else {
+        co_Group->addItems(addressBook.GroupNames());
+        co_Group->setCurrentIndex(-1);
+    }
+    adjustSize();
+    centreOnScreen(this);
+}
+
+void TF_AddGrp::bu_OkClick()
+{
+    if (co_Group->currentText().isEmpty() && ch_CopyEmail->isChecked()) {
+        Prompt::error("You must choose a Group to copy first!");
+        co_Group->setFocus();
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,88 @@
+#include "TF_AddRec.h"
+
+#include "AddressBook.h"
+#include "EnterAsTab.h"
+#include "Placement.h"
+#include "Prompts.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
+    : QDialog(parent),
+      ed_Name(new QLineEdit(this)),
+      ed_Email(new QLineEdit(this)),
+      ch_Add(new QCheckBox("Add to these group(s) too.", this)),
+      lb_AddToGrp(new QListWidget(this)),
+      bu_Ok(new QPushButton("OK", this)),
+      bu_Cancel(new QPushButton("Cancel", this)),
+      m_editMode(editMode)
+{
+    setObjectName("F_AddRec");
+    setWindowTitle("Add new recipient");
+    ed_Name->setObjectName("ed_Name");
+    ed_Name->setMaxLength(30);
+    ed_Name->setAccessibleName("Recipient name:");
+    ed_Email->setObjectName("ed_Email");
+    ed_Email->setMaxLength(50);
+    ed_Email->setAccessibleName("Recipient email:");
+    ch_Add->setObjectName("ch_Add");
+    lb_AddToGrp->setObjectName("lb_AddToGrp");
+    lb_AddToGrp->setAccessibleName("Add to these group(s) too.");
+    lb_AddToGrp->setSelectionMode(QAbstractItemView::MultiSelection);
+    bu_Ok->setObjectName("bu_Ok");
+    bu_Cancel->setObjectName("bu_Cancel");
+
+    auto *form = new QFormLayout(this);
+    auto *nameLabel = new QLabel("Recipient name:", this);
+    nameLabel->setBuddy(ed_Name);
+    form->addRow(nameLabel, ed_Name);
+    auto *emailLabel = new QLabel("Recipient email:", this);
+    emailLabel->setBuddy(ed_Email);
+    form->addRow(emailLabel, ed_Email);
+    form->addRow(ch_Add);
+    form->addRow(lb_AddToGrp);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(bu_Ok);
+    buttons->addWidget(bu_Cancel);
+    form->addRow(buttons);
+
+    connect(bu_Ok, &QPushButton::clicked, this, &TF_AddRec::bu_OkClick);
+    connect(bu_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    EnterAsTab::install(this);
+
+    if (editMode) {
+        ch_Add->setEnabled(false);
+        lb_AddToGrp->setEnabled(false);
+    } else {
+        lb_AddToGrp->addItems(addressBook.GroupNames(addressBook.CurrentGroup()));
+    }
+    adjustSize();
+    centreOnScreen(this);
+}
+
+QStringList TF_AddRec::ChosenGroups() const
+{
+    QStringList groups;
+    for (int i = 0; i < lb_AddToGrp->count(); ++i) {
+        if (lb_AddToGrp->item(i)->isSelected())
+            groups.append(lb_AddToGrp->item(i)->text());
+    }
+    return groups;
+}
+
+void TF_AddRec::bu_OkClick()
+{
+    if (!m_editMode && lb_AddToGrp->selectedItems().isEmpty() && ch_Add->isChecked()) {
+        Prompt::error("You must choose a Group first!");
+        lb_AddToGrp->setFocus();
+        return;
+    }
+    accept();
+}

@@ -1,0 +1,177 @@
+#include "Accessibility.h"
+#include "DBGrid.h"
+#include "DataSetModel.h"
+#include "ModalDialogs.h"
+#include "ScriptedPrompts.h"
+#include "StoreSetup.h"
+#include "TF_AddGrp.h"
+#include "TF_AddRec.h"
+#include "TF_Groups.h"
+#include "TempProgramFolder.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class GroupEditorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dm = StoreSetup::openDataModule(folder);
+        StoreSetup::addGroup(*dm, "Club", {"c@x.org"});
+        StoreSetup::addGroup(*dm, "Friends", {"a@x.org", "b@x.org"});
+        editor = std::make_unique<TF_Groups>(*dm);
+        editor->show();
+    }
+
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TDM_Databaser> dm;
+    std::unique_ptr<TF_Groups> editor;
+};
+
+TEST_F(GroupEditorTest, ShowsGroupsAndTheSelectedGroupsRecipients)
+{
+    EXPECT_EQ(editor->windowTitle(), "Edit groups");
+    EXPECT_EQ(editor->size(), QSize(553, 399));
+    TDataSetModel *groups = editor->gr_Group->dataSetModel();
+    EXPECT_EQ(groups->rowCount(), 2);
+    EXPECT_FALSE(editor->gr_Group->fieldBitmap(0).isNull()) << "the Picture column draws the GROUP bitmap";
+    EXPECT_FALSE(editor->gr_Recipient->fieldBitmap(0).isNull()) << "the Picture column draws the MAIL bitmap";
+    EXPECT_TRUE(editor->gr_Group->fieldBitmap(1).isNull());
+    EXPECT_EQ(editor->gr_Group->currentIndex().row(), 1) << "the grid follows the current group";
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 2);
+
+    // Choosing a row in the group grid makes it the current group.
+    editor->gr_Group->selectRow(0);
+    EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Club");
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 1);
+    EXPECT_EQ(editor->bu_InsertRecipient->toolTip(), "Insert new recipient");
+    EXPECT_EQ(editor->bu_Import->toolTip(), "Import Recipients");
+    expectAccessibleNames(editor.get());
+}
+
+TEST_F(GroupEditorTest, InsertGroupDialogCopiesTheChosenGroup)
+{
+    whenDialogOpens<TF_AddGrp>([](TF_AddGrp *d) {
+        EXPECT_EQ(d->windowTitle(), "Add new group");
+        EXPECT_EQ(d->co_Group->count(), 2);
+        EXPECT_EQ(d->co_Group->currentText(), "") << "nothing chosen yet";
+        d->ed_GrpName->setText("Copy of friends");
+        d->ch_CopyEmail->setChecked(true);
+        d->co_Group->setCurrentText("Friends");
+        d->bu_Ok->click();
+    });
+    editor->bu_InsertGroup->click();
+    EXPECT_FALSE(editor->EditMode());
+    EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Copy of friends");
+    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 2);
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 2);
+}
+
+TEST_F(GroupEditorTest, GroupDialogWantsAGroupToCopyAndEnterNeverClosesIt)
+{
+    bool stayedOpen = false;
+    whenDialogOpens<TF_AddGrp>([&](TF_AddGrp *d) {
+        d->ed_GrpName->setFocus();
+        QTest::keyClick(d->ed_GrpName, Qt::Key_Return);
+        EXPECT_TRUE(d->isVisible()) << "Enter moves on, it does not close";
+        d->ch_CopyEmail->setChecked(true);
+        d->bu_Ok->click();
+        stayedOpen = d->isVisible();
+        d->bu_Cancel->click();
+    });
+    editor->bu_InsertGroup->click();
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_EQ(prompts.texts(), QStringList{"You must choose a Group to copy first!"});
+    EXPECT_EQ(dm->ta_Group.RecordCount(), 2) << "Cancel adds nothing";
+}
+
+TEST_F(GroupEditorTest, ModifyGroupOffersTheNameAndNoCopy)
+{
+    whenDialogOpens<TF_AddGrp>([](TF_AddGrp *d) {
+        EXPECT_EQ(d->ed_GrpName->text(), "Friends");
+        EXPECT_FALSE(d->ch_CopyEmail->isEnabled());
+        EXPECT_FALSE(d->co_Group->isEnabled());
+        EXPECT_EQ(d->co_Group->count(), 0);
+        d->ed_GrpName->setText("Pals");
+        d->bu_Ok->click();
+    });
+    editor->bu_ModifyGroup->click();
+    EXPECT_TRUE(editor->EditMode());
+    EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Pals");
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 2);
+}
+
+TEST_F(GroupEditorTest, InsertRecipientIntoFurtherGroups)
+{
+    whenDialogOpens<TF_AddRec>([](TF_AddRec *d) {
+        EXPECT_EQ(d->windowTitle(), "Add new recipient");
+        ASSERT_EQ(d->lb_AddToGrp->count(), 1) << "every other group";
+        EXPECT_EQ(d->lb_AddToGrp->item(0)->text(), "Club");
+        d->ed_Name->setText("Dora");
+        d->ed_Email->setText("dora@x.org");
+        d->ch_Add->setChecked(true);
+        d->bu_Ok->click();
+        EXPECT_TRUE(d->isVisible()) << "no further group chosen yet";
+        d->lb_AddToGrp->item(0)->setSelected(true);
+        d->bu_Ok->click();
+    });
+    editor->bu_InsertRecipient->click();
+    EXPECT_EQ(prompts.texts(), QStringList{"You must choose a Group first!"});
+    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 3);
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 3);
+    ASSERT_TRUE(dm->ta_Group.Locate("Grupp", "Club"));
+    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 2);
+}
+
+TEST_F(GroupEditorTest, ModifyRecipientFillsTheDialogAndDeleteRemovesAtOnce)
+{
+    editor->gr_Recipient->selectRow(1);
+    whenDialogOpens<TF_AddRec>([](TF_AddRec *d) {
+        EXPECT_EQ(d->ed_Email->text(), "b@x.org");
+        EXPECT_FALSE(d->ch_Add->isEnabled());
+        EXPECT_EQ(d->lb_AddToGrp->count(), 0);
+        d->ed_Name->setText("Bea");
+        d->bu_Ok->click();
+    });
+    editor->bu_ModifyRecipient->click();
+    EXPECT_EQ(dm->ta_Emails.FieldByName("Name").AsString(), "Bea");
+
+    editor->bu_DeleteRecipient->click();
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 1);
+    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 1);
+}
+
+TEST_F(GroupEditorTest, DeleteGroupAsksAboutItsRecipients)
+{
+    prompts.answer(PromptAnswer::Yes);
+    editor->bu_DeleteGroup->click();
+    EXPECT_EQ(prompts.texts(), QStringList{"This Group is not empty, Do you want to delete all email?"});
+    EXPECT_EQ(editor->gr_Group->dataSetModel()->rowCount(), 1);
+    EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Club");
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 1);
+}
+
+TEST_F(GroupEditorTest, GridAsksBeforeCtrlDeleteRemovesARow)
+{
+    editor->gr_Recipient->setFocus();
+    prompts.answer(PromptAnswer::Cancel);
+    QTest::keyClick(editor->gr_Recipient, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(prompts.texts(), QStringList{"Delete record?"});
+    EXPECT_EQ(dm->ta_Emails.RecordCount(), 2);
+    prompts.answer(PromptAnswer::Ok);
+    QTest::keyClick(editor->gr_Recipient, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(dm->ta_Emails.RecordCount(), 1);
+    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 2) << "a grid delete is no recipient command";
+}
+
+}
