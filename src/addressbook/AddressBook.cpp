@@ -184,8 +184,7 @@ bool TAddressBook::InsertRecipient(const QString &name, const QString &email, co
         return false;
     const QString current = CurrentGroup();
     inTransaction([&] {
-        addRecipient(current, name, email);
-        m_dm.RefreshMemberCount(current);
+        addRecipient(current, name, email); // its post recounts the current group
         for (const QString &group : alsoInto) {
             addRecipient(group, name, email);
             m_dm.RefreshMemberCount(group);
