@@ -200,6 +200,11 @@ void TF_Mdi::bringForward(QMdiSubWindow *child)
 QMdiSubWindow *TF_Mdi::addChild(QWidget *child)
 {
     QMdiSubWindow *sub = m_mdiArea->addSubWindow(child);
+    if (child->minimumSize() == child->maximumSize()) {
+        // A window of fixed size has a fixed border: it cannot be maximised.
+        sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                            | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    }
     sub->setAttribute(Qt::WA_DeleteOnClose);
     sub->setWindowTitle(child->windowTitle());
     sub->setWindowIcon(child->windowIcon());
