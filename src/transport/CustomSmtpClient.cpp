@@ -7,7 +7,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
-#include <QRegularExpression>
 #include <QTimer>
 #include <cstring>
 
@@ -100,7 +99,7 @@ void TCustomSmtpClient::sendCommand(const QByteArray &line)
 
 void TCustomSmtpClient::waitUntilSent()
 {
-    auto done = [this] { return m_dataSent || m_socket->AllSent() || m_socket->State() != wsConnected; };
+    auto done = [this] { return m_dataSent || m_socket->ReadyForMore() || m_socket->State() != wsConnected; };
     if (done())
         return;
     // A peer that stops reading must not hold the program: when nothing more
@@ -210,13 +209,17 @@ bool TCustomSmtpClient::checkEnvelope()
     QStringList addresses = RcptName;
     addresses.prepend(FromName);
     for (const QString &address : std::as_const(addresses)) {
-        if (address.contains(QRegularExpression(QStringLiteral("[\\r\\n<>]")))) {
+        const bool unsafe = std::any_of(address.cbegin(), address.cend(), [](QChar c) {
+            return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('<') || c == QLatin1Char('>');
+        });
+        if (unsafe) {
             m_errorMessage = QStringLiteral("Invalid address '%1'").arg(visible(address.trimmed()));
             display(m_errorMessage);
             return false;
         }
     }
-    m_wire = WireText(CharSet);
+    if (m_wire.charset() != CharSet)
+        m_wire = WireText(CharSet);
     if (!m_wire.isValid()) {
         m_errorMessage = QStringLiteral("Unknown charset '%1'").arg(CharSet);
         display(m_errorMessage);
@@ -244,8 +247,16 @@ bool TCustomSmtpClient::Mail()
     sendCommand("DATA");
     if (!expectReply({354}, false))
         return false;
-    sendHeader();
-    sendBody();
+    // The message goes out in full packets; the final "." pushes the rest.
+    m_socket->setMoreToFollow(true);
+    try {
+        sendHeader();
+        sendBody();
+    } catch (...) {
+        m_socket->setMoreToFollow(false);
+        throw;
+    }
+    m_socket->setMoreToFollow(false);
     sendCommand(".");
     return expectReply({250}, false);
 }

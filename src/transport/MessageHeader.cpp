@@ -2,7 +2,6 @@
 
 #include "WireText.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 namespace MessageHeader {
@@ -58,11 +57,10 @@ bool boundarySafe(const QString &text)
 QChar timeSeparator(const QLocale &locale)
 {
     const QString format = locale.timeFormat(QLocale::ShortFormat);
-    const qsizetype hour = format.indexOf(QRegularExpression(QStringLiteral("[hH]")));
-    for (qsizetype i = hour; hour >= 0 && i < format.size(); ++i)
-        if (format.at(i) != QLatin1Char('h') && format.at(i) != QLatin1Char('H'))
-            return format.at(i);
-    return QLatin1Char(':');
+    auto isHour = [](QChar c) { return c == QLatin1Char('h') || c == QLatin1Char('H'); };
+    const auto hour = std::find_if(format.cbegin(), format.cend(), isHour);
+    const auto separator = std::find_if_not(hour, format.cend(), isHour);
+    return separator == format.cend() ? QLatin1Char(':') : *separator;
 }
 
 } // namespace

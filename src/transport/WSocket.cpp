@@ -62,6 +62,8 @@ void TCustomWSocket::reset()
     m_datagram = false;
     LingerOnOff = wsLingerOn;
     LingerTimeout = 0;
+    m_moreToFollow = false;
+    m_queuedBytes = 0;
     m_handle = -1;
     m_state = wsClosed;
     m_awaited = wsInvalidState;
@@ -372,6 +374,8 @@ void TCustomWSocket::onReadable()
             OnSessionAvailable(this, 0);
         return;
     }
+    if (m_lineMode)
+        return readRoutine();
     const int waiting = bytesWaiting();
     if (waiting == 0 && !m_datagram) {
         char byte;
@@ -424,7 +428,8 @@ void TCustomWSocket::readRoutine()
             OnDataAvailable(this, 0);
         else
             return;
-        if (m_lastError != 0 || m_handle < 0 || m_readCount == before || bytesWaiting() <= 0)
+        if (m_lastError != 0 || m_handle < 0 || m_readCount == before || (!m_lineMode && !OnDataAvailable)
+            || bytesWaiting() <= 0)
             return;
     }
 }
@@ -480,17 +485,10 @@ void TCustomWSocket::lineStep()
             return endLine();
         if (m_state != wsConnected)
             return;
-        const int waiting = bytesWaiting();
-        if (waiting < 0) {
-            m_lineMode = false;
-            return platformError(SocketErrors::fromErrno(errno), QStringLiteral("ioctlSocket"));
-        }
-        if (waiting == 0)
-            return;
         char bytes[512];
-        const ssize_t peeked = ::recv(m_handle, bytes, std::min<size_t>(sizeof bytes, waiting), MSG_PEEK);
+        const ssize_t peeked = ::recv(m_handle, bytes, sizeof bytes, MSG_PEEK | MSG_DONTWAIT);
         if (peeked <= 0) {
-            if (peeked < 0 && errno == EAGAIN)
+            if (peeked < 0 && (errno == EAGAIN || errno == EINTR))
                 return;
             if (peeked == 0 || errno == ECONNRESET) {
                 endLine();
@@ -557,10 +555,21 @@ qint32 TCustomWSocket::Send(const char *data, qint32 length)
     m_allSent = false;
     if (length > 0)
         appendToQueue(data, length);
-    tryToSend();
+    if (!m_moreToFollow || m_queuedBytes >= CorkBytes)
+        tryToSend();
     if (m_allSent)
         postWriteEvent();
     return length;
+}
+
+void TCustomWSocket::setMoreToFollow(bool more)
+{
+    m_moreToFollow = more;
+    if (!more && !m_allSent && m_state == wsConnected) {
+        tryToSend();
+        if (m_allSent)
+            postWriteEvent();
+    }
 }
 
 void TCustomWSocket::appendToQueue(const char *data, int length)
@@ -575,6 +584,7 @@ void TCustomWSocket::appendToQueue(const char *data, int length)
         }
         data += written;
         length -= written;
+        m_queuedBytes += written;
     }
 }
 
@@ -592,7 +602,8 @@ void TCustomWSocket::tryToSend()
             m_sendQueue.pop_front();
             continue;
         }
-        int flags = MSG_NOSIGNAL | (m_sendFlags == wsSendUrgent ? MSG_OOB : 0);
+        const int flags =
+            MSG_NOSIGNAL | (m_sendFlags == wsSendUrgent ? MSG_OOB : 0) | (m_moreToFollow ? MSG_MORE : 0);
         const ssize_t sent = m_datagram
                                  ? ::sendto(m_handle, bytes, static_cast<size_t>(length), flags,
                                             reinterpret_cast<const sockaddr *>(&m_remote), sizeof m_remote)
@@ -608,6 +619,7 @@ void TCustomWSocket::tryToSend()
         }
         chunk.Remove(static_cast<int>(sent));
         m_sentTotal += static_cast<quint64>(sent);
+        m_queuedBytes -= sent;
         if (sent < length)
             return updateNotifiers();
     }

@@ -67,6 +67,11 @@ public:
     bool MultiThreaded = false;
     qint32 FlushTimeout = 60;
     TSocketLingerOnOff LingerOnOff = wsLingerOn;
+    // While set, short sends are gathered (up to CorkBytes) and leave as
+    // full packets; clearing it sends everything gathered.
+    bool MoreToFollow() const { return m_moreToFollow; }
+    void setMoreToFollow(bool more);
+    static constexpr int CorkBytes = 16384;
     qint32 LingerTimeout = 0;
 
     TSocketSendFlags SendFlags() const { return m_sendFlags; }
@@ -113,6 +118,9 @@ public:
 
     // True when nothing waits in the send queue.
     bool AllSent() const { return m_allSent; }
+    // True when a caller may queue more: everything has left, or less than
+    // CorkBytes is being gathered.
+    bool ReadyForMore() const { return m_allSent || (m_moreToFollow && m_queuedBytes < CorkBytes); }
     // Bytes the platform has accepted since the socket was created.
     quint64 SentTotal() const { return m_sentTotal; }
 
@@ -173,6 +181,8 @@ private:
     std::list<TBuffer> m_sendQueue;
     bool m_allSent = true;
     bool m_writeEventPosted = false;
+    bool m_moreToFollow = false;
+    qint64 m_queuedBytes = 0;
     quint64 m_sentTotal = 0;
 
     QByteArray m_line;
