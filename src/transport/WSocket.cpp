@@ -213,18 +213,9 @@ void TCustomWSocket::Connect()
 {
     if (m_handle >= 0 && m_state != wsClosed)
         return raiseError(QStringLiteral("Connect: Socket already in use"));
-    if (!m_portAssigned)
-        return raiseError(QStringLiteral("Connect: No Port Specified"));
-    if (!m_addrAssigned)
-        return raiseError(QStringLiteral("Connect: No IP Address Specified"));
-    if (!m_protoAssigned)
-        return raiseError(QStringLiteral("Connect: No Protocol Specified"));
-
-    const int handle =
-        ::socket(AF_INET, (m_datagram ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, m_proto);
-    if (handle < 0)
-        return platformError(SocketErrors::fromErrno(errno), QStringLiteral("Connect (socket)"));
-    m_handle = handle;
+    if (!createHandle(QStringLiteral("Connect (socket)")))
+        return;
+    const int handle = m_handle;
     changeState(wsOpened);
 
     auto option = [this](int level, int name, const void *value, socklen_t size, const char *what) {
@@ -278,6 +269,26 @@ void TCustomWSocket::Connect()
     }
     changeState(wsConnecting);
     updateNotifiers();
+}
+
+bool TCustomWSocket::createHandle(const QString &operation)
+{
+    const char *missing = !m_portAssigned    ? "Connect: No Port Specified"
+                          : !m_addrAssigned  ? "Connect: No IP Address Specified"
+                          : !m_protoAssigned ? "Connect: No Protocol Specified"
+                                             : nullptr;
+    if (missing) {
+        raiseError(QString::fromLatin1(missing));
+        return false;
+    }
+    const int handle =
+        ::socket(AF_INET, (m_datagram ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, m_proto);
+    if (handle < 0) {
+        platformError(SocketErrors::fromErrno(errno), operation);
+        return false;
+    }
+    m_handle = handle;
+    return true;
 }
 
 bool TCustomWSocket::Wait(qint32 timeoutSeconds, TSocketState state)

@@ -129,6 +129,8 @@ public:
 
 private:
     void reset();
+    // Checks that port, address and protocol are set and creates the handle.
+    bool createHandle(const QString &operation);
     void changeState(TSocketState state);
     void raiseError(const QString &message);
     void platformError(const QString &operation);

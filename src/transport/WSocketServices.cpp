@@ -17,15 +17,9 @@
 
 void TCustomWSocket::Listen()
 {
-    if (!m_portAssigned)
-        return raiseError(QStringLiteral("Connect: No Port Specified"));
-    if (!m_addrAssigned)
-        return raiseError(QStringLiteral("Connect: No IP Address Specified"));
-    const int handle =
-        ::socket(AF_INET, (m_datagram ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, m_proto);
-    if (handle < 0)
-        return platformError(SocketErrors::fromErrno(errno), QStringLiteral("socket"));
-    m_handle = handle;
+    if (!createHandle(QStringLiteral("socket")))
+        return;
+    const int handle = m_handle;
     const int on = 1;
     ::setsockopt(handle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     if (::bind(handle, reinterpret_cast<const sockaddr *>(&m_remote), sizeof m_remote) != 0)

@@ -173,3 +173,15 @@ TEST_F(WSocketTest, PeerClosingEndsTheReadAndFiresSessionClosedOnce)
     socket.Close();
     EXPECT_EQ(closed, 1);
 }
+
+TEST_F(WSocketTest, MultiThreadedWaitsPumpTheLoopWithoutAWaitObject)
+{
+    socket.setWaitCtrl(nullptr);
+    socket.MultiThreaded = true;
+    ASSERT_TRUE(connectTo(server.port(), 5));
+    EXPECT_EQ(readLine(5), "220 test.local ready");
+    server.script("NOOP", {{"250 late", 300}});
+    socket.SendStr("NOOP\r\n");
+    EXPECT_EQ(readLine(0), "");
+    EXPECT_EQ(readLine(5), "250 late");
+}
