@@ -104,3 +104,34 @@ TEST_F(WSocketTest, InvalidSendFlagsAreRefused)
     EXPECT_EQ(errors, QStringList{"Invalid SendFlags"});
     EXPECT_EQ(socket.SendFlags(), wsSendNormal);
 }
+
+TEST_F(WSocketTest, DatagramSocketsAreConnectedAtOnceAndExchangeDatagrams)
+{
+    TWSocket receiver;
+    receiver.setProto("udp");
+    receiver.setAddr("127.0.0.1");
+    receiver.setPort("0");
+    receiver.Listen();
+    EXPECT_EQ(receiver.State(), wsConnected);
+    QByteArray got;
+    QString from;
+    receiver.OnDataAvailable = [&](TCustomWSocket *s, quint16) {
+        char buffer[64];
+        quint16 port = 0;
+        const qint32 n = s->ReceiveFrom(buffer, sizeof buffer, from, port);
+        if (n > 0)
+            got.append(buffer, n);
+    };
+
+    QList<int> connected;
+    socket.OnSessionConnected = [&](TCustomWSocket *, quint16 error) { connected.append(error); };
+    socket.setProto("udp");
+    socket.setPort(receiver.GetXPort());
+    socket.setAddr("127.0.0.1");
+    socket.Connect();
+    EXPECT_EQ(socket.State(), wsConnected);
+    EXPECT_EQ(connected, QList<int>{0});
+    EXPECT_EQ(socket.SendStr("ping"), 4);
+    ASSERT_TRUE(waitUntil([&] { return got == "ping"; }));
+    EXPECT_EQ(from, "127.0.0.1");
+}
