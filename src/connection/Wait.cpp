@@ -15,34 +15,40 @@ std::function<void()> &beeper()
 }
 
 // While a wait runs the user must not start anything else: presses of keys
-// and of the left and right mouse buttons are swallowed with a beep. Releases,
-// the middle button, timers, sockets and painting pass.
+// and of the left and right mouse buttons are swallowed with a beep. A key
+// press is first claimed from the shortcut handling, so it triggers no
+// shortcut and reaches the filter as a press; the context menu a right click
+// would open is swallowed too. Releases, the middle button, timers, sockets
+// and painting pass.
 class SwallowInputFilter : public QObject
 {
 public:
     bool eventFilter(QObject *, QEvent *event) override
     {
-        if (!swallows(event))
-            return false;
-        if (beeper())
-            beeper()();
-        return true;
-    }
-
-private:
-    static bool swallows(QEvent *event)
-    {
         switch (event->type()) {
-        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+            event->accept();
             return true;
+        case QEvent::ContextMenu:
+            return true;
+        case QEvent::KeyPress:
+            return beep();
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonDblClick: {
             const auto button = static_cast<QMouseEvent *>(event)->button();
-            return button == Qt::LeftButton || button == Qt::RightButton;
+            return (button == Qt::LeftButton || button == Qt::RightButton) && beep();
         }
         default:
             return false;
         }
+    }
+
+private:
+    static bool beep()
+    {
+        if (beeper())
+            beeper()();
+        return true;
     }
 };
 

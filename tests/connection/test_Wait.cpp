@@ -1,6 +1,9 @@
 #include "Wait.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QTest>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTimer>
@@ -19,7 +22,7 @@ protected:
     bool event(QEvent *e) override
     {
         if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress
-            || e->type() == QEvent::KeyRelease)
+            || e->type() == QEvent::KeyRelease || e->type() == QEvent::ContextMenu)
             seen.append(e->type());
         return QWidget::event(e);
     }
@@ -131,10 +134,23 @@ TEST_F(WaitTest, ExecuteBlocksOnEventsInsteadOfSpinning)
 TEST_F(WaitTest, ClicksAndKeysAreSwallowedWithABeepDuringTheWait)
 {
     PressRecorder window;
+    QAction quit(&window);
+    quit.setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    window.addAction(&quit);
+    int triggered = 0;
+    QObject::connect(&quit, &QAction::triggered, [&] { ++triggered; });
     window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_EQ(triggered, 1);
+    window.seen.clear();
+
     wait.setInterval(1000);
     wait.Caption = "30";
     QTimer::singleShot(0, &wait, [&] {
+        QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+        QCoreApplication::postEvent(&window, new QContextMenuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5)));
         postMouse(&window, Qt::LeftButton);
         postMouse(&window, Qt::RightButton);
         postMouse(&window, Qt::MiddleButton);
@@ -143,15 +159,19 @@ TEST_F(WaitTest, ClicksAndKeysAreSwallowedWithABeepDuringTheWait)
         QTimer::singleShot(0, &wait, [this] { wait.Stop(); });
     });
     wait.Execute();
-    EXPECT_EQ(beeps, 3);
-    EXPECT_EQ(window.seen, (QList<QEvent::Type>{QEvent::MouseButtonPress, QEvent::KeyRelease}));
+    EXPECT_EQ(triggered, 1);
+    // Control and Q, left and right button, A; the releases of Q, Control and
+    // A pass, and so does the middle button.
+    EXPECT_EQ(beeps, 5);
+    EXPECT_EQ(window.seen, (QList<QEvent::Type>{QEvent::KeyRelease, QEvent::KeyRelease, QEvent::MouseButtonPress,
+                                                QEvent::KeyRelease}));
 
     // After the wait everything reaches the window again.
     window.seen.clear();
     postMouse(&window, Qt::LeftButton);
     QCoreApplication::processEvents();
     EXPECT_EQ(window.seen, QList<QEvent::Type>{QEvent::MouseButtonPress});
-    EXPECT_EQ(beeps, 3);
+    EXPECT_EQ(beeps, 5);
 }
 
 } // namespace
