@@ -25,13 +25,6 @@ int replyCode(const QString &reply)
     return code;
 }
 
-void copyToBuffer(char *buffer, int size, const QByteArray &text)
-{
-    const int length = std::min<int>(static_cast<int>(text.size()), size - 1);
-    std::memcpy(buffer, text.constData(), static_cast<size_t>(length));
-    buffer[length] = '\0';
-}
-
 QString visible(QString text)
 {
     return text.replace(QLatin1Char('\r'), QLatin1String("\\r")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
@@ -60,6 +53,15 @@ void TCustomSmtpClient::setWait(TWait *wait)
 {
     m_wait = wait;
     m_socket->setWaitCtrl(wait);
+}
+
+void TCustomSmtpClient::copyLine(char *buffer, qint32 size, const QByteArray &line)
+{
+    if (size <= 0)
+        return;
+    const qsizetype length = std::min<qsizetype>(line.size(), size - 1);
+    std::memcpy(buffer, line.constData(), static_cast<size_t>(length));
+    buffer[length] = '\0';
 }
 
 void TCustomSmtpClient::display(const QString &text)
@@ -284,7 +286,7 @@ void TCustomSmtpClient::sendHeader()
     DoHeaderList(lines);
     char buffer[LineBufferSize];
     for (const QString &line : std::as_const(lines)) {
-        copyToBuffer(buffer, LineBufferSize, MessageHeader::fitLine(line.toUtf8(), LineBufferSize - 1));
+        copyLine(buffer, LineBufferSize, MessageHeader::fitLine(line.toUtf8(), LineBufferSize - 1));
         DoHeaderLine(buffer, LineBufferSize);
         buffer[LineBufferSize - 1] = '\0';
         if (buffer[0] != '\0')

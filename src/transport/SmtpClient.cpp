@@ -5,18 +5,10 @@
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <cstring>
 
 namespace {
 
 constexpr int AttachmentBytesPerLine = 45;
-
-void copyLine(char *buffer, qint32 maxLen, const QByteArray &line)
-{
-    const qsizetype length = std::min<qsizetype>(line.size(), std::max(maxLen - 1, 0));
-    std::memcpy(buffer, line.constData(), static_cast<size_t>(length));
-    buffer[length] = '\0';
-}
 
 QString quoted(QString text)
 {

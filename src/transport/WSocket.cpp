@@ -234,8 +234,9 @@ void TCustomWSocket::Connect()
         if (!option(SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on, "setsockopt(SO_KEEPALIVE)")
             || !option(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)"))
             return;
-        // Commands and lines are written one at a time and each waits for the
-        // previous one to leave; coalescing them would only add delay.
+        // A command is followed by waiting for its reply, so holding it back
+        // to fill a packet would only add delay; bulk data is gathered into
+        // full packets through MoreToFollow instead.
         ::setsockopt(m_handle, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     } else {
         sockaddr_in local{};
@@ -294,6 +295,9 @@ bool TCustomWSocket::createHandle(const QString &operation)
 bool TCustomWSocket::Wait(qint32 timeoutSeconds, TSocketState state)
 {
     m_awaited = state;
+    // No state stays awaited after the call, also when it raises.
+    const std::unique_ptr<TSocketState, void (*)(TSocketState *)> clearAwaited(
+        &m_awaited, [](TSocketState *awaited) { *awaited = wsInvalidState; });
     if (m_state != state) {
         if (MultiThreaded)
             pumpUntil(timeoutSeconds, [&] { return m_state == state; });
@@ -302,7 +306,6 @@ bool TCustomWSocket::Wait(qint32 timeoutSeconds, TSocketState state)
         else
             runWait(timeoutSeconds);
     }
-    m_awaited = wsInvalidState;
     return m_state == state;
 }
 
