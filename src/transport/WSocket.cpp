@@ -226,11 +226,8 @@ void TCustomWSocket::Connect()
     };
     const int on = 1;
     if (!m_datagram) {
-        if (LingerOnOff != wsLingerNoSet) {
-            const linger value{LingerOnOff == wsLingerOn ? 1 : 0, LingerTimeout};
-            if (!option(SOL_SOCKET, SO_LINGER, &value, sizeof value, "setsockopt(SO_LINGER)"))
-                return;
-        }
+        if (!SetLingerOption())
+            return;
         if (!option(SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on, "setsockopt(SO_KEEPALIVE)")
             || !option(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)"))
             return;
@@ -270,6 +267,21 @@ void TCustomWSocket::Connect()
     }
     changeState(wsConnecting);
     updateNotifiers();
+}
+
+bool TCustomWSocket::SetLingerOption()
+{
+    if (m_handle < 0) {
+        raiseError(QStringLiteral("Cannot set linger option at this time"));
+        return false;
+    }
+    if (LingerOnOff == wsLingerNoSet)
+        return true;
+    const linger value{LingerOnOff == wsLingerOn ? 1 : 0, LingerTimeout};
+    if (::setsockopt(m_handle, SOL_SOCKET, SO_LINGER, &value, sizeof value) == 0)
+        return true;
+    platformError(SocketErrors::fromErrno(errno), QStringLiteral("setsockopt(SO_LINGER)"));
+    return false;
 }
 
 bool TCustomWSocket::createHandle(const QString &operation)

@@ -102,6 +102,9 @@ public:
     void Close();
     void CloseWithoutShutdown();
     void Shutdown(int how);
+    // Applies LingerOnOff and LingerTimeout to the open handle (Connect does
+    // so by itself); false when it could not.
+    bool SetLingerOption();
 
     void Listen();
     int Accept();

@@ -31,6 +31,7 @@ TEST_F(SmtpTest, ConversationOfOneMessageAsWrittenOnTheWire)
 TEST_F(SmtpTest, HeloCarriesTheLocalHostNameOrSignOnUntrimmed)
 {
     client.SignOn.clear();
+    client.Host = "localhost";
     ASSERT_TRUE(client.Open());
     client.Quit();
     client.SignOn = " my host ";

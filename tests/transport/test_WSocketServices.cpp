@@ -97,12 +97,16 @@ TEST_F(WSocketTest, CancelledLookupReportsNothing)
     EXPECT_EQ(socket.DnsResult(), "127.0.0.1");
 }
 
-TEST_F(WSocketTest, InvalidSendFlagsAreRefused)
+TEST_F(WSocketTest, InvalidSendFlagsAndLingerWithoutHandleAreRefused)
 {
     collectErrors();
     socket.setSendFlags(static_cast<TSocketSendFlags>(7));
-    EXPECT_EQ(errors, QStringList{"Invalid SendFlags"});
+    EXPECT_FALSE(socket.SetLingerOption());
+    EXPECT_EQ(errors, (QStringList{"Invalid SendFlags", "Cannot set linger option at this time"}));
     EXPECT_EQ(socket.SendFlags(), wsSendNormal);
+    ASSERT_TRUE(connectTo(server.port()));
+    socket.LingerOnOff = wsLingerOff;
+    EXPECT_TRUE(socket.SetLingerOption());
 }
 
 TEST_F(WSocketTest, DatagramSocketsAreConnectedAtOnceAndExchangeDatagrams)
