@@ -1,0 +1,380 @@
+#include "CustomSmtpClient.h"
+
+#include "MessageHeader.h"
+#include "SocketException.h"
+#include "Wait.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 PumpEveryNs = 2'000'000;
+
+int replyCode(const QString &reply)
+{
+    qsizetype i = 0;
+    while (i < reply.size() && QStringLiteral(" \t\r\n").contains(reply.at(i)))
+        ++i;
+    int code = 0;
+    for (; i < reply.size() && reply.at(i).unicode() >= '0' && reply.at(i).unicode() <= '9'; ++i)
+        code = std::min(code * 10 + (reply.at(i).unicode() - '0'), 1'000'000);
+    return code;
+}
+
+QString visible(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1String("\\r")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+}
+
+} // namespace
+
+TCustomSmtpClient::TCustomSmtpClient(QObject *parent) : QObject(parent), m_socket(new TWSocket(this))
+{
+    m_socket->OnSessionClosed = [this](TCustomWSocket *, quint16) {
+        m_stage = 0;
+        if (m_wait)
+            m_wait->Stop();
+    };
+    m_socket->OnDataSent = [this](TCustomWSocket *, quint16) { m_dataSent = true; };
+}
+
+TCustomSmtpClient::~TCustomSmtpClient()
+{
+    m_socket->OnSessionClosed = nullptr;
+    if (m_wait)
+        m_wait->OnTimeout = nullptr;
+}
+
+void TCustomSmtpClient::setWait(TWait *wait)
+{
+    m_wait = wait;
+    m_socket->setWaitCtrl(wait);
+}
+
+void TCustomSmtpClient::copyLine(char *buffer, qint32 size, const QByteArray &line)
+{
+    if (size <= 0)
+        return;
+    const qsizetype length = std::min<qsizetype>(line.size(), size - 1);
+    std::memcpy(buffer, line.constData(), static_cast<size_t>(length));
+    buffer[length] = '\0';
+}
+
+void TCustomSmtpClient::display(const QString &text)
+{
+    if (OnDisplay)
+        OnDisplay(this, text);
+}
+
+void TCustomSmtpClient::pumpMessages()
+{
+    if (m_lastPump.isValid() && m_lastPump.nsecsElapsed() < PumpEveryNs)
+        return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_lastPump.start();
+}
+
+int TCustomSmtpClient::waitTimeoutMs() const
+{
+    const int counts = TimeOut > 0 ? TimeOut : 15;
+    return counts * (m_wait ? m_wait->Interval() : 1000);
+}
+
+// ---- conversation steps ----
+
+void TCustomSmtpClient::sendCommand(const QByteArray &line)
+{
+    if (m_stage == 0)
+        return;
+    display(QStringLiteral("> ") + m_wire.decode(line));
+    pumpMessages();
+    if (m_stage == 0)
+        return;
+    m_dataSent = false;
+    m_socket->SendStr(line + "\r\n");
+    waitUntilSent();
+}
+
+void TCustomSmtpClient::waitUntilSent()
+{
+    auto done = [this] { return m_dataSent || m_socket->ReadyForMore() || m_socket->State() != wsConnected; };
+    if (done())
+        return;
+    // A peer that stops reading must not hold the program: when nothing more
+    // has been taken for the time-out, the connection is given up.
+    bool stalled = false;
+    quint64 sentBefore = m_socket->SentTotal();
+    QTimer watchdog;
+    watchdog.setInterval(waitTimeoutMs());
+    connect(&watchdog, &QTimer::timeout, this, [&] {
+        stalled = m_socket->SentTotal() == sentBefore;
+        sentBefore = m_socket->SentTotal();
+    });
+    watchdog.start();
+    QEventLoop loop;
+    while (!done() && !stalled)
+        loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
+    if (stalled) {
+        if (m_errorMessage.isEmpty())
+            m_errorMessage = QStringLiteral("554 send timeout");
+        m_socket->Close();
+    }
+}
+
+int TCustomSmtpClient::getResponse()
+{
+    if (m_stage == 0) {
+        m_lastResponse = QStringLiteral("554 not connected");
+        display(QStringLiteral("< ") + m_lastResponse);
+        return replyCode(m_lastResponse);
+    }
+    do {
+        QByteArray line;
+        m_socket->ReadLine(TimeOut, line);
+        m_lastResponse = m_timedOut ? QStringLiteral("554 receive timeout") : QString::fromLatin1(line);
+        display(QStringLiteral("< ") + m_lastResponse);
+    } while (!m_timedOut && m_lastResponse.size() >= 4 && m_lastResponse.at(3) == QLatin1Char('-'));
+    return replyCode(m_lastResponse);
+}
+
+bool TCustomSmtpClient::expectReply(std::initializer_list<int> codes, bool closeOnFailure)
+{
+    const int code = getResponse();
+    if (std::find(codes.begin(), codes.end(), code) != codes.end())
+        return true;
+    if (m_errorMessage.isEmpty())
+        m_errorMessage = m_lastResponse;
+    if (closeOnFailure)
+        m_socket->Close();
+    return false;
+}
+
+// ---- operations ----
+
+bool TCustomSmtpClient::Open()
+{
+    if (!m_wait) {
+        m_errorMessage = QStringLiteral("No wait object");
+        display(m_errorMessage);
+        return false;
+    }
+    QPointer<TCustomSmtpClient> self(this);
+    m_wait->OnTimeout = [self](TWait *) {
+        if (self)
+            self->m_timedOut = true;
+    };
+    m_timedOut = false;
+    if (m_stage != 0)
+        return true;
+    m_errorMessage.clear();
+    if (Host.isEmpty()) {
+        m_errorMessage = QStringLiteral("No host specified");
+        display(m_errorMessage);
+        return false;
+    }
+    try {
+        m_socket->setProto(QStringLiteral("tcp"));
+        m_socket->setPort(Port);
+        m_socket->setAddr(Host);
+        m_socket->OnDataAvailable = nullptr;
+        m_socket->Connect();
+    } catch (const ESocketException &error) {
+        m_errorMessage = error.message();
+        return false;
+    }
+    if (!m_socket->Wait(TimeOut, wsConnected)) {
+        m_errorMessage = QStringLiteral("Can't connect to host '%1'").arg(Host);
+        display(m_errorMessage);
+        m_socket->Close();
+        return false;
+    }
+    display(QStringLiteral("Connected with SMTP server"));
+    m_stage = 1;
+    if (!expectReply({220}, true))
+        return false;
+    const QString helo = SignOn.isEmpty() ? TWSocket::LocalHostName() : MessageHeader::singleLine(SignOn);
+    sendCommand("HELO " + m_wire.encode(helo));
+    if (!expectReply({250}, true))
+        return false;
+    m_stage = 2;
+    return true;
+}
+
+bool TCustomSmtpClient::checkEnvelope()
+{
+    // An address goes between angle brackets on a command line of its own; one
+    // that could close the brackets or end the line would smuggle in commands.
+    QStringList addresses = RcptName;
+    addresses.prepend(FromName);
+    for (const QString &address : std::as_const(addresses)) {
+        const bool unsafe = std::any_of(address.cbegin(), address.cend(), [](QChar c) {
+            return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('<') || c == QLatin1Char('>');
+        });
+        if (unsafe) {
+            m_errorMessage = QStringLiteral("Invalid address '%1'").arg(visible(address.trimmed()));
+            display(m_errorMessage);
+            return false;
+        }
+    }
+    if (m_wire.charset() != CharSet)
+        m_wire = WireText(CharSet);
+    if (!m_wire.isValid()) {
+        m_errorMessage = QStringLiteral("Unknown charset '%1'").arg(CharSet);
+        display(m_errorMessage);
+        return false;
+    }
+    return true;
+}
+
+bool TCustomSmtpClient::Mail()
+{
+    if (!checkEnvelope())
+        return false;
+    pumpMessages();
+    if (m_stage == 0 && !Open())
+        return false;
+    m_timedOut = false;
+    sendCommand("MAIL FROM:<" + FromName.trimmed().toUtf8() + ">");
+    if (!expectReply({250}, false))
+        return false;
+    for (const QString &recipient : std::as_const(RcptName)) {
+        sendCommand("RCPT TO:<" + recipient.trimmed().toUtf8() + ">");
+        if (!expectReply({250, 251}, false))
+            return false;
+    }
+    sendCommand("DATA");
+    if (!expectReply({354}, false))
+        return false;
+    // The message goes out in full packets; the final "." pushes the rest.
+    m_socket->setMoreToFollow(true);
+    try {
+        sendHeader();
+        sendBody();
+    } catch (...) {
+        m_socket->setMoreToFollow(false);
+        throw;
+    }
+    m_socket->setMoreToFollow(false);
+    sendCommand(".");
+    return expectReply({250}, false);
+}
+
+QStringList TCustomSmtpClient::composeHeader()
+{
+    auto line = [this](const QString &name, const QString &value) {
+        const QString start = name + QStringLiteral(": ");
+        return start + QString::fromLatin1(MessageHeader::encodeText(MessageHeader::singleLine(value), m_wire,
+                                                                     static_cast<int>(start.size())));
+    };
+    return {
+        line(QStringLiteral("From"), HdrFrom),
+        line(QStringLiteral("To"), HdrTo),
+        line(QStringLiteral("Subject"), HdrSubject),
+        QStringLiteral("Mime-Version: 1.0"),
+        QStringLiteral("Content-Type: text/plain; charset=\"%1\"").arg(CharSet),
+        QStringLiteral("Date: ") + MessageHeader::dateText(QDateTime::currentDateTime()),
+    };
+}
+
+void TCustomSmtpClient::sendHeader()
+{
+    QStringList lines = composeHeader();
+    DoHeaderList(lines);
+    char buffer[LineBufferSize];
+    for (const QString &line : std::as_const(lines)) {
+        copyLine(buffer, LineBufferSize, MessageHeader::fitLine(line.toUtf8(), LineBufferSize - 1));
+        DoHeaderLine(buffer, LineBufferSize);
+        buffer[LineBufferSize - 1] = '\0';
+        if (buffer[0] != '\0')
+            sendCommand(m_wire.encode(QString::fromUtf8(buffer)));
+    }
+    sendCommand(QByteArray());
+}
+
+void TCustomSmtpClient::sendBody()
+{
+    char buffer[LineBufferSize];
+    bool more = true;
+    for (qint32 lineNum = 1; more && m_stage == 2; ++lineNum) {
+        pumpMessages();
+        buffer[0] = '\0';
+        try {
+            DoGetData(lineNum, buffer, LineBufferSize - 1, more);
+        } catch (...) {
+            more = false;
+        }
+        if (!more)
+            break;
+        buffer[LineBufferSize - 1] = '\0';
+        QByteArray line = m_wire.encode(MessageHeader::singleLine(QString::fromUtf8(buffer)));
+        if (line.startsWith('.'))
+            line.prepend('.');
+        sendCommand(line);
+    }
+}
+
+bool TCustomSmtpClient::Quit()
+{
+    if (m_stage == 0)
+        return true;
+    bool accepted = false;
+    try {
+        sendCommand("QUIT");
+        accepted = getResponse() == 221;
+    } catch (const std::exception &) {
+        accepted = false;
+    }
+    m_stage = 0;
+    try {
+        m_socket->Close();
+    } catch (const std::exception &) {
+        accepted = false;
+    }
+    return accepted;
+}
+
+bool TCustomSmtpClient::Reset()
+{
+    if (m_stage == 0)
+        return true;
+    try {
+        sendCommand("RSET");
+        return getResponse() == 250;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+bool TCustomSmtpClient::Abort()
+{
+    m_stage = 0;
+    m_socket->Shutdown(2);
+    m_socket->Close();
+    return true;
+}
+
+// ---- events ----
+
+void TCustomSmtpClient::DoGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More)
+{
+    if (OnGetData)
+        OnGetData(this, LineNum, MsgLine, MaxLen, More);
+    else
+        More = false;
+}
+
+void TCustomSmtpClient::DoHeaderLine(char *Msg, qint32 Size)
+{
+    if (OnHeaderLine)
+        OnHeaderLine(this, Msg, Size);
+}
+
+void TCustomSmtpClient::DoHeaderList(QStringList &Lines)
+{
+    if (OnHeaderList)
+        OnHeaderList(this, Lines);
+}

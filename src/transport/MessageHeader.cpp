@@ -1,0 +1,139 @@
+#include "MessageHeader.h"
+
+#include "WireText.h"
+
+#include <QStringList>
+
+namespace MessageHeader {
+
+namespace {
+
+constexpr int EncodedWordLimit = 75;
+
+QByteArray encodedWord(const QByteArray &charset, const QByteArray &bytes)
+{
+    return "=?" + charset + "?B?" + bytes.toBase64() + "?=";
+}
+
+constexpr int FoldColumn = 76;
+
+// One run of words, as encoded words of at most EncodedWordLimit characters;
+// a character (or surrogate pair) is never split between two words.
+QList<QByteArray> encodeRun(const QString &run, WireText &wire)
+{
+    WireText utf8(QStringLiteral("utf-8"));
+    WireText &codec = wire.canEncode(run) ? wire : utf8;
+    const QByteArray charset = codec.charset().toLatin1();
+    const int maxBytes = (EncodedWordLimit - 7 - static_cast<int>(charset.size())) / 4 * 3;
+
+    QList<QByteArray> words;
+    QByteArray current;
+    for (qsizetype i = 0; i < run.size();) {
+        const qsizetype length = run.at(i).isHighSurrogate() && i + 1 < run.size() ? 2 : 1;
+        const QByteArray bytes = codec.encode(run.mid(i, length));
+        if (!current.isEmpty() && current.size() + bytes.size() > maxBytes) {
+            words.append(encodedWord(charset, current));
+            current.clear();
+        }
+        current += bytes;
+        i += length;
+    }
+    if (!current.isEmpty())
+        words.append(encodedWord(charset, current));
+    return words;
+}
+
+bool boundarySafe(const QString &text)
+{
+    static const QString allowed = QStringLiteral("'()+_,-./:=? ");
+    for (const QChar c : text) {
+        const bool plain = c.unicode() < 128 && c.isLetterOrNumber();
+        if (!plain && !allowed.contains(c))
+            return false;
+    }
+    return true;
+}
+
+QChar timeSeparator(const QLocale &locale)
+{
+    const QString format = locale.timeFormat(QLocale::ShortFormat);
+    auto isHour = [](QChar c) { return c == QLatin1Char('h') || c == QLatin1Char('H'); };
+    const auto hour = std::find_if(format.cbegin(), format.cend(), isHour);
+    const auto separator = std::find_if_not(hour, format.cend(), isHour);
+    return separator == format.cend() ? QLatin1Char(':') : *separator;
+}
+
+} // namespace
+
+QString singleLine(QString text)
+{
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
+QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
+{
+    if (WireText::isAscii(text))
+        return text.toLatin1();
+    // Words of plain ASCII stay readable (an address in angle brackets must);
+    // neighbouring words with other characters are encoded together, with the
+    // blanks between them.
+    const QStringList words = text.split(QLatin1Char(' '));
+    QList<QByteArray> parts;
+    QString run;
+    auto flush = [&] {
+        if (!run.isNull())
+            parts.append(encodeRun(run, wire));
+        run = QString();
+    };
+    for (const QString &word : words) {
+        if (WireText::isAscii(word)) {
+            flush();
+            parts.append(word.toLatin1());
+        } else {
+            run = run.isNull() ? word : run + QLatin1Char(' ') + word;
+        }
+    }
+    flush();
+    // Folded so that lines stay short: between two encoded words the fold is
+    // ignored by readers, elsewhere it stands for the blank it replaces.
+    QByteArray result;
+    int column = startColumn;
+    for (const QByteArray &part : std::as_const(parts)) {
+        if (!result.isEmpty()) {
+            const bool fold = column + 1 + part.size() > FoldColumn;
+            result += fold ? "\r\n " : " ";
+            column = fold ? 1 : column + 1;
+        }
+        result += part;
+        column += static_cast<int>(part.size());
+    }
+    return result;
+}
+
+QString dateText(const QDateTime &when, const QLocale &locale)
+{
+    const QString time = QLocale::c().toString(when, QStringLiteral("hh:mm:ss"));
+    const QString separator = timeSeparator(locale);
+    return QLocale::c().toString(when, QStringLiteral("ddd, d MMM yyyy ")) + QString(time).replace(QLatin1Char(':'), separator);
+}
+
+QString boundary(const QDateTime &when, const QLocale &locale)
+{
+    QString month = locale.monthName(when.date().month(), QLocale::ShortFormat);
+    if (!boundarySafe(month))
+        month = QLocale::c().monthName(when.date().month(), QLocale::ShortFormat);
+    return QStringLiteral("= Multipart Boundary ") + month
+           + QLocale::c().toString(when, QStringLiteral("ddyyhhmm"));
+}
+
+QByteArray fitLine(const QByteArray &line, int limit)
+{
+    if (line.size() <= limit)
+        return line;
+    const qsizetype fold = line.lastIndexOf("\r\n ", limit - 3);
+    return line.left(fold > 0 ? fold : limit);
+}
+
+} // namespace MessageHeader

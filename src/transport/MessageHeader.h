@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+class WireText;
+
+// Pieces of a message's header lines.
+namespace MessageHeader {
+
+// CR and LF become blanks, so a text can never start a new header line.
+QString singleLine(QString text);
+
+// The text as it goes into a header: plain ASCII as it is; each run of words
+// with other characters as RFC 2047 encoded words in the message's charset
+// (UTF-8 when the charset cannot hold them), folded to lines of at most 76
+// characters where it can be. startColumn: what precedes it on its line.
+QByteArray encodeText(const QString &text, WireText &wire, int startColumn = 0);
+
+// "Sun, 6 Dec 1998 14:05:09": English names whatever the locale, the
+// locale's time separator, no time zone.
+QString dateText(const QDateTime &when, const QLocale &locale = QLocale());
+
+// "= Multipart Boundary Dec06981405": the locale's month abbreviation
+// (English where it has characters a boundary may not hold), then day, year,
+// hour and minute.
+QString boundary(const QDateTime &when, const QLocale &locale = QLocale());
+
+// Cuts a header line to at most `limit` bytes, at a fold where it has one so
+// that no encoded word is broken.
+QByteArray fitLine(const QByteArray &line, int limit);
+
+} // namespace MessageHeader

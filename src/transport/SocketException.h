@@ -1,0 +1,10 @@
+#pragma once
+
+#include "Exception.h"
+
+// Socket and name-resolution failures of TWSocket.
+class ESocketException : public Exception
+{
+public:
+    using Exception::Exception;
+};

@@ -1,0 +1,273 @@
+#include "ScriptedSmtpServer.h"
+
+#include <arpa/inet.h>
+#include <cctype>
+#include <cerrno>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+struct ScriptedSmtpServer::Client
+{
+    int fd = -1;
+    QByteArray input;
+    bool inData = false;
+    bool reading = true;
+    QByteArray message;
+};
+
+namespace {
+
+const QHash<QByteArray, QByteArray> &defaultReplies()
+{
+    static const QHash<QByteArray, QByteArray> replies = {
+        {"CONNECT", "220 test.local ready"}, {"HELO", "250 test.local"},   {"EHLO", "250 test.local"},
+        {"MAIL", "250 sender ok"},           {"RCPT", "250 recipient ok"}, {"DATA", "354 go ahead"},
+        {".", "250 queued"},                 {"RSET", "250 reset"},        {"QUIT", "221 bye"},
+        {"NOOP", "250 ok"},
+    };
+    return replies;
+}
+
+QByteArray withLineEnd(QByteArray text)
+{
+    if (!text.endsWith('\n'))
+        text += "\r\n";
+    return text;
+}
+
+} // namespace
+
+ScriptedSmtpServer::ScriptedSmtpServer()
+{
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (m_listen < 0 || ::bind(m_listen, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+        || ::listen(m_listen, 8) != 0
+        || ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&address), &size) != 0
+        || ::pipe2(m_wake, O_CLOEXEC) != 0)
+        throw std::runtime_error("ScriptedSmtpServer: cannot listen");
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { run(); });
+}
+
+ScriptedSmtpServer::~ScriptedSmtpServer()
+{
+    const char stop = 'x';
+    [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &stop, 1);
+    m_thread.join();
+    ::close(m_listen);
+    ::close(m_wake[0]);
+    ::close(m_wake[1]);
+}
+
+quint16 ScriptedSmtpServer::unusedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+void ScriptedSmtpServer::script(const QByteArray &verb, const QList<Reply> &replies)
+{
+    std::lock_guard lock(m_mutex);
+    m_script[verb] = replies;
+}
+
+void ScriptedSmtpServer::setCapture(bool capture)
+{
+    std::lock_guard lock(m_mutex);
+    m_capture = capture;
+}
+
+QByteArray ScriptedSmtpServer::received() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+QList<QByteArray> ScriptedSmtpServer::commands() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_commands;
+}
+
+QList<QByteArray> ScriptedSmtpServer::messages() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_messages;
+}
+
+int ScriptedSmtpServer::messageCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_messageCount;
+}
+
+int ScriptedSmtpServer::connectionCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_connections;
+}
+
+bool ScriptedSmtpServer::pause(int ms)
+{
+    if (ms <= 0)
+        return true;
+    pollfd wake{m_wake[0], POLLIN, 0};
+    return ::poll(&wake, 1, ms) == 0;
+}
+
+void ScriptedSmtpServer::sendAll(int fd, const char *data, qsizetype length)
+{
+    while (length > 0) {
+        const ssize_t sent = ::send(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+        if (sent <= 0)
+            return;
+        data += sent;
+        length -= sent;
+    }
+}
+
+void ScriptedSmtpServer::run()
+{
+    Client client;
+    for (;;) {
+        pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {client.fd >= 0 ? client.fd : m_listen, POLLIN, 0}};
+        if (client.fd >= 0 && !client.reading)
+            fds[1].fd = -1;
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents)
+            break;
+        if (!(fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
+        if (client.fd < 0) {
+            client = Client{};
+            client.fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client.fd < 0)
+                continue;
+            {
+                std::lock_guard lock(m_mutex);
+                ++m_connections;
+            }
+            if (!respond(client, "CONNECT"))
+                break;
+        } else if (!serve(client)) {
+            break;
+        }
+    }
+    if (client.fd >= 0)
+        ::close(client.fd);
+}
+
+// Reads what the client sent and answers every complete line; false when the
+// server is being stopped.
+bool ScriptedSmtpServer::serve(Client &client)
+{
+    char chunk[65536];
+    const ssize_t count = ::recv(client.fd, chunk, sizeof chunk, 0);
+    if (count <= 0) {
+        ::close(client.fd);
+        client.fd = -1;
+        return true;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_capture)
+            m_received.append(chunk, count);
+    }
+    client.input.append(chunk, count);
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = client.input.indexOf('\n', start);
+        if (end < 0 || client.fd < 0 || !client.reading)
+            break;
+        QByteArray line = client.input.mid(start, end - start);
+        start = end + 1;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (client.inData) {
+            if (line != ".") {
+                std::lock_guard lock(m_mutex);
+                if (m_capture)
+                    client.message += (line.startsWith('.') ? line.mid(1) : line) + "\r\n";
+                continue;
+            }
+            client.inData = false;
+            {
+                std::lock_guard lock(m_mutex);
+                ++m_messageCount;
+                if (m_capture)
+                    m_messages.append(client.message);
+            }
+            client.message.clear();
+            if (!respond(client, "."))
+                return false;
+            continue;
+        }
+        qsizetype letters = 0;
+        while (letters < line.size() && std::isalpha(static_cast<unsigned char>(line.at(letters))))
+            ++letters;
+        const QByteArray verb = line.left(letters).toUpper();
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_capture)
+                m_commands.append(line);
+        }
+        if (!respond(client, verb))
+            return false;
+    }
+    client.input.remove(0, start);
+    return true;
+}
+
+bool ScriptedSmtpServer::respond(Client &client, const QByteArray &verb)
+{
+    Reply reply;
+    {
+        std::lock_guard lock(m_mutex);
+        auto scripted = m_script.find(verb);
+        if (scripted != m_script.end() && !scripted->isEmpty())
+            reply = scripted->size() > 1 ? scripted->takeFirst() : scripted->first();
+        else
+            reply.text = defaultReplies().value(verb, "500 command unrecognized");
+    }
+    if (!pause(reply.delayMs))
+        return false;
+    if (reply.drop) {
+        ::close(client.fd);
+        client.fd = -1;
+        return true;
+    }
+    const QByteArray text = withLineEnd(reply.text);
+    if (reply.splitAt >= 0 && reply.splitAt < text.size()) {
+        sendAll(client.fd, text.constData(), reply.splitAt);
+        if (!pause(reply.splitPauseMs))
+            return false;
+        sendAll(client.fd, text.constData() + reply.splitAt, text.size() - reply.splitAt);
+    } else {
+        sendAll(client.fd, text.constData(), text.size());
+    }
+    if (verb == "DATA" && text.startsWith("354"))
+        client.inData = true;
+    if (reply.stopReading)
+        client.reading = false;
+    if (verb == "QUIT" && text.startsWith("221")) {
+        ::close(client.fd);
+        client.fd = -1;
+    }
+    return true;
+}

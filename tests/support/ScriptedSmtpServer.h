@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+// An SMTP server for tests and benchmarks, on its own thread so it never
+// depends on the event loop of the client under test. It listens on
+// 127.0.0.1 with a port of the system's choice, serves one connection at a
+// time, answers each command from a script and keeps everything it received.
+//
+// Verbs of the script: "CONNECT" (the greeting), the command's first word
+// ("HELO", "MAIL", "RCPT", "DATA", "RSET", "QUIT", ...), and "." for the end
+// of the message data. The replies of a verb are used in turn; the last one
+// stays.
+class ScriptedSmtpServer
+{
+public:
+    struct Reply
+    {
+        QByteArray text;         // one or more lines; CR LF is added when missing
+        int delayMs = 0;         // pause before the reply
+        int splitAt = -1;        // send the first splitAt bytes, pause, then the rest
+        int splitPauseMs = 0;
+        bool drop = false;       // close the connection instead of replying
+        bool stopReading = false; // reply, then read nothing more from this client
+    };
+
+    ScriptedSmtpServer();
+    ~ScriptedSmtpServer();
+    ScriptedSmtpServer(const ScriptedSmtpServer &) = delete;
+    ScriptedSmtpServer &operator=(const ScriptedSmtpServer &) = delete;
+
+    quint16 port() const { return m_port; }
+    QString portText() const { return QString::number(m_port); }
+
+    void script(const QByteArray &verb, const QList<Reply> &replies);
+    void script(const QByteArray &verb, const QByteArray &text) { script(verb, {Reply{text}}); }
+    // Off for benchmarks: messages are counted, not kept.
+    void setCapture(bool capture);
+
+    QByteArray received() const;
+    QList<QByteArray> commands() const;
+    QList<QByteArray> messages() const; // data of each message, dots undone
+    int messageCount() const;
+    int connectionCount() const;
+
+    // A port on 127.0.0.1 that nothing listens on.
+    static quint16 unusedPort();
+
+private:
+    struct Client;
+    void run();
+    bool serve(Client &client);
+    bool respond(Client &client, const QByteArray &verb);
+    bool pause(int ms);
+    void sendAll(int fd, const char *data, qsizetype length);
+
+    int m_listen = -1;
+    int m_wake[2] = {-1, -1};
+    quint16 m_port = 0;
+    std::thread m_thread;
+
+    mutable std::mutex m_mutex;
+    QHash<QByteArray, QList<Reply>> m_script;
+    bool m_capture = true;
+    QByteArray m_received;
+    QList<QByteArray> m_commands;
+    QList<QByteArray> m_messages;
+    int m_messageCount = 0;
+    int m_connections = 0;
+};

@@ -1,0 +1,64 @@
+#include "MimeCheck.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+namespace {
+
+const char *const Script = R"PY(
+import sys, json, base64, email, email.policy
+from email.header import decode_header, make_header
+msg = email.message_from_bytes(sys.stdin.buffer.read(), policy=email.policy.compat32)
+def text(value):
+    return str(make_header(decode_header(value))) if value is not None else ""
+parts = []
+for part in (msg.walk() if msg.is_multipart() else [msg]):
+    if part.is_multipart():
+        continue
+    payload = part.get_payload(decode=True) or b""
+    charset = part.get_content_charset()
+    parts.append({
+        "type": part.get_content_type(),
+        "filename": part.get_filename() or "",
+        "payload": base64.b64encode(payload).decode(),
+        "text": payload.decode(charset) if charset else "",
+    })
+json.dump({"subject": text(msg["Subject"]), "from": text(msg["From"]),
+           "multipart": msg.is_multipart(), "parts": parts, "defects": len(msg.defects)}, sys.stdout)
+)PY";
+
+} // namespace
+
+ParsedMessage parseWithPython(const QByteArray &message)
+{
+    ParsedMessage parsed;
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(Script)});
+    if (!python.waitForStarted(10000)) {
+        parsed.error = QStringLiteral("python3 did not start");
+        return parsed;
+    }
+    python.write(message);
+    python.closeWriteChannel();
+    if (!python.waitForFinished(30000) || python.exitCode() != 0) {
+        parsed.error = QString::fromUtf8(python.readAllStandardError());
+        return parsed;
+    }
+    const QJsonObject root = QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+    parsed.subject = root.value(QStringLiteral("subject")).toString();
+    parsed.from = root.value(QStringLiteral("from")).toString();
+    parsed.multipart = root.value(QStringLiteral("multipart")).toBool();
+    for (const QJsonValue &value : root.value(QStringLiteral("parts")).toArray()) {
+        const QJsonObject part = value.toObject();
+        parsed.parts.append({part.value(QStringLiteral("type")).toString(),
+                             part.value(QStringLiteral("filename")).toString(),
+                             QByteArray::fromBase64(part.value(QStringLiteral("payload")).toString().toLatin1()),
+                             part.value(QStringLiteral("text")).toString()});
+    }
+    parsed.ok = root.value(QStringLiteral("defects")).toInt() == 0;
+    if (!parsed.ok)
+        parsed.error = QStringLiteral("the parser found defects");
+    return parsed;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ScriptedSmtpServer.h"
+#include "SmtpClient.h"
+#include "Wait.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+// A client wired to a scripted server as both programs wire theirs: a wait
+// object (here with 5 ms counts, so a time-out of 400 counts is 2 s), the
+// display lines collected, the body served from a list of lines.
+struct SmtpTest : ::testing::Test
+{
+    static constexpr int CountMs = 5;
+
+    ScriptedSmtpServer server;
+    TWait wait;
+    TSmtpClient client;
+    QStringList shown;
+    QStringList body;
+    QList<int> lineNums;
+
+    SmtpTest();
+
+    // The lines of the n-th message the server received (data between DATA and ".").
+    QList<QByteArray> messageLines(int n = 0) const;
+    // Header lines of a received message, up to the empty line.
+    QList<QByteArray> headerLines(int n = 0) const;
+    // Body lines after the empty line that ends the header.
+    QList<QByteArray> bodyLines(int n = 0) const;
+};

@@ -1,0 +1,253 @@
+#include "MimeCheck.h"
+#include "SmtpException.h"
+#include "SmtpTestFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace {
+
+struct MessageTest : SmtpTest
+{
+    QTemporaryDir dir;
+
+    QString makeFile(const QString &name, int size)
+    {
+        QByteArray bytes(size, '\0');
+        for (char &byte : bytes)
+            byte = static_cast<char>(QRandomGenerator::global()->bounded(256));
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Every attachment, as the independent parser sees it, is byte for byte
+    // the file that was attached.
+    void expectAttachmentsParse(const QStringList &paths, int message = 0)
+    {
+        const ParsedMessage parsed = parseWithPython(server.messages().at(message));
+        ASSERT_TRUE(parsed.ok) << parsed.error.toStdString();
+        ASSERT_TRUE(parsed.multipart);
+        ASSERT_EQ(parsed.parts.size(), paths.size() + 1);
+        EXPECT_EQ(parsed.parts.at(0).contentType, "text/plain");
+        for (int i = 0; i < paths.size(); ++i) {
+            const ParsedMessage::Part &part = parsed.parts.at(i + 1);
+            EXPECT_EQ(part.contentType, "application/octet-stream");
+            EXPECT_EQ(part.filename, QFileInfo(paths.at(i)).fileName());
+            EXPECT_EQ(part.payload, contents(paths.at(i))) << paths.at(i).toStdString();
+        }
+    }
+
+    QString boundaryOf(const QList<QByteArray> &header)
+    {
+        for (const QByteArray &line : header) {
+            const QRegularExpressionMatch match =
+                QRegularExpression("^\\tboundary=\"(.*)\"$").match(QString::fromLatin1(line));
+            if (match.hasMatch())
+                return match.captured(1);
+        }
+        return {};
+    }
+};
+
+} // namespace
+
+TEST_F(MessageTest, SinglePartMessageIsTheHeaderAndTheOwnersLines)
+{
+    client.HdrFrom = "Me <sender@corvane.test>";
+    client.HdrSubject = "Test";
+    body = {"first", "second"};
+    ASSERT_TRUE(client.Mail());
+    const QList<QByteArray> header = headerLines();
+    ASSERT_EQ(header.size(), 6);
+    EXPECT_EQ(header.at(0), "From: Me <sender@corvane.test>");
+    EXPECT_EQ(header.at(1), "To: ");
+    EXPECT_EQ(header.at(2), "Subject: Test");
+    EXPECT_EQ(header.at(3), "Mime-Version: 1.0");
+    EXPECT_EQ(header.at(4), "Content-Type: text/plain; charset=\"iso-8859-1\"");
+    EXPECT_TRUE(QRegularExpression("^Date: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), \\d{1,2} "
+                                   "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d$")
+                    .match(QString::fromLatin1(header.at(5)))
+                    .hasMatch())
+        << header.at(5).toStdString();
+    EXPECT_EQ(bodyLines(), (QList<QByteArray>{"first", "second"}));
+}
+
+TEST_F(MessageTest, DateLineIsEnglishInAGermanLocale)
+{
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::German));
+    const bool sent = client.Mail();
+    QLocale::setDefault(saved);
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(QRegularExpression("^Date: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), \\d{1,2} "
+                                   "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d$")
+                    .match(QString::fromLatin1(headerLines().at(5)))
+                    .hasMatch())
+        << headerLines().at(5).toStdString();
+}
+
+TEST_F(MessageTest, AttachmentOf45BytesIsOneFullLine)
+{
+    const QString path = makeFile("a45.bin", 45);
+    client.setEmailFiles({path});
+    body = {"text"};
+    ASSERT_TRUE(client.Mail());
+    const QList<QByteArray> header = headerLines();
+    EXPECT_EQ(header.at(4), "Content-Type: multipart/mixed;");
+    const QString boundary = boundaryOf(header);
+    EXPECT_TRUE(QRegularExpression("^= Multipart Boundary [A-Z][a-z]{2}\\d{8}$").match(boundary).hasMatch())
+        << boundary.toStdString();
+    const QByteArray b = boundary.toLatin1();
+    const QList<QByteArray> expected = {
+        "This is a multipart MIME message.", "", "--" + b,
+        "Content-Type: text/plain; charset=\"iso-8859-1\"", "Content-Transfer-Encoding: 7bit", "",
+        "text",
+        "", "--" + b, "Content-Type: application/octet-stream;", "\tname=\"a45.bin\"",
+        "Content-Transfer-Encoding: base64", "Content-Disposition: attachment;", "\tfilename=\"a45.bin\"", "",
+        contents(path).toBase64(),
+        "", "--" + b + "--"};
+    EXPECT_EQ(bodyLines(), expected);
+    EXPECT_EQ(bodyLines().at(15).size(), 60);
+    expectAttachmentsParse({path});
+}
+
+TEST_F(MessageTest, AttachmentOf46BytesEndsWithAShortPaddedLine)
+{
+    const QString path = makeFile("a46.bin", 46);
+    client.setEmailFiles({path});
+    ASSERT_TRUE(client.Mail());
+    const QList<QByteArray> lines = bodyLines();
+    ASSERT_GE(lines.size(), 4);
+    EXPECT_EQ(lines.at(lines.size() - 4).size(), 60);
+    EXPECT_EQ(lines.at(lines.size() - 3).size(), 4);
+    EXPECT_TRUE(lines.at(lines.size() - 3).endsWith("=="));
+    expectAttachmentsParse({path});
+}
+
+TEST_F(MessageTest, EmptyAttachmentIsOneEmptyLine)
+{
+    const QString path = makeFile("empty.bin", 0);
+    client.setEmailFiles({path});
+    ASSERT_TRUE(client.Mail());
+    const QList<QByteArray> lines = bodyLines();
+    const qsizetype headerEnd = lines.indexOf("\tfilename=\"empty.bin\"");
+    ASSERT_GT(headerEnd, 0);
+    EXPECT_EQ(lines.mid(headerEnd + 1), (QList<QByteArray>{"", "", "", lines.last()}));
+    EXPECT_TRUE(lines.last().endsWith("--"));
+    expectAttachmentsParse({path});
+}
+
+TEST_F(MessageTest, TwoAttachmentsAreSeparatedByOneEmptyLine)
+{
+    const QString first = makeFile("first.bin", 100);
+    const QString second = makeFile("second file.dat", 3000);
+    client.setEmailFiles({first, "  ", " " + second + " "});
+    EXPECT_EQ(client.EmailFiles(), (QStringList{first, second}));
+    ASSERT_TRUE(client.Mail());
+    const QList<QByteArray> lines = bodyLines();
+    const QByteArray lastOfFirst = contents(first).mid(90).toBase64();
+    const qsizetype at = lines.indexOf(lastOfFirst);
+    ASSERT_GT(at, 0);
+    EXPECT_EQ(lines.at(at + 1), "");
+    EXPECT_TRUE(lines.at(at + 2).startsWith("--= Multipart Boundary"));
+    EXPECT_EQ(lines.at(at + 3), "Content-Type: application/octet-stream;");
+    expectAttachmentsParse({first, second});
+}
+
+TEST_F(MessageTest, OwnerLinesAreNumberedFromOneAfterThePreamble)
+{
+    client.setEmailFiles({makeFile("x.bin", 10)});
+    body = {".dot first", "b"};
+    ASSERT_TRUE(client.Mail());
+    EXPECT_EQ(lineNums, (QList<int>{1, 2, 3}));
+    EXPECT_TRUE(server.received().contains("\r\n..dot first\r\n"));
+    const ParsedMessage parsed = parseWithPython(server.messages().at(0));
+    ASSERT_TRUE(parsed.ok);
+    EXPECT_EQ(parsed.parts.at(0).text, ".dot first\r\nb\r\n");
+}
+
+TEST_F(MessageTest, MissingFileIsRefusedWhenAssigned)
+{
+    const QString present = makeFile("present.bin", 5);
+    const QString missing = dir.filePath("missing.bin");
+    try {
+        client.setEmailFiles({present, missing, present});
+        FAIL() << "no exception";
+    } catch (const SmtpException &e) {
+        EXPECT_EQ(e.message(), "File not found '" + missing + "'");
+    }
+    EXPECT_EQ(client.EmailFiles(), QStringList{present});
+}
+
+TEST_F(MessageTest, FileNameWithQuotesStaysOneParameter)
+{
+    const QString path = makeFile("say \"hi\".txt", 20);
+    client.setEmailFiles({path});
+    ASSERT_TRUE(client.Mail());
+    EXPECT_TRUE(bodyLines().contains("\tname=\"say \\\"hi\\\".txt\""));
+    expectAttachmentsParse({path});
+}
+
+TEST_F(MessageTest, MultipartHeaderLineIsSeenRewrittenByTheOwner)
+{
+    QByteArray seen;
+    client.OnHeaderLine = [&](TCustomSmtpClient *, char *line, qint32) {
+        if (qstrnicmp(line, "content-type:", 13) == 0)
+            seen = line;
+    };
+    client.setEmailFiles({makeFile("y.bin", 1)});
+    ASSERT_TRUE(client.Mail());
+    EXPECT_TRUE(seen.startsWith("Content-Type: multipart/mixed;\r\n\tboundary=\"= Multipart Boundary "));
+}
+
+namespace {
+
+// Reading breaks off after a number of lines, as a failing disk would.
+class FailingAttachmentClient : public TSmtpClient
+{
+public:
+    int linesBeforeFailure = 2;
+
+protected:
+    void EncodeAttachmentLine(QFile &file, QByteArray &line, bool &More) override
+    {
+        if (linesBeforeFailure-- == 0)
+            throw SmtpException("read error");
+        TSmtpClient::EncodeAttachmentLine(file, line, More);
+    }
+};
+
+} // namespace
+
+TEST_F(MessageTest, AttachmentThatFailsMidwayEndsTheBodyAndTheMessageStillEnds)
+{
+    FailingAttachmentClient failing;
+    failing.setWait(&wait);
+    failing.Host = client.Host;
+    failing.Port = client.Port;
+    failing.SignOn = "corvane.test";
+    failing.FromName = "a@x";
+    failing.RcptName = {"b@x"};
+    const QString path = makeFile("big.bin", 450);
+    failing.setEmailFiles({path});
+    EXPECT_TRUE(failing.Mail());
+    const QList<QByteArray> lines = bodyLines();
+    EXPECT_EQ(lines.last(), contents(path).mid(45, 45).toBase64());
+    EXPECT_EQ(server.messageCount(), 1);
+    // The file is closed again: the next message can attach it afresh.
+    failing.linesBeforeFailure = 100;
+    EXPECT_TRUE(failing.Mail());
+    expectAttachmentsParse({path}, 1);
+}

@@ -1,0 +1,44 @@
+#include "MessageHeader.h"
+#include "WireText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const QDateTime Sunday(QDate(1998, 12, 6), QTime(14, 5, 9));
+}
+
+TEST(MessageHeader, DateIsEnglishWithTheLocaleTimeSeparator)
+{
+    EXPECT_EQ(MessageHeader::dateText(Sunday, QLocale::c()), "Sun, 6 Dec 1998 14:05:09");
+    EXPECT_EQ(MessageHeader::dateText(Sunday, QLocale(QLocale::German)), "Sun, 6 Dec 1998 14:05:09");
+    EXPECT_EQ(MessageHeader::dateText(Sunday, QLocale(QLocale::Swedish)), "Sun, 6 Dec 1998 14:05:09");
+    EXPECT_EQ(MessageHeader::dateText(Sunday, QLocale(QLocale::Finnish)), "Sun, 6 Dec 1998 14.05.09");
+    EXPECT_EQ(MessageHeader::dateText(QDateTime(QDate(2024, 5, 15), QTime(9, 0, 0)), QLocale(QLocale::French)),
+              "Wed, 15 May 2024 09:00:00");
+}
+
+TEST(MessageHeader, BoundaryUsesTheLocaleMonthWhereABoundaryCanHoldIt)
+{
+    EXPECT_EQ(MessageHeader::boundary(Sunday, QLocale::c()), "= Multipart Boundary Dec06981405");
+    EXPECT_EQ(MessageHeader::boundary(Sunday, QLocale(QLocale::German)), "= Multipart Boundary Dez.06981405");
+    // "déc." holds a letter a boundary may not: the English name stands in.
+    EXPECT_EQ(MessageHeader::boundary(Sunday, QLocale(QLocale::French)), "= Multipart Boundary Dec06981405");
+}
+
+TEST(MessageHeader, PlainTextStaysAndOtherWordsAreEncoded)
+{
+    WireText latin1;
+    EXPECT_EQ(MessageHeader::encodeText("Plain <a@b>", latin1), "Plain <a@b>");
+    EXPECT_EQ(MessageHeader::encodeText(QString::fromUtf8("Åsa <a@b>"), latin1), "=?iso-8859-1?B?xXNh?= <a@b>");
+    // Neighbouring words are encoded together, with the blank between them.
+    EXPECT_EQ(MessageHeader::encodeText(QString::fromUtf8("Jöns Öberg"), latin1),
+              "=?iso-8859-1?B?" + QByteArray("J\xf6ns \xd6" "berg").toBase64() + "?=");
+    EXPECT_EQ(MessageHeader::singleLine("a\r\nb\nc"), "a  b c");
+}
+
+TEST(MessageHeader, LongLinesAreCutAtAFold)
+{
+    EXPECT_EQ(MessageHeader::fitLine("short", 10), "short");
+    EXPECT_EQ(MessageHeader::fitLine("abcdefghijkl", 10), "abcdefghij");
+    EXPECT_EQ(MessageHeader::fitLine("S: =?x?B?AAAA?=\r\n =?x?B?BBBB?=", 20), "S: =?x?B?AAAA?=");
+}
