@@ -1,0 +1,327 @@
+#include "GroupSend.h"
+
+#include "DM_Databaser.h"
+#include "DialUp.h"
+#include "Prompts.h"
+#include "SendStatus.h"
+#include "SmtpClient.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <cstring>
+
+namespace {
+
+// A body line as the client takes it: UTF-8, NUL-terminated, cut to its first
+// maxLen - 1 characters and never more bytes than the buffer holds.
+void copyBodyLine(const QString &line, char *buffer, qint32 maxLen)
+{
+    QString text = line.left(maxLen - 1);
+    QByteArray bytes = text.toUtf8();
+    while (bytes.size() > maxLen - 1) {
+        text.chop(1);
+        bytes = text.toUtf8();
+    }
+    std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
+    buffer[bytes.size()] = '\0';
+}
+
+}
+
+TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSmtpClient &smtpClient, TDialUp &dialUp,
+                       const TMailerSettings &settings, TSendStatus &status, QObject *parent)
+    : QObject(parent),
+      m_dm(dataModule),
+      m_client(smtpClient),
+      m_dialUp(dialUp),
+      m_settings(settings),
+      m_status(status),
+      m_members(&dataModule.Databas)
+{
+    m_members.UniDirectional = true;
+    ti_Connect.setInterval(1000);
+    connect(&ti_Connect, &QTimer::timeout, this, &TGroupSend::ti_ConnectTimer);
+    m_client.OnGetData = [this](TCustomSmtpClient *, qint32 lineNum, char *msgLine, qint32 maxLen, bool &more) {
+        SmtpClientGetData(lineNum, msgLine, maxLen, more);
+    };
+    m_client.OnDisplay = [this](TCustomSmtpClient *, const QString &msg) { SmtpClientDisplay(msg); };
+    m_dialUp.OnDialing = [this](TDialUp *) { m_status.setPanelText(0, "Dialing..."); };
+    m_dialUp.OnConnect = [this](TDialUp *) { FConnected = true; };
+    m_dialUp.OnNotConnected = [this](TDialUp *, qint32, const QString &) {
+        FConnected = false;
+        m_status.setPanelText(0, "Not connected");
+    };
+    m_dialUp.OnError = [this](TDialUp *, qint32, const QString &text) { m_status.setPanelText(0, "Error: " + text); };
+    m_dialUp.OnActiveConnection = [this](TDialUp *, quint32, const TRasConnStatus &, const QString &,
+                                         const QString &entryName, const QString &, const QString &) {
+        FConnected = entryName == m_settings.FDialDevice;
+    };
+}
+
+TGroupSend::~TGroupSend()
+{
+    m_client.OnGetData = nullptr;
+    m_client.OnDisplay = nullptr;
+}
+
+void TGroupSend::StartConnection(const TSendMessage &message)
+{
+    if (Busy())
+        return;
+    m_message = message;
+    m_status.setSendEnabled(false);
+    m_phase = Phase::Connecting;
+    if (m_settings.FDialLan) {
+        SendToGroup();
+        return;
+    }
+    m_dialUp.GetConnections();
+    if (FConnected) {
+        SendToGroup();
+        return;
+    }
+    // A pending run can be given up with Cancel.
+    m_status.showRunControls(true);
+    m_dialUp.setEntry(m_settings.FDialDevice);
+    m_dialUp.Dial();
+    ti_Connect.start();
+}
+
+void TGroupSend::ti_ConnectTimer()
+{
+    if (!FConnected)
+        return;
+    ti_Connect.stop();
+    SendToGroup();
+}
+
+bool TGroupSend::CheckSettings()
+{
+    const struct
+    {
+        const QString &value;
+        const char *message;
+    } checks[] = {
+        {m_settings.FSmtpServer, "Must enter SMTP Server in Network settings!"},
+        {m_settings.FSmtpPort, "Must enter SMTP Port in Network settings!"},
+        {m_settings.FUserName, "Must enter your Name in Network settings!"},
+        {m_settings.FUserEmail, "Must enter your Email Address in Network settings!"},
+    };
+    for (const auto &check : checks) {
+        if (check.value.isEmpty()) {
+            Prompt::error(check.message);
+            return false;
+        }
+    }
+    return true;
+}
+
+int TGroupSend::queryNumber(const QString &select, const QString &from)
+{
+    TQuery &q = m_dm.qu_Slask;
+    q.ClearSQL();
+    q.AddSQL(select);
+    q.AddSQL(from);
+    q.SetParam("group", m_message.Group);
+    q.Open();
+    const int number = q.IsEmpty() ? 0 : q.Fields(0).AsInteger();
+    q.Close();
+    return number;
+}
+
+void TGroupSend::openMembers()
+{
+    m_members.ClearSQL();
+    m_members.AddSQL("SELECT Name, Email From EMAILS");
+    // In the order they were added, the same at every run, so a resumed run
+    // goes on where the last one stopped.
+    m_members.AddSQL("WHERE Grupp=:group ORDER BY rowid");
+    m_members.SetParam("group", m_message.Group);
+    m_members.Open();
+}
+
+void TGroupSend::SendToGroup()
+{
+    m_phase = Phase::Sending;
+    QCoreApplication::processEvents();
+    FEmailNr = 1;
+    bool firstErrorStored = false;
+    if (!CheckSettings()) {
+        m_phase = Phase::Idle;
+        showIdle();
+        return;
+    }
+    FAborted = false;
+    const QString group = m_message.Group;
+    const int resumeAt = queryNumber("SELECT LastMail from GROUPS", "WHERE Grupp = :group ");
+    const int members = queryNumber("SELECT COUNT(*) From EMAILS", "WHERE Grupp=:group ");
+    openMembers();
+    m_status.setPanelText(2, "Email: " + QString::number(members));
+    m_status.setProgressRange(members);
+    if (resumeAt > 0) {
+        if (Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
+                            + QString::number(resumeAt))
+            == PromptAnswer::Yes) {
+            FEmailNr = resumeAt;
+            for (int member = 1; member < resumeAt && !m_members.Eof(); ++member)
+                m_members.Next();
+            m_status.setPanelText(0, "Starting to send " + QString::number(members - resumeAt + 1) + " email");
+        } else {
+            FEmailNr = 1;
+            StoreLastMail(group, 0);
+            m_status.setPanelText(0, "Starting to send " + QString::number(members) + " email");
+        }
+    }
+    m_status.setProgressPosition(FEmailNr);
+    m_status.showRunControls(true);
+
+    m_client.Host = m_settings.FSmtpServer;
+    m_client.Port = m_settings.FSmtpPort;
+    if (!m_client.Open()) {
+        const QString text = "Timeout while connecting to: " + m_settings.FSmtpServer + " on port: " + m_settings.FSmtpPort;
+        AddResult(text);
+        Prompt::error(text);
+        // Nothing is running any more: the display says so at once rather
+        // than waiting for a Cancel.
+        m_members.Close();
+        m_phase = Phase::Idle;
+        showIdle();
+        return;
+    }
+    StampLastSent(group);
+
+    while (!m_members.Eof()) {
+        QCoreApplication::processEvents();
+        m_status.setPanelText(3, "Email nr:" + QString::number(FEmailNr));
+        m_status.setProgressPosition(FEmailNr);
+        if (!sendToMember() && !firstErrorStored) {
+            StoreLastMail(group, FEmailNr);
+            firstErrorStored = true;
+        }
+        ++FEmailNr;
+        m_members.Next();
+        if (FAborted)
+            break;
+    }
+    m_members.Close();
+    m_client.Quit();
+    finishRun();
+}
+
+bool TGroupSend::sendToMember()
+{
+    const QString name = m_members.FieldByName("Name").AsString();
+    const QString email = m_members.FieldByName("Email").AsString();
+    bool sent = false;
+    try {
+        m_status.setPanelText(0, "Sending to: " + name);
+        m_client.RcptName = {email};
+        m_client.HdrFrom = m_settings.FUserName;
+        m_client.HdrTo = name;
+        m_client.HdrSubject = m_message.Subject;
+        m_client.SignOn = "SignOn";
+        m_client.FromName = m_settings.FUserEmail;
+        m_client.setEmailFiles(m_message.Attachments);
+        // A transaction the server refused is a failure too: the results
+        // must not report it as sent.
+        sent = m_client.Mail();
+    } catch (const std::exception &) {
+        sent = false;
+    }
+    if (!sent)
+        AddResult("ERROR Couldn't send email nr: " + QString::number(FEmailNr) + " " + email);
+    return sent;
+}
+
+void TGroupSend::finishRun()
+{
+    const QString group = m_message.Group;
+    if (FAborted) {
+        Prompt::warning("Operation aborted!");
+        const bool resume = Prompt::confirm("Do you want to continue at current position next time?") == PromptAnswer::Yes;
+        StoreLastMail(group, resume ? FEmailNr : 0);
+        m_status.setPanelText(0, "Operation aborted");
+    } else {
+        m_status.setPanelText(0, "Operation finished");
+        StoreLastMail(group, 0);
+    }
+    FAborted = false;
+    m_phase = Phase::Idle;
+    showIdle();
+    if (m_settings.FDialDisconnect && !m_settings.FDialLan) {
+        m_dialUp.HangUp();
+        FConnected = false;
+    }
+    if (m_dm.ta_Group.Active() && m_dm.ta_Group.State() == TDataSetState::dsBrowse)
+        m_dm.ta_Group.Refresh();
+    m_status.showResults(FResultLog);
+    FResultLog.clear();
+}
+
+void TGroupSend::showIdle()
+{
+    m_status.setPanelText(2, "Email: ");
+    m_status.setPanelText(3, "Email nr: ");
+    m_status.showRunControls(false);
+    m_status.setSendEnabled(true);
+}
+
+void TGroupSend::bu_StopClick()
+{
+    if (m_phase == Phase::Connecting) {
+        ti_Connect.stop();
+        m_phase = Phase::Idle;
+        m_status.setPanelText(0, "Operation aborted");
+        showIdle();
+        return;
+    }
+    FAborted = true;
+    m_status.setPanelText(0, "Operation aborted");
+    m_status.setPanelText(2, "Email: ");
+    m_status.setPanelText(3, "Email nr: ");
+    // "Start sending Email" stays disabled until this run has ended.
+    m_status.showRunControls(false);
+}
+
+void TGroupSend::StampLastSent(const QString &group)
+{
+    TQuery &q = m_dm.qu_Uppdat;
+    q.ClearSQL();
+    q.AddSQL("UPDATE Groups Set LastSent=:today ");
+    q.AddSQL("WHERE Grupp=:group ");
+    q.SetParam("today", QDate::currentDate());
+    q.SetParam("group", group);
+    q.ExecSQL();
+}
+
+void TGroupSend::StoreLastMail(const QString &group, int number)
+{
+    TQuery &q = m_dm.qu_Uppdat;
+    q.ClearSQL();
+    q.AddSQL("UPDATE GROUPS Set LastMail=:number ");
+    q.AddSQL("WHERE Grupp=:group");
+    q.SetParam("number", number);
+    q.SetParam("group", group);
+    q.ExecSQL();
+}
+
+void TGroupSend::AddResult(const QString &text)
+{
+    FResultLog.append(text);
+}
+
+void TGroupSend::SmtpClientDisplay(const QString &Msg)
+{
+    if (FResultLog.size() > LogLimit)
+        FResultLog.clear();
+    FResultLog.append(Msg);
+}
+
+void TGroupSend::SmtpClientGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More)
+{
+    if (LineNum > m_message.Lines.size()) {
+        More = false;
+        return;
+    }
+    copyBodyLine(m_message.Lines[LineNum - 1], MsgLine, MaxLen);
+}

@@ -1,0 +1,381 @@
+#include "DialUp.h"
+#include "GroupSend.h"
+#include "InMemoryPhoneBook.h"
+#include "ScriptedPrompts.h"
+#include "ScriptedSmtpServer.h"
+#include "SendStatus.h"
+#include "SmtpClient.h"
+#include "StoreSetup.h"
+#include "TempProgramFolder.h"
+#include "Wait.h"
+#include "WaitFor.h"
+
+#include <QDate>
+#include <functional>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray localHostName()
+{
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    return name;
+}
+
+// Records what the run shows; a test may act when a panel gets a text.
+class RecordingStatus : public TSendStatus
+{
+public:
+    void setPanelText(int panel, const QString &text) override
+    {
+        panels[panel] = text;
+        history[panel].append(text);
+        if (onPanel)
+            onPanel(panel, text);
+    }
+    void setProgressRange(int maximum) override { progressMax = maximum; }
+    void setProgressPosition(int position) override { progress = position; }
+    void showRunControls(bool shown) override { runControls = shown; }
+    void setSendEnabled(bool enabled) override { sendEnabled = enabled; }
+    void showResults(const QStringList &log) override { results.append(log); }
+
+    QString panels[5];
+    QStringList history[5];
+    int progressMax = -1;
+    int progress = -1;
+    bool runControls = false;
+    bool sendEnabled = true;
+    QList<QStringList> results;
+    std::function<void(int, const QString &)> onPanel;
+};
+
+class GroupSendTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dm = StoreSetup::openDataModule(folder);
+        QStringList members;
+        for (int i = 1; i <= 10; ++i)
+            members.append(QStringLiteral("m%1@x.org").arg(i));
+        StoreSetup::addGroup(*dm, "Ten", members);
+        StoreSetup::addGroup(*dm, "Empty", {});
+        wait.setInterval(50);
+        client.setWait(&wait);
+        settings.FSmtpServer = "127.0.0.1";
+        settings.FSmtpPort = server.portText();
+        settings.FUserName = "Ann Sender";
+        settings.FUserEmail = "ann@x.org";
+        phoneBook = new InMemoryPhoneBook;
+        dialUp = std::make_unique<TDialUp>(std::unique_ptr<DialUpBackend>(phoneBook));
+        dialUp->setDialMode(TDialMode::dmSync);
+        run = std::make_unique<TGroupSend>(*dm, client, *dialUp, settings, status);
+        run->ti_Connect.setInterval(10);
+    }
+
+    void send(const QString &group, const QStringList &lines = {"Hello"}, const QStringList &attachments = {})
+    {
+        run->StartConnection({group, "Greetings", attachments, lines});
+    }
+    int lastMail(const QString &group)
+    {
+        TQuery q(&dm->Databas);
+        q.AddSQL("SELECT LastMail FROM GROUPS WHERE Grupp = :g");
+        q.SetParam("g", group);
+        q.Open();
+        return q.Fields(0).AsInteger();
+    }
+    void setLastMail(const QString &group, int value)
+    {
+        TQuery q(&dm->Databas);
+        q.AddSQL("UPDATE GROUPS SET LastMail = :v WHERE Grupp = :g");
+        q.SetParam("v", value);
+        q.SetParam("g", group);
+        q.ExecSQL();
+    }
+    // The envelope recipients of the transactions, in order.
+    QStringList recipients()
+    {
+        QStringList result;
+        for (const QByteArray &command : server.commands()) {
+            if (command.startsWith("RCPT TO:<"))
+                result.append(QString::fromLatin1(command.mid(9).chopped(1)));
+        }
+        return result;
+    }
+
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+    ScriptedSmtpServer server;
+    std::unique_ptr<TDM_Databaser> dm;
+    TWait wait;
+    TSmtpClient client;
+    TMailerSettings settings;
+    InMemoryPhoneBook *phoneBook = nullptr;
+    std::unique_ptr<TDialUp> dialUp;
+    RecordingStatus status;
+    std::unique_ptr<TGroupSend> run;
+};
+
+TEST_F(GroupSendTest, SendsOneTransactionPerMemberAndEndsIdle)
+{
+    send("Ten", {"Hello", "second line"});
+    EXPECT_EQ(server.messageCount(), 10);
+    EXPECT_EQ(recipients().first(), "m1@x.org");
+    EXPECT_EQ(recipients().last(), "m10@x.org");
+    EXPECT_EQ(server.connectionCount(), 1) << "one session for the whole group";
+    const QByteArray first = server.messages().first();
+    EXPECT_TRUE(first.contains("From: Ann Sender\r\n"));
+    EXPECT_TRUE(first.contains("To: m1\r\n")) << "the To header carries the member's name";
+    EXPECT_TRUE(first.contains("Subject: Greetings\r\n"));
+    EXPECT_TRUE(first.contains("\r\n\r\nHello\r\nsecond line\r\n"));
+    EXPECT_TRUE(server.commands().contains("HELO " + localHostName()))
+        << "the first run after the start greets with the local host name";
+    EXPECT_TRUE(server.commands().contains("MAIL FROM:<ann@x.org>"));
+    EXPECT_EQ(status.panels[0], "Operation finished");
+    EXPECT_EQ(status.panels[2], "Email: ");
+    EXPECT_EQ(status.panels[3], "Email nr: ");
+    EXPECT_TRUE(status.history[2].contains("Email: 10"));
+    EXPECT_TRUE(status.history[3].contains("Email nr:10"));
+    EXPECT_TRUE(status.history[0].contains("Sending to: m10"));
+    EXPECT_EQ(status.progressMax, 10);
+    EXPECT_FALSE(status.runControls);
+    EXPECT_TRUE(status.sendEnabled);
+    ASSERT_EQ(status.results.size(), 1);
+    EXPECT_TRUE(run->FResultLog.isEmpty()) << "emptied once shown";
+    EXPECT_EQ(lastMail("Ten"), 0);
+    dm->ta_Group.Locate("Grupp", "Ten");
+    EXPECT_EQ(dm->ta_Group.FieldByName("LastSent").AsDate(), QDate::currentDate());
+
+    send("Empty");
+    send("Ten");
+    EXPECT_TRUE(server.commands().contains("HELO SignOn")) << "later runs greet with what the last run left";
+}
+
+TEST_F(GroupSendTest, AnEmptyGroupFinishesWithoutATransaction)
+{
+    send("Empty");
+    EXPECT_EQ(server.messageCount(), 0);
+    EXPECT_TRUE(status.history[2].contains("Email: 0"));
+    EXPECT_EQ(status.panels[0], "Operation finished");
+    EXPECT_EQ(status.results.size(), 1);
+    EXPECT_EQ(lastMail("Empty"), 0);
+}
+
+TEST_F(GroupSendTest, ResumeYesStartsAtTheStoredMember)
+{
+    setLastMail("Ten", 5);
+    prompts.answer(PromptAnswer::Yes);
+    send("Ten");
+    EXPECT_EQ(prompts.texts().first(),
+              "Do you wish to continue where you aborted or Where the first error come up. Email Nr: 5");
+    EXPECT_EQ(recipients(), QStringList({"m5@x.org", "m6@x.org", "m7@x.org", "m8@x.org", "m9@x.org", "m10@x.org"}));
+    EXPECT_EQ(status.history[3].first(), "Email nr:5");
+    EXPECT_TRUE(status.history[0].contains("Starting to send 6 email"));
+    EXPECT_EQ(lastMail("Ten"), 0);
+}
+
+TEST_F(GroupSendTest, ResumeNoClearsThePositionFirst)
+{
+    setLastMail("Ten", 5);
+    int storedWhenSending = -1;
+    status.onPanel = [&](int panel, const QString &text) {
+        if (panel == 0 && text == "Sending to: m1")
+            storedWhenSending = lastMail("Ten");
+    };
+    prompts.answer(PromptAnswer::No);
+    send("Ten");
+    EXPECT_EQ(storedWhenSending, 0);
+    EXPECT_EQ(recipients().size(), 10);
+    EXPECT_TRUE(status.history[0].contains("Starting to send 10 email"));
+}
+
+TEST_F(GroupSendTest, AMissingAttachmentFailsEveryMember)
+{
+    int storedDuring = -1;
+    status.onPanel = [&](int panel, const QString &text) {
+        if (panel == 0 && text == "Sending to: m4")
+            storedDuring = lastMail("Ten");
+    };
+    send("Ten", {"Hello"}, {folder.file("gone.pdf")});
+    EXPECT_EQ(server.messageCount(), 0);
+    EXPECT_EQ(storedDuring, 1);
+    EXPECT_EQ(lastMail("Ten"), 0) << "reset by the finished run";
+    const QStringList log = status.results.value(0);
+    EXPECT_TRUE(log.contains("ERROR Couldn't send email nr: 1 m1@x.org"));
+    EXPECT_TRUE(log.contains("ERROR Couldn't send email nr: 10 m10@x.org"));
+}
+
+TEST_F(GroupSendTest, CancelDuringMemberSevenResumesAtEight)
+{
+    status.onPanel = [&](int panel, const QString &text) {
+        if (panel == 3 && text == "Email nr:7")
+            run->bu_StopClick();
+    };
+    prompts.answer(PromptAnswer::Yes);
+    send("Ten");
+    EXPECT_EQ(recipients().size(), 7) << "member 7 is completed";
+    EXPECT_EQ(prompts.texts(), QStringList({"Operation aborted!", "Do you want to continue at current position next time?"}));
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Warning);
+    EXPECT_EQ(lastMail("Ten"), 8);
+    EXPECT_EQ(status.panels[0], "Operation aborted");
+    EXPECT_TRUE(status.sendEnabled);
+    dm->ta_Group.Locate("Grupp", "Ten");
+    EXPECT_EQ(dm->ta_Group.FieldByName("LastSent").AsDate(), QDate::currentDate()) << "a cancelled run is stamped";
+
+    status.onPanel = nullptr;
+    prompts.answer(PromptAnswer::Yes);
+    send("Ten");
+    EXPECT_TRUE(prompts.texts().last().endsWith("Email Nr: 8"));
+    EXPECT_EQ(recipients().mid(7), QStringList({"m8@x.org", "m9@x.org", "m10@x.org"}));
+}
+
+TEST_F(GroupSendTest, CancelAtTheLastMemberLeavesNothingToResume)
+{
+    status.onPanel = [&](int panel, const QString &text) {
+        if (panel == 3 && text == "Email nr:10")
+            run->bu_StopClick();
+    };
+    prompts.answer(PromptAnswer::Yes);
+    send("Ten");
+    EXPECT_EQ(lastMail("Ten"), 11);
+    status.onPanel = nullptr;
+    prompts.answer(PromptAnswer::Yes);
+    send("Ten");
+    EXPECT_EQ(server.messageCount(), 10) << "the resumed run sends nothing";
+    EXPECT_EQ(status.panels[0], "Operation finished");
+    EXPECT_EQ(lastMail("Ten"), 0);
+}
+
+TEST_F(GroupSendTest, MissingSettingsStopTheRunBeforeItStarts)
+{
+    settings.FSmtpServer.clear();
+    settings.FUserName.clear();
+    send("Ten");
+    EXPECT_EQ(prompts.texts(), QStringList{"Must enter SMTP Server in Network settings!"});
+    settings.FSmtpServer = "127.0.0.1";
+    send("Ten");
+    EXPECT_EQ(prompts.texts().last(), "Must enter your Name in Network settings!");
+    EXPECT_EQ(server.connectionCount(), 0);
+    EXPECT_TRUE(status.sendEnabled);
+    EXPECT_FALSE(run->Busy());
+}
+
+TEST_F(GroupSendTest, AServerThatCannotBeReachedEndsTheRunAtOnce)
+{
+    settings.FSmtpPort = QString::number(ScriptedSmtpServer::unusedPort());
+    send("Ten");
+    const QString text = "Timeout while connecting to: 127.0.0.1 on port: " + settings.FSmtpPort;
+    EXPECT_EQ(prompts.texts(), QStringList{text});
+    EXPECT_TRUE(status.results.isEmpty()) << "no results window";
+    EXPECT_TRUE(run->FResultLog.contains(text));
+    EXPECT_TRUE(status.sendEnabled);
+    EXPECT_FALSE(status.runControls);
+    dm->ta_Group.Locate("Grupp", "Ten");
+    EXPECT_TRUE(dm->ta_Group.FieldByName("LastSent").IsNull()) << "nothing was sent, nothing stamped";
+}
+
+TEST_F(GroupSendTest, ARefusedTransactionIsReportedAsFailed)
+{
+    StoreSetup::addGroup(*dm, "Three", {"a@x.org", "b@x.org", "c@x.org"});
+    server.script("RCPT", {{"250 ok"}, {"550 no such user"}, {"250 ok"}});
+    send("Three");
+    EXPECT_EQ(server.messageCount(), 2);
+    const QStringList log = status.results.value(0);
+    EXPECT_TRUE(log.contains("Connected with SMTP server"));
+    EXPECT_TRUE(log.contains("< 550 no such user"));
+    EXPECT_TRUE(log.contains("ERROR Couldn't send email nr: 2 b@x.org"));
+    EXPECT_EQ(lastMail("Three"), 0);
+}
+
+TEST_F(GroupSendTest, TheLogKeepsOnlyTheNewestHundredLines)
+{
+    send("Ten");
+    const QStringList log = status.results.value(0);
+    EXPECT_LE(log.size(), TGroupSend::LogLimit + 1);
+    EXPECT_GT(log.size(), 1);
+    EXPECT_EQ(log.last(), "< 221 bye");
+    EXPECT_FALSE(log.contains("Connected with SMTP server")) << "the log started afresh on the way";
+}
+
+TEST_F(GroupSendTest, LongBodyLinesAreCut)
+{
+    send("Empty");
+    StoreSetup::addGroup(*dm, "One", {"one@x.org"});
+    send("One", {QString(1023, u'a'), QString(1022, u'b'), QString(1030, QChar(0xE5))});
+    const QByteArray message = server.messages().value(0);
+    EXPECT_TRUE(message.contains("\r\n" + QByteArray(1022, 'a') + "\r\n"));
+    EXPECT_TRUE(message.contains("\r\n" + QByteArray(1022, 'b') + "\r\n"));
+    // The client takes a line as UTF-8 in its buffer: a line of letters
+    // outside ASCII is cut where its UTF-8 form fills the buffer, never
+    // inside a letter.
+    EXPECT_TRUE(message.contains("\r\n" + QByteArray(511, '\xE5') + "\r\n"));
+}
+
+TEST_F(GroupSendTest, OverTheLanNothingIsHungUp)
+{
+    settings.FDialDisconnect = true;
+    send("Ten");
+    EXPECT_EQ(server.messageCount(), 10);
+    EXPECT_TRUE(phoneBook->calls().filter("hangUp").isEmpty());
+    EXPECT_TRUE(phoneBook->calls().filter("dial").isEmpty());
+}
+
+TEST_F(GroupSendTest, DialUpWithTheEntryConnectedSendsAtOnce)
+{
+    settings.FDialLan = false;
+    settings.FDialDevice = "Office";
+    settings.FDialDisconnect = true;
+    phoneBook->addEntry("Office");
+    phoneBook->addConnection("Office", TRasConnStatus());
+    send("Ten");
+    EXPECT_EQ(server.messageCount(), 10);
+    EXPECT_TRUE(phoneBook->calls().filter("dial").isEmpty());
+    EXPECT_FALSE(phoneBook->calls().filter("hangUp").isEmpty()) << "disconnect when finished";
+    EXPECT_FALSE(run->FConnected);
+}
+
+TEST_F(GroupSendTest, DialUpDialsThenSendsWhenTheConnectionIsUp)
+{
+    settings.FDialLan = false;
+    settings.FDialDevice = "Office";
+    phoneBook->addEntry("Office");
+    send("Ten");
+    EXPECT_TRUE(status.history[0].contains("Dialing..."));
+    EXPECT_TRUE(waitFor([&] { return status.results.size() == 1; }));
+    EXPECT_EQ(server.messageCount(), 10);
+}
+
+TEST_F(GroupSendTest, DialUpWithAnUnknownEntryWaitsUntilCancelled)
+{
+    settings.FDialLan = false;
+    settings.FDialDevice = "None";
+    send("Ten");
+    EXPECT_EQ(status.panels[0], "Error: GetEntryDialParams failed");
+    EXPECT_TRUE(run->Busy());
+    EXPECT_FALSE(status.sendEnabled);
+    EXPECT_TRUE(status.runControls) << "Cancel can give the pending run up";
+    run->bu_StopClick();
+    EXPECT_FALSE(run->Busy());
+    EXPECT_FALSE(run->ti_Connect.isActive());
+    EXPECT_TRUE(status.sendEnabled);
+    EXPECT_FALSE(status.runControls);
+    EXPECT_EQ(server.connectionCount(), 0);
+}
+
+TEST_F(GroupSendTest, TheRunKeepsItsOwnCopyOfTheMessage)
+{
+    QStringList lines{"original"};
+    QStringList attachments;
+    status.onPanel = [&](int panel, const QString &text) {
+        if (panel == 3 && text == "Email nr:2")
+            lines[0] = "changed";
+    };
+    run->StartConnection({"Ten", "Subject", attachments, lines});
+    for (const QByteArray &message : server.messages())
+        EXPECT_TRUE(message.contains("\r\n\r\noriginal\r\n"));
+}
+
+}
