@@ -39,7 +39,12 @@ TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget 
     centreOnScreen(this);
 }
 
-TF_Mdi::~TF_Mdi() = default;
+TF_Mdi::~TF_Mdi()
+{
+    // Hiding the frame while it is destroyed activates no child any more:
+    // the client area's signal must not reach a half-destroyed window.
+    disconnect(m_mdiArea, nullptr, this, nullptr);
+}
 
 void TF_Mdi::LoadSettings()
 {

@@ -9,6 +9,7 @@
 #include "TF_Mdi.h"
 #include "TF_NewMsgA.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -36,14 +37,13 @@ TF_NewMsg::FileChoice fileDialog(QWidget *parent, QFileDialog::AcceptMode mode, 
 }
 
 template <typename Control>
-Control *labelled(QFormLayout *form, const QString &caption, Control *control, const QString &objectName)
+void labelled(QFormLayout *form, const QString &caption, Control *control, const QString &objectName)
 {
     auto *label = new QLabel(caption, control->parentWidget());
     label->setBuddy(control);
     control->setObjectName(objectName);
     control->setAccessibleName(caption);
     form->addRow(label, control);
-    return control;
 }
 
 }
@@ -81,6 +81,7 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
     co_Signature->setEditable(true);
     co_Signature->setInsertPolicy(QComboBox::NoInsert);
     co_Signature->lineEdit()->setReadOnly(true);
+    co_Signature->lineEdit()->setAccessibleName(co_Signature->accessibleName());
 
     co_AttachedFiles->setObjectName("co_AttachedFiles");
     co_AttachedFiles->setAccessibleName(kAttachedFiles);
@@ -93,6 +94,9 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
     mo_Message->setAccessibleName("mo_Message");
     mo_Message->setFont(QFont("Arial", 8));
     mo_Message->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A drop-down list is named after its box.
+    for (QComboBox *box : {co_Group, co_Signature, co_AttachedFiles})
+        box->view()->setAccessibleName(box->accessibleName());
     auto *column = new QVBoxLayout(this);
     column->addLayout(form);
     column->addWidget(mo_Message, 1);
@@ -180,7 +184,8 @@ void TF_NewMsg::showAttachments(const QStringList &entries)
 void TF_NewMsg::bu_AttachGrpMailClick()
 {
     TF_NewMsgA picker(this);
-    picker.move(m_mdi.x() + (m_mdi.width() - picker.width()) / 2, m_mdi.y() + (m_mdi.height() - picker.height()) / 2);
+    const QRect main = m_mdi.frameGeometry();
+    picker.move(main.x() + (main.width() - picker.width()) / 2, main.y() + (main.height() - picker.height()) / 2);
     picker.setAttachments(m_mdi.FAttachedFiles);
     picker.setCurrentFolder(pickerFolder);
     if (picker.exec() != QDialog::Accepted)

@@ -8,8 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -68,6 +68,7 @@ TF_NewMsgA::TF_NewMsgA(QWidget *parent)
     DirectoryListBox1->setAccessibleName("Folders");
     DirectoryListBox1->setModel(m_folders);
     DirectoryListBox1->setHeaderHidden(true);
+    DirectoryListBox1->header()->setAccessibleName(DirectoryListBox1->accessibleName());
     for (int column = 1; column < m_folders->columnCount(); ++column)
         DirectoryListBox1->hideColumn(column);
     m_files->setFilter(QDir::Files);
@@ -81,7 +82,7 @@ TF_NewMsgA::TF_NewMsgA(QWidget *parent)
     lbx_real->setAccessibleName("lbx_real");
     lbx_real->setVisible(false);
 
-    connect(DriveComboBox1, &QComboBox::currentIndexChanged, this, &TF_NewMsgA::driveChosen);
+    connect(DriveComboBox1, &QComboBox::activated, this, &TF_NewMsgA::driveChosen);
     connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this, &TF_NewMsgA::folderChosen);
     connect(btn_add, &QPushButton::clicked, this, &TF_NewMsgA::btn_addClick);
     connect(btn_del, &QPushButton::clicked, this, &TF_NewMsgA::btn_delClick);
@@ -111,8 +112,8 @@ TF_NewMsgA::TF_NewMsgA(QWidget *parent)
 
 void TF_NewMsgA::driveChosen(int index)
 {
-    const QString drive = DriveComboBox1->itemData(index).toString();
-    DirectoryListBox1->setRootIndex(m_folders->index(drive));
+    DriveComboBox1->setCurrentIndex(index);
+    DirectoryListBox1->setRootIndex(m_folders->index(DriveComboBox1->currentData().toString()));
     DirectoryListBox1->setCurrentIndex(QModelIndex());
     folderChosen();
 }
@@ -136,7 +137,7 @@ void TF_NewMsgA::setCurrentFolder(const QString &folder)
     const QString path = QFileInfo(folder).absoluteFilePath();
     const QString home = QDir::homePath();
     const bool inHome = path == home || path.startsWith(home + u'/');
-    DriveComboBox1->setCurrentIndex(inHome ? 1 : 0);
+    driveChosen(inHome ? 1 : 0);
     const QModelIndex index = m_folders->index(path);
     if (index != DirectoryListBox1->rootIndex()) {
         DirectoryListBox1->setCurrentIndex(index);

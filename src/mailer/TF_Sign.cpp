@@ -32,7 +32,9 @@ TF_Sign::TF_Sign(QWidget *parent)
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Bu_OK->setObjectName("Bu_OK");
+    Bu_OK->setAccessibleName(Bu_OK->text());
     BitBtn2->setObjectName("BitBtn2");
+    BitBtn2->setAccessibleName(BitBtn2->text());
     // Enter in the text box starts a new line; only a click on OK confirms.
     Bu_OK->setAutoDefault(false);
     BitBtn2->setAutoDefault(false);

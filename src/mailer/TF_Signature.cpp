@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
+#include <QHeaderView>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -29,6 +30,7 @@ TF_Signature::TF_Signature(TF_Mdi &mdi, QWidget *parent)
     SignatureList->setObjectName("SignatureList");
     SignatureList->setAccessibleName(label->text());
     SignatureList->setHeaderHidden(true);
+    SignatureList->header()->setAccessibleName(label->text());
     SignatureList->setRootIsDecorated(false);
     SignatureList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     connect(SignatureList, &QTreeWidget::itemDoubleClicked, this, &TF_Signature::bu_EditSignaturClick);
