@@ -64,7 +64,6 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
 {
     setObjectName("F_NewMsg");
     setWindowTitle("New message");
-    resize(424, 341);
 
     auto *form = new QFormLayout;
     labelled(form, "Send to group:", co_Group, "co_Group");

@@ -23,6 +23,8 @@ public:
     using FileChoice = std::function<QString(const QString &startFolder)>;
 
     explicit TF_NewMsg(TF_Mdi &mdi, QWidget *parent = nullptr);
+    // The client size the window opens with in its frame.
+    QSize sizeHint() const override { return {424, 341}; }
 
     QComboBox *co_Group;
     QComboBox *co_Signature;

@@ -24,7 +24,6 @@ TF_Signature::TF_Signature(TF_Mdi &mdi, QWidget *parent)
 {
     setObjectName("F_Signature");
     setWindowTitle("Signature");
-    resize(187, 273);
     auto *label = new QLabel("Signatures", this);
     label->setBuddy(SignatureList);
     SignatureList->setObjectName("SignatureList");
@@ -46,11 +45,12 @@ TF_Signature::TF_Signature(TF_Mdi &mdi, QWidget *parent)
 
 bool TF_Signature::event(QEvent *event)
 {
-    // The list is a small tool window: its frame gets the tool style as soon
-    // as the main window puts it into one.
+    // The list is a small tool window: its frame has a caption and a close
+    // button only, set as soon as the main window puts it into a frame.
     if (event->type() == QEvent::ParentChange) {
         if (auto *frame = qobject_cast<QMdiSubWindow *>(parentWidget()))
-            frame->setWindowFlags(frame->windowFlags() | Qt::Tool);
+            frame->setWindowFlags(Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                                  | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     }
     return QWidget::event(event);
 }

@@ -16,6 +16,8 @@ class TF_Signature : public QWidget
     Q_OBJECT
 public:
     explicit TF_Signature(TF_Mdi &mdi, QWidget *parent = nullptr);
+    // The client size the window opens with in its frame.
+    QSize sizeHint() const override { return {187, 273}; }
 
     QTreeWidget *SignatureList;
 

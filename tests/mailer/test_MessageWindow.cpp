@@ -95,6 +95,7 @@ TEST_F(MessageWindowTest, SendGroupOpensTheWindowWithSignaturesAndPanel)
     TF_NewMsg *window = mdi->F_NewMsg.data();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "New message");
+    EXPECT_EQ(window->size(), QSize(424, 341));
     EXPECT_EQ(itemsOf(window->co_Signature), QStringList({"None", "BEST.WISHES", "GREETING"}));
     EXPECT_EQ(window->co_Signature->currentText(), "None");
     EXPECT_EQ(window->co_Group->currentText(), "") << "no group is chosen yet";

@@ -87,6 +87,11 @@ TEST_F(SignatureWindowTest, OpensFromMenuAndButtonWithItsPanel)
     TF_Signature *window = mdi->F_Signature.data();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Signature");
+    EXPECT_EQ(window->size(), QSize(187, 273));
+    const Qt::WindowFlags frame = window->parentWidget()->windowFlags();
+    EXPECT_TRUE(frame.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(frame.testFlag(Qt::WindowMaximizeButtonHint)) << "a tool-window frame";
+    EXPECT_FALSE(frame.testFlag(Qt::WindowMinimizeButtonHint)) << "a tool-window frame";
     EXPECT_EQ(listed(), QStringList{"GREETING"});
     EXPECT_EQ(mdi->FSignatureNames, QStringList{"GREETING"});
     EXPECT_TRUE(mdi->pa_Signature()->isVisible());
