@@ -142,10 +142,15 @@ TMessageFile TF_NewMsg::composedMessage() const
     return message;
 }
 
-void TF_NewMsg::bu_SaveClick()
+QString TF_NewMsg::askForMessageFile(const FileChoice &choose) const
 {
     QDir().mkpath(MessageFolder());
-    const QString path = chooseSaveFile(MessageFolder());
+    return choose(MessageFolder());
+}
+
+void TF_NewMsg::bu_SaveClick()
+{
+    const QString path = askForMessageFile(chooseSaveFile);
     if (path.isEmpty())
         return;
     QString error;
@@ -155,8 +160,7 @@ void TF_NewMsg::bu_SaveClick()
 
 void TF_NewMsg::bu_LaddaClick()
 {
-    QDir().mkpath(MessageFolder());
-    const QString path = chooseOpenFile(MessageFolder());
+    const QString path = askForMessageFile(chooseOpenFile);
     if (path.isEmpty())
         return;
     TMessageFile message;

@@ -47,6 +47,8 @@ public:
     void bu_AttachGrpMailClick();
 
 private:
+    // Runs the file dialog in the message folder, made first if missing.
+    QString askForMessageFile(const FileChoice &choose) const;
     TMessageFile composedMessage() const;
     // Shows entries in the attachments box and the number of attached files.
     void showAttachments(const QStringList &entries);

@@ -88,15 +88,21 @@ QString TF_Signature::selectedName()
     return m_mdi.FSignatureNames[position];
 }
 
-void TF_Signature::bu_NySignaturClick()
+void TF_Signature::runEditor(const QString &name, const QStringList &lines, const StoreEdited &store)
 {
     {
         TF_Sign editor(this);
-        if (editor.exec() == QDialog::Accepted
-            && !m_folder.write(editor.Ed_Name->text(), DisplayedLines::of(editor.Memo1)))
+        DisplayedLines::put(editor.Memo1, lines);
+        editor.Ed_Name->setText(name);
+        if (editor.exec() == QDialog::Accepted && !store(editor.Ed_Name->text(), DisplayedLines::of(editor.Memo1)))
             Prompt::warning("Cannot save signature!");
     }
     rescan();
+}
+
+void TF_Signature::bu_NySignaturClick()
+{
+    runEditor({}, {}, [this](const QString &name, const QStringList &lines) { return m_folder.write(name, lines); });
 }
 
 void TF_Signature::bu_EditSignaturClick()
@@ -111,15 +117,9 @@ void TF_Signature::bu_EditSignaturClick()
         rescan();
         return;
     }
-    {
-        TF_Sign editor(this);
-        DisplayedLines::put(editor.Memo1, lines);
-        editor.Ed_Name->setText(name);
-        if (editor.exec() == QDialog::Accepted
-            && !m_folder.rename(name, editor.Ed_Name->text(), DisplayedLines::of(editor.Memo1)))
-            Prompt::warning("Cannot save signature!");
-    }
-    rescan();
+    runEditor(name, lines, [this, name](const QString &newName, const QStringList &edited) {
+        return m_folder.rename(name, newName, edited);
+    });
 }
 
 void TF_Signature::bu_DeleteSignaturClick()

@@ -3,6 +3,7 @@
 #include "SignatureFolder.h"
 
 #include <QWidget>
+#include <functional>
 
 class QTreeWidget;
 class TF_Mdi;
@@ -31,6 +32,11 @@ protected:
     bool event(QEvent *event) override;
 
 private:
+    // Stores what the editor holds after OK; false when it cannot be saved.
+    using StoreEdited = std::function<bool(const QString &name, const QStringList &lines)>;
+    // Shows the editor with name and lines; after OK stores the result,
+    // warning when that fails. The list is rescanned in every case.
+    void runEditor(const QString &name, const QStringList &lines, const StoreEdited &store);
     void rescan();
     // The selected signature's name, or empty after warning that there is none.
     QString selectedName();

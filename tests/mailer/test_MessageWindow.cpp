@@ -1,4 +1,5 @@
 #include "Accessibility.h"
+#include "MainWindowFixture.h"
 #include "MessageFile.h"
 #include "ModalDialog.h"
 #include "ScriptedPrompts.h"
@@ -34,17 +35,14 @@ QStringList itemsOf(const QComboBox *box)
     return items;
 }
 
-class MessageWindowTest : public ::testing::Test
+class MessageWindowTest : public MainWindowFixture
 {
 protected:
     void SetUp() override
     {
-        dm = StoreSetup::openDataModule(folder);
+        MainWindowFixture::SetUp();
         StoreSetup::addGroup(*dm, "Club", {"a@example.org"});
         StoreSetup::addGroup(*dm, "Friends", {"b@example.org"});
-        mdi = std::make_unique<TF_Mdi>(*dm, folder.path());
-        mdi->show();
-        ASSERT_TRUE(waitFor([&] { return mdi->isVisible(); }));
     }
 
     // "S&end Group", with the file dialogs answered by the given paths.
@@ -76,10 +74,6 @@ protected:
     void save() { mdi->button("bu_Save")->click(); }
     void load() { mdi->button("bu_Ladda")->click(); }
 
-    TempProgramFolder folder;
-    ScriptedPrompts prompts;
-    std::unique_ptr<TDM_Databaser> dm;
-    std::unique_ptr<TF_Mdi> mdi;
     QString savePath;
     QString openPath;
     QStringList startFolders;

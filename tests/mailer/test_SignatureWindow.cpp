@@ -1,4 +1,5 @@
 #include "Accessibility.h"
+#include "MainWindowFixture.h"
 #include "ModalDialog.h"
 #include "ScriptedPrompts.h"
 #include "StoreSetup.h"
@@ -22,17 +23,9 @@
 
 namespace {
 
-class SignatureWindowTest : public ::testing::Test
+class SignatureWindowTest : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        dm = StoreSetup::openDataModule(folder);
-        mdi = std::make_unique<TF_Mdi>(*dm, folder.path());
-        mdi->show();
-        ASSERT_TRUE(waitFor([&] { return mdi->isVisible(); }));
-    }
-
     TF_Signature *openList()
     {
         mdi->menuAction("Editsignature1")->trigger();
@@ -73,10 +66,6 @@ protected:
         });
     }
 
-    TempProgramFolder folder;
-    ScriptedPrompts prompts;
-    std::unique_ptr<TDM_Databaser> dm;
-    std::unique_ptr<TF_Mdi> mdi;
 };
 
 TEST_F(SignatureWindowTest, OpensFromMenuAndButtonWithItsPanel)
