@@ -169,7 +169,12 @@ void TF_NewMsg::bu_LaddaClick()
         Prompt::error(error);
         return;
     }
-    co_Signature->setEditText(message.Signature);
+    // A listed name is selected in the list; any other is shown as it stands.
+    const int listed = co_Signature->findText(message.Signature);
+    if (listed >= 0)
+        co_Signature->setCurrentIndex(listed);
+    else
+        co_Signature->setEditText(message.Signature);
     m_mdi.FAttachedFiles.append(message.Attachments);
     showAttachments(m_mdi.FAttachedFiles);
     e_subject->setText(message.Subject);

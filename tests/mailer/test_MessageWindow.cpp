@@ -180,6 +180,7 @@ TEST_F(MessageWindowTest, SaveThenLoadRestoresAllButTheGroup)
     EXPECT_EQ(window->co_Group->currentText(), "") << "the group is not restored";
     EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Club");
     EXPECT_EQ(window->co_Signature->currentText(), "GREETING");
+    EXPECT_EQ(window->co_Signature->currentIndex(), 1) << "the list shows the loaded signature chosen";
     EXPECT_EQ(mdi->FAttachedFiles, QStringList({"/home/u/a.pdf", "/srv/b.txt"}));
     EXPECT_EQ(itemsOf(window->co_AttachedFiles), mdi->FAttachedFiles);
     EXPECT_EQ(window->co_AttachedFiles->currentIndex(), 0);
