@@ -34,6 +34,7 @@ TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget 
     createMenu();
     createToolPanels();
     createStatusBar();
+    connectMessageCommands();
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &TF_Mdi::updateToolPanels);
     LoadSettings();
     centreOnScreen(this);

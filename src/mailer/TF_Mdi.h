@@ -15,6 +15,8 @@ class QToolButton;
 class TDBNavigator;
 class TF_Groups;
 class TDM_Databaser;
+class TF_NewMsg;
+class TF_Signature;
 class TPanelStatusBar;
 class TToolPanel;
 class TWallpaperMdiArea;
@@ -51,6 +53,15 @@ public:
     // Shows panel exactly while a child of the class is the active child.
     void bindToolPanel(const QMetaObject &childClass, QWidget *panel);
 
+    // Signatures and the message window.
+    // Rebuilds FSignatureNames from the signature folder; false after
+    // reporting a folder that cannot be created.
+    bool ScanSignatures();
+    void Editsignature1Click();
+    void Groupsend1Click();
+    QPointer<TF_Signature> F_Signature;
+    QPointer<TF_NewMsg> F_NewMsg;
+
     // Exit command: closes the active child, or asks before ending.
     void bu_CloseClick();
     void About1Click();
@@ -76,6 +87,7 @@ private:
     void createMenu();
     void createToolPanels();
     void createStatusBar();
+    void connectMessageCommands();
     QMdiSubWindow *findChildOfClass(const QMetaObject &childClass) const;
     void bringForward(QMdiSubWindow *child);
     QMdiSubWindow *addChild(QWidget *child);

@@ -1,4 +1,5 @@
 #include "Accessibility.h"
+#include "MainWindowFixture.h"
 #include "ScriptedPrompts.h"
 #include "StoreSetup.h"
 #include "TF_Mdi.h"
@@ -32,23 +33,11 @@ class OtherChild : public QWidget
 
 namespace {
 
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public MainWindowFixture
 {
 protected:
-    void SetUp() override
-    {
-        dm = StoreSetup::openDataModule(folder);
-        mdi = std::make_unique<TF_Mdi>(*dm, folder.path());
-        mdi->show();
-        ASSERT_TRUE(waitFor([&] { return mdi->isVisible(); }));
-    }
-
     int childCount() const { return static_cast<int>(mdi->mdiArea()->subWindowList().size()); }
 
-    TempProgramFolder folder;
-    ScriptedPrompts prompts;
-    std::unique_ptr<TDM_Databaser> dm;
-    std::unique_ptr<TF_Mdi> mdi;
     QPointer<ProbeChild> probe;
     QPointer<OtherChild> other;
 };

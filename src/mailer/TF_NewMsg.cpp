@@ -1,0 +1,204 @@
+#include "TF_NewMsg.h"
+
+#include "ChildActivation.h"
+#include "DM_Databaser.h"
+#include "DataSetModel.h"
+#include "DisplayedLines.h"
+#include "ErrorReport.h"
+#include "Prompts.h"
+#include "TF_Mdi.h"
+#include "TF_NewMsgA.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kNoSignature = QStringLiteral("None");
+const QString kAttachedFiles = QStringLiteral("Attached file(s):");
+
+TF_NewMsg::FileChoice fileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &title)
+{
+    return [parent, mode, title](const QString &startFolder) {
+        QFileDialog dialog(parent, title, startFolder, QStringLiteral("Mailfiles (*.MSG)"));
+        dialog.setAcceptMode(mode);
+        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("MSG"));
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    };
+}
+
+template <typename Control>
+void labelled(QFormLayout *form, const QString &caption, Control *control, const QString &objectName)
+{
+    auto *label = new QLabel(caption, control->parentWidget());
+    label->setBuddy(control);
+    control->setObjectName(objectName);
+    control->setAccessibleName(caption);
+    form->addRow(label, control);
+}
+
+}
+
+TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
+    : QWidget(parent),
+      co_Group(new QComboBox(this)),
+      co_Signature(new QComboBox(this)),
+      Label4(new QLabel(kAttachedFiles, this)),
+      co_AttachedFiles(new QComboBox(this)),
+      e_subject(new QLineEdit(this)),
+      mo_Message(new QPlainTextEdit(this)),
+      chooseSaveFile(fileDialog(this, QFileDialog::AcceptSave, QStringLiteral("Save message"))),
+      chooseOpenFile(fileDialog(this, QFileDialog::AcceptOpen, QStringLiteral("Load message"))),
+      pickerFolder(QDir::homePath()),
+      m_mdi(mdi),
+      m_groups(new TDataSetModel(&mdi.DataModule().ta_Group, this))
+{
+    setObjectName("F_NewMsg");
+    setWindowTitle("New message");
+
+    auto *form = new QFormLayout;
+    labelled(form, "Send to group:", co_Group, "co_Group");
+    co_Group->setModel(m_groups);
+    co_Group->setModelColumn(std::max(m_groups->columnOfField("Grupp"), 0));
+    co_Group->setCurrentIndex(-1);
+    connect(co_Group, &QComboBox::activated, this, &TF_NewMsg::groupChosen);
+    // A reread of the groups table must not change the chosen group.
+    connect(m_groups, &QAbstractItemModel::modelReset, this, &TF_NewMsg::keepChosenGroup);
+
+    labelled(form, "Signature:", co_Signature, "co_Signature");
+    // The box shows any signature name a loaded message brings, but the user
+    // only picks from the list: its text cannot be typed into.
+    co_Signature->setEditable(true);
+    co_Signature->setInsertPolicy(QComboBox::NoInsert);
+    co_Signature->lineEdit()->setReadOnly(true);
+    co_Signature->lineEdit()->setAccessibleName(co_Signature->accessibleName());
+
+    co_AttachedFiles->setObjectName("co_AttachedFiles");
+    co_AttachedFiles->setAccessibleName(kAttachedFiles);
+    Label4->setObjectName("Label4");
+    Label4->setBuddy(co_AttachedFiles);
+    form->addRow(Label4, co_AttachedFiles);
+    labelled(form, "Subject:", e_subject, "e_subject");
+
+    mo_Message->setObjectName("mo_Message");
+    mo_Message->setAccessibleName("mo_Message");
+    mo_Message->setFont(QFont("Arial", 8));
+    mo_Message->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A drop-down list is named after its box.
+    for (QComboBox *box : {co_Group, co_Signature, co_AttachedFiles})
+        box->view()->setAccessibleName(box->accessibleName());
+    auto *column = new QVBoxLayout(this);
+    column->addLayout(form);
+    column->addWidget(mo_Message, 1);
+
+    mdi.FAttachedFiles.clear();
+    connect(mdi.button("bu_Save"), &QToolButton::clicked, this, &TF_NewMsg::bu_SaveClick);
+    connect(mdi.button("bu_Ladda"), &QToolButton::clicked, this, &TF_NewMsg::bu_LaddaClick);
+    connect(mdi.button("bu_AttachGrpMail"), &QToolButton::clicked, this, &TF_NewMsg::bu_AttachGrpMailClick);
+    onChildActivated(this, mdi.mdiArea(), [this] { FormActivate(); });
+}
+
+QString TF_NewMsg::MessageFolder() const
+{
+    return m_mdi.ProgramFolder() + QStringLiteral("MSG");
+}
+
+void TF_NewMsg::FormActivate()
+{
+    co_Signature->clear();
+    co_Signature->addItem(kNoSignature);
+    co_Signature->addItems(m_mdi.FSignatureNames);
+    co_Signature->setCurrentIndex(0);
+}
+
+void TF_NewMsg::groupChosen(int row)
+{
+    m_chosenGroup = co_Group->itemText(row);
+    reportErrors([&] { m_mdi.DataModule().ta_Group.MoveToRow(row); });
+}
+
+void TF_NewMsg::keepChosenGroup()
+{
+    co_Group->setCurrentIndex(m_chosenGroup.isEmpty() ? -1 : co_Group->findText(m_chosenGroup));
+}
+
+TMessageFile TF_NewMsg::composedMessage() const
+{
+    TMessageFile message;
+    message.Text = DisplayedLines::of(mo_Message);
+    message.Group = m_mdi.DataModule().ta_Group.FieldByName("Grupp").AsString();
+    message.Signature = co_Signature->currentText();
+    message.Attachments = m_mdi.FAttachedFiles;
+    message.Subject = e_subject->text();
+    return message;
+}
+
+QString TF_NewMsg::askForMessageFile(const FileChoice &choose) const
+{
+    QDir().mkpath(MessageFolder());
+    return choose(MessageFolder());
+}
+
+void TF_NewMsg::bu_SaveClick()
+{
+    const QString path = askForMessageFile(chooseSaveFile);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!composedMessage().Save(path, &error))
+        Prompt::error(error);
+}
+
+void TF_NewMsg::bu_LaddaClick()
+{
+    const QString path = askForMessageFile(chooseOpenFile);
+    if (path.isEmpty())
+        return;
+    TMessageFile message;
+    QString error;
+    if (!message.Load(path, &error)) {
+        Prompt::error(error);
+        return;
+    }
+    // A listed name is selected in the list; any other is shown as it stands.
+    const int listed = co_Signature->findText(message.Signature);
+    if (listed >= 0)
+        co_Signature->setCurrentIndex(listed);
+    else
+        co_Signature->setEditText(message.Signature);
+    m_mdi.FAttachedFiles.append(message.Attachments);
+    showAttachments(m_mdi.FAttachedFiles);
+    e_subject->setText(message.Subject);
+    DisplayedLines::put(mo_Message, message.Text);
+}
+
+void TF_NewMsg::showAttachments(const QStringList &entries)
+{
+    Label4->setText(kAttachedFiles + u' ' + QString::number(m_mdi.FAttachedFiles.size()));
+    co_AttachedFiles->clear();
+    co_AttachedFiles->addItems(entries);
+    co_AttachedFiles->setCurrentIndex(0);
+}
+
+void TF_NewMsg::bu_AttachGrpMailClick()
+{
+    TF_NewMsgA picker(this);
+    const QRect main = m_mdi.frameGeometry();
+    picker.move(main.x() + (main.width() - picker.width()) / 2, main.y() + (main.height() - picker.height()) / 2);
+    picker.setAttachments(m_mdi.FAttachedFiles);
+    picker.setCurrentFolder(pickerFolder);
+    if (picker.exec() != QDialog::Accepted)
+        return;
+    pickerFolder = picker.currentFolder();
+    m_mdi.FAttachedFiles = picker.realEntries();
+    showAttachments(picker.shownEntries());
+}

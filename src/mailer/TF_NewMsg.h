@@ -1,0 +1,61 @@
+#pragma once
+
+#include "MessageFile.h"
+
+#include <QWidget>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class TDataSetModel;
+class TF_Mdi;
+
+// The message window: group, signature, attached files, subject and text of
+// one message, which can be saved to a message file and loaded from one.
+// The attached files are the main window's FAttachedFiles.
+class TF_NewMsg : public QWidget
+{
+    Q_OBJECT
+public:
+    // Asks for a message file in the file dialog; empty when cancelled.
+    using FileChoice = std::function<QString(const QString &startFolder)>;
+
+    explicit TF_NewMsg(TF_Mdi &mdi, QWidget *parent = nullptr);
+    // The client size the window opens with in its frame.
+    QSize sizeHint() const override { return {424, 341}; }
+
+    QComboBox *co_Group;
+    QComboBox *co_Signature;
+    QLabel *Label4;
+    QComboBox *co_AttachedFiles;
+    QLineEdit *e_subject;
+    QPlainTextEdit *mo_Message;
+
+    FileChoice chooseSaveFile;
+    FileChoice chooseOpenFile;
+    // The folder the attachment picker opens in: the user's home at first,
+    // then the folder the picker was last confirmed in.
+    QString pickerFolder;
+
+    QString MessageFolder() const;
+
+    void FormActivate();
+    void bu_SaveClick();
+    void bu_LaddaClick();
+    void bu_AttachGrpMailClick();
+
+private:
+    // Runs the file dialog in the message folder, made first if missing.
+    QString askForMessageFile(const FileChoice &choose) const;
+    TMessageFile composedMessage() const;
+    // Shows entries in the attachments box and the number of attached files.
+    void showAttachments(const QStringList &entries);
+    void groupChosen(int row);
+    void keepChosenGroup();
+
+    TF_Mdi &m_mdi;
+    TDataSetModel *m_groups;
+    QString m_chosenGroup;
+};
