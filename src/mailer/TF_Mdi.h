@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DialUpBackend.h"
 #include "MailerSettings.h"
 
 #include <QHash>
@@ -8,12 +9,15 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <utility>
 
 class QAction;
 class QToolButton;
 class TDBNavigator;
 class TDM_Databaser;
+class TF_Network;
 class TPanelStatusBar;
 class TToolPanel;
 class TWallpaperMdiArea;
@@ -35,6 +39,13 @@ public:
     void LoadSettings();
     TMailerSettings Settings;
 
+    // Where the windows' dial-up components reach the phone book and the
+    // connections: NetworkManager unless replaced (tests use a phone book
+    // held in memory).
+    using DialUpBackendFactory = std::function<std::unique_ptr<DialUpBackend>()>;
+    void setDialUpBackendFactory(DialUpBackendFactory factory) { m_dialUpBackendFactory = std::move(factory); }
+    std::unique_ptr<DialUpBackend> CreateDialUpBackend() const { return m_dialUpBackendFactory(); }
+
     QStringList FSignatureNames;
     QStringList FAttachedFiles;
     QStringList FMessageLines;
@@ -53,6 +64,7 @@ public:
     // Exit command: closes the active child, or asks before ending.
     void bu_CloseClick();
     void About1Click();
+    void NetworkSettings1Click();
 
     QMdiArea *mdiArea() const;
     TPanelStatusBar *smtpstatus() const { return m_status; }
@@ -89,6 +101,8 @@ private:
     TDBNavigator *m_agentNavigator = nullptr;
     TPanelStatusBar *m_status = nullptr;
     QList<std::pair<const QMetaObject *, QWidget *>> m_toolPanels;
+    DialUpBackendFactory m_dialUpBackendFactory;
+    QPointer<TF_Network> m_network;
 };
 
 template <typename T, typename Create>
