@@ -2,10 +2,24 @@
 
 #include "ProfileIni.h"
 
+TMailerSettings TMailerSettings::DialogDefaults()
+{
+    TMailerSettings defaults;
+    defaults.FSmtpServer.clear();
+    defaults.FSmtpPort = QStringLiteral("smtp");
+    defaults.FUserName.clear();
+    defaults.FUserEmail.clear();
+    return defaults;
+}
+
 void TMailerSettings::LoadSettings(const QString &iniFileName)
 {
+    ReadSettings(iniFileName, TMailerSettings());
+}
+
+void TMailerSettings::ReadSettings(const QString &iniFileName, const TMailerSettings &defaults)
+{
     const ProfileIni ini(iniFileName);
-    const TMailerSettings defaults;
     FSmtpServer = ini.readString("SMTP", "SERVER", defaults.FSmtpServer);
     FSmtpPort = ini.readString("SMTP", "PORT", defaults.FSmtpPort);
     FUserName = ini.readString("PERSONAL", "NAME", defaults.FUserName);
@@ -15,4 +29,18 @@ void TMailerSettings::LoadSettings(const QString &iniFileName)
     FDialDisconnect = ini.readBool("DIALUP", "DISCO", defaults.FDialDisconnect);
     FDialDevice = ini.readString("DIALUP", "DEVICE", defaults.FDialDevice);
     FDialLan = ini.readBool("DIALUP", "LAN", defaults.FDialLan);
+}
+
+void TMailerSettings::WriteSettings(const QString &iniFileName) const
+{
+    ProfileIni ini(iniFileName);
+    ini.writeString("SMTP", "SERVER", FSmtpServer);
+    ini.writeString("SMTP", "PORT", FSmtpPort);
+    ini.writeString("PERSONAL", "NAME", FUserName);
+    ini.writeString("PERSONAL", "EMAIL", FUserEmail);
+    ini.writeBool("DIALUP", "MODEM", FDialModem);
+    ini.writeBool("DIALUP", "AUTOC", FDialAutoConnect);
+    ini.writeBool("DIALUP", "DISCO", FDialDisconnect);
+    ini.writeString("DIALUP", "DEVICE", FDialDevice);
+    ini.writeBool("DIALUP", "LAN", FDialLan);
 }

@@ -17,6 +17,17 @@ struct TMailerSettings
     QString FDialDevice = QStringLiteral("None");
     bool FDialLan = true;
 
+    // What the network settings dialog shows for keys the file lacks: empty
+    // texts where the user has to type something, the service name for the port.
+    static TMailerSettings DialogDefaults();
+
     // Reads every key, each with the main program's default.
     void LoadSettings(const QString &iniFileName);
+    // Reads every key, each with the value of defaults where it is missing.
+    void ReadSettings(const QString &iniFileName, const TMailerSettings &defaults);
+    // Writes every key in the file's order, texts as they stand (empty ones
+    // too) and flags as "1" or "0". Each key replaces the file on its own; the
+    // first that cannot be written throws EIniFileException and the keys after
+    // it are left as they were.
+    void WriteSettings(const QString &iniFileName) const;
 };

@@ -1,11 +1,13 @@
 #include "TF_Mdi.h"
 
 #include "DM_Databaser.h"
+#include "NetworkManagerBackend.h"
 #include "Prompts.h"
 #include "RecordNavigator.h"
 #include "StatusBar.h"
 #include "TF_About.h"
 #include "TF_Groups.h"
+#include "TF_Network.h"
 #include "ToolPanel.h"
 #include "WallpaperMdiArea.h"
 #include "Placement.h"
@@ -22,7 +24,8 @@ TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget 
     : QMainWindow(parent),
       m_dm(dataModule),
       m_programFolder(programFolder),
-      m_mdiArea(new TWallpaperMdiArea(QPixmap(":/corvane/wallpaper.png"), this))
+      m_mdiArea(new TWallpaperMdiArea(QPixmap(":/corvane/wallpaper.png"), this)),
+      m_dialUpBackendFactory([] { return std::make_unique<NetworkManagerBackend>(); })
 {
     setObjectName("F_Mdi");
     setWindowTitle("Corvane 98 Professional");
@@ -70,8 +73,9 @@ void TF_Mdi::createMenu()
     };
     QMenu *file = menuBar()->addMenu("&File");
     file->setObjectName("File1");
+    connect(add(file, "NetworkSettings1", "&Network Settings"), &QAction::triggered, this,
+            &TF_Mdi::NetworkSettings1Click);
     // Windows that come with their own parts of the mailer enable these.
-    add(file, "NetworkSettings1", "&Network Settings")->setEnabled(false);
     add(file, "AgentSchedule1", "&Agent Scheduler")->setEnabled(false);
     file->addSeparator();
     connect(add(file, "Exit1", "E&xit"), &QAction::triggered, this, &TF_Mdi::bu_CloseClick);
@@ -262,4 +266,9 @@ void TF_Mdi::About1Click()
     TF_About about(this);
     centreOnScreen(&about);
     about.exec();
+}
+
+void TF_Mdi::NetworkSettings1Click()
+{
+    OpenChild(m_network, [this] { return new TF_Network(*this); });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DialUpBackend.h"
 #include "MailerSettings.h"
 
 #include <QHash>
@@ -8,6 +9,8 @@
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <utility>
 
 class QAction;
@@ -17,6 +20,7 @@ class TF_Groups;
 class TDM_Databaser;
 class TF_NewMsg;
 class TF_Signature;
+class TF_Network;
 class TPanelStatusBar;
 class TToolPanel;
 class TWallpaperMdiArea;
@@ -37,6 +41,13 @@ public:
     // Reads CORVAN.INI into the settings fields.
     void LoadSettings();
     TMailerSettings Settings;
+
+    // Where the windows' dial-up components reach the phone book and the
+    // connections: NetworkManager unless replaced (tests use a phone book
+    // held in memory).
+    using DialUpBackendFactory = std::function<std::unique_ptr<DialUpBackend>()>;
+    void setDialUpBackendFactory(DialUpBackendFactory factory) { m_dialUpBackendFactory = std::move(factory); }
+    std::unique_ptr<DialUpBackend> CreateDialUpBackend() const { return m_dialUpBackendFactory(); }
 
     QStringList FSignatureNames;
     QStringList FAttachedFiles;
@@ -68,6 +79,7 @@ public:
     void Editgroups1Click();
 
     QPointer<TF_Groups> F_Groups;
+    void NetworkSettings1Click();
 
     QMdiArea *mdiArea() const;
     TPanelStatusBar *smtpstatus() const { return m_status; }
@@ -105,6 +117,8 @@ private:
     TDBNavigator *m_agentNavigator = nullptr;
     TPanelStatusBar *m_status = nullptr;
     QList<std::pair<const QMetaObject *, QWidget *>> m_toolPanels;
+    DialUpBackendFactory m_dialUpBackendFactory;
+    QPointer<TF_Network> m_network;
 };
 
 template <typename T, typename Create>

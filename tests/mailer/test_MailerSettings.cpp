@@ -1,6 +1,8 @@
 #include "MailerSettings.h"
+#include "ProfileIni.h"
 #include "TempProgramFolder.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,6 +38,57 @@ TEST(MailerSettings, PresentKeysWinAndEmptyValuesStayEmpty)
     EXPECT_FALSE(s.FDialDisconnect) << "a word reads as the default";
     EXPECT_EQ(s.FDialDevice, "Office");
     EXPECT_FALSE(s.FDialLan);
+}
+
+TEST(MailerSettings, TheDialogDefaultsLeaveTheUserToTypeTheTexts)
+{
+    TempProgramFolder folder;
+    TMailerSettings s;
+    s.ReadSettings(folder.file("CORVAN.INI"), TMailerSettings::DialogDefaults());
+    EXPECT_EQ(s.FSmtpServer, "");
+    EXPECT_EQ(s.FSmtpPort, "smtp");
+    EXPECT_EQ(s.FUserName, "");
+    EXPECT_EQ(s.FUserEmail, "");
+    EXPECT_EQ(s.FDialDevice, "None");
+    EXPECT_TRUE(s.FDialLan);
+    EXPECT_FALSE(s.FDialModem || s.FDialAutoConnect || s.FDialDisconnect);
+}
+
+TEST(MailerSettings, WrittenSettingsReadBackAndKeepTheOtherLines)
+{
+    TempProgramFolder folder;
+    folder.writeFile("CORVAN.INI", "; kept\r\n[DATABAS]\r\nVERSION=1\r\n[DIALUP]\r\nLAN=1\r\n");
+    TMailerSettings s;
+    s.FSmtpServer.clear();
+    s.FSmtpPort = "587";
+    s.FUserName = QString::fromUtf8("Åsa Öberg");
+    s.FDialModem = true;
+    s.FDialDisconnect = true;
+    s.FDialDevice = "Home";
+    s.FDialLan = false;
+    s.WriteSettings(folder.file("CORVAN.INI"));
+
+    TMailerSettings back;
+    back.LoadSettings(folder.file("CORVAN.INI"));
+    EXPECT_EQ(back.FSmtpServer, "");
+    EXPECT_EQ(back.FSmtpPort, "587");
+    EXPECT_EQ(back.FUserName, QString::fromUtf8("Åsa Öberg"));
+    EXPECT_EQ(back.FUserEmail, "Enter your Email address") << "a placeholder is written as it stands";
+    EXPECT_TRUE(back.FDialModem);
+    EXPECT_FALSE(back.FDialAutoConnect);
+    EXPECT_TRUE(back.FDialDisconnect);
+    EXPECT_EQ(back.FDialDevice, "Home");
+    EXPECT_FALSE(back.FDialLan);
+    const QByteArray file = folder.readFile("CORVAN.INI");
+    EXPECT_TRUE(file.startsWith("; kept\r\n[DATABAS]\r\nVERSION=1\r\n[DIALUP]\r\nLAN=0\r\nMODEM=1\r\n")) << file.toStdString();
+}
+
+TEST(MailerSettings, AFileThatCannotBeWrittenThrows)
+{
+    TempProgramFolder folder;
+    const QString nowhere = folder.file("missing/CORVAN.INI");
+    EXPECT_THROW(TMailerSettings().WriteSettings(nowhere), EIniFileException);
+    EXPECT_FALSE(QFile::exists(nowhere));
 }
 
 }

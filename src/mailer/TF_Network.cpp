@@ -1,0 +1,247 @@
+#include "TF_Network.h"
+
+#include "DialUp.h"
+#include "EnterAsTab.h"
+#include "ErrorReport.h"
+#include "TF_Mdi.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// A control named as the spoken name of what its caption says.
+template <typename Control>
+Control *captioned(Control *control, const QString &objectName)
+{
+    control->setObjectName(objectName);
+    control->setAccessibleName(QString(control->text()).remove(u'&'));
+    return control;
+}
+
+// One row of a form: the label, tied to its input, and the input carrying the
+// label's text as its name and the label's hint as its description.
+template <typename Input>
+Input *addLabelledRow(QGridLayout *grid, const QString &caption, Input *input, const QString &objectName,
+                      const QString &hint = QString())
+{
+    const int row = grid->rowCount();
+    auto *label = new QLabel(caption);
+    label->setBuddy(input);
+    label->setToolTip(hint);
+    input->setObjectName(objectName);
+    input->setAccessibleName(caption);
+    input->setAccessibleDescription(hint);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(input, row, 1);
+    return input;
+}
+
+// Checks or unchecks one of the two connection buttons as the file says. A
+// button that is unchecked leaves the other as it is, so when the file names
+// neither kind, neither is shown chosen.
+void setChosen(QRadioButton *button, bool chosen)
+{
+    if (chosen) {
+        button->setChecked(true);
+        return;
+    }
+    button->setAutoExclusive(false);
+    button->setChecked(false);
+    button->setAutoExclusive(true);
+}
+
+}
+
+TF_Network::TF_Network(TF_Mdi &mainWindow, QWidget *parent)
+    : QWidget(parent),
+      m_mainWindow(mainWindow),
+      m_dialUp(new TDialUp(mainWindow.CreateDialUpBackend(), this)),
+      m_pages(new QTabWidget(this)),
+      m_ok(captioned(new QPushButton("OK", this), "bu_Ok")),
+      m_cancel(captioned(new QPushButton("Cancel", this), "bu_Cancel"))
+{
+    setObjectName("F_Network");
+    setWindowTitle("Corvane 98 configuration");
+    m_dialUp->setDialMode(TDialMode::dmSync);
+    m_dialUp->setLanguage(TLanguage::English);
+    m_dialUp->OnEntryGet = [this](TDialUp *, const QString &entryName) { DialUpEntryGet(entryName); };
+
+    m_pages->setObjectName("PageControl");
+    m_pages->setAccessibleName("Corvane 98 configuration pages");
+    m_pages->addTab(createMailPage(), "&Mail setup");
+    m_pages->addTab(createConnectionPage(), "&Connection");
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_ok);
+    buttons->addWidget(m_cancel);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_pages);
+    layout->addLayout(buttons);
+    connect(m_ok, &QPushButton::clicked, this, &TF_Network::bu_OkClick);
+    connect(m_cancel, &QPushButton::clicked, this, &TF_Network::bu_CancelClick);
+
+    EnterAsTab::install(this);
+    resize(362, 289);
+    ReadDialogSettings();
+}
+
+QWidget *TF_Network::createMailPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName("ts_MailSetup");
+    const QString serverHint = "Host name or IP address of SMTP server";
+
+    auto *server = new QGroupBox("SMTP Server", page);
+    server->setToolTip("SMTP servers send internet mail");
+    auto *serverGrid = new QGridLayout(server);
+    m_server = addLabelledRow(serverGrid, "Mail server:", new QLineEdit, "ed_Server", serverHint);
+    m_port = addLabelledRow(serverGrid, "Port:", new QLineEdit, "ed_Port", serverHint);
+
+    auto *personal = new QGroupBox("Personal settings", page);
+    auto *personalGrid = new QGridLayout(personal);
+    m_name = addLabelledRow(personalGrid, "Your name:", new QLineEdit, "ed_Name");
+    m_email = addLabelledRow(personalGrid, "Email address:", new QLineEdit, "ed_EMail",
+                             "Return address to use when sending SMTP mail");
+
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(server);
+    layout->addWidget(personal);
+    layout->addStretch();
+    return page;
+}
+
+QWidget *TF_Network::createConnectionPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName("ts_Connection");
+    auto *group = new QGroupBox("How do you want to connect?", page);
+    m_modem = captioned(new QRadioButton("I'm using a modem (or other dialup device)"), "rb_Modem");
+    m_autoConnect = captioned(new QCheckBox("Autoconnect to dialup device"), "ch_AutoConnect");
+    m_disconnect = captioned(new QCheckBox("Disconnect when finish sending"), "ch_Disconnect");
+    m_permanent = captioned(new QRadioButton("I'm using a permanent internet connection (LAN)"), "rb_Permanent");
+    m_device = new QComboBox;
+    m_device->setEditable(true);
+    // Enter moves on; a typed name is kept as the box's text, not added to the list.
+    m_device->setInsertPolicy(QComboBox::NoInsert);
+
+    auto *modemControls = new QGridLayout;
+    modemControls->setContentsMargins(20, 0, 0, 0);
+    modemControls->addWidget(m_autoConnect, 0, 0, 1, 2);
+    modemControls->addWidget(m_disconnect, 1, 0, 1, 2);
+    addLabelledRow(modemControls, "Dialup device", m_device, "co_Device");
+    // The box's own editor and list speak for it too.
+    m_device->lineEdit()->setAccessibleName(m_device->accessibleName());
+    m_device->view()->setAccessibleName(m_device->accessibleName());
+    for (QWidget *control : {static_cast<QWidget *>(m_autoConnect), static_cast<QWidget *>(m_disconnect),
+                             static_cast<QWidget *>(m_device)})
+        control->setEnabled(false);
+
+    auto *layout = new QVBoxLayout(group);
+    layout->addWidget(m_modem);
+    layout->addLayout(modemControls);
+    layout->addWidget(m_permanent);
+    m_permanent->setChecked(true);
+    connect(m_modem, &QRadioButton::toggled, this, &TF_Network::rb_ModemClick);
+    connect(m_permanent, &QRadioButton::toggled, this, &TF_Network::rb_ModemClick);
+
+    auto *pageLayout = new QVBoxLayout(page);
+    pageLayout->addWidget(group);
+    pageLayout->addStretch();
+    return page;
+}
+
+void TF_Network::ReadDialogSettings()
+{
+    TMailerSettings s;
+    s.ReadSettings(m_mainWindow.IniFileName(), TMailerSettings::DialogDefaults());
+    m_server->setText(s.FSmtpServer);
+    m_port->setText(s.FSmtpPort);
+    m_name->setText(s.FUserName);
+    m_email->setText(s.FUserEmail);
+    setChosen(m_modem, s.FDialModem);
+    m_autoConnect->setChecked(s.FDialAutoConnect);
+    m_disconnect->setChecked(s.FDialDisconnect);
+    m_device->setEditText(s.FDialDevice);
+    setChosen(m_permanent, s.FDialLan);
+}
+
+void TF_Network::WriteDialogSettings()
+{
+    TMailerSettings s;
+    s.FSmtpServer = m_server->text();
+    s.FSmtpPort = m_port->text();
+    s.FUserName = m_name->text();
+    s.FUserEmail = m_email->text();
+    s.FDialModem = m_modem->isChecked();
+    s.FDialAutoConnect = m_autoConnect->isChecked();
+    s.FDialDisconnect = m_disconnect->isChecked();
+    s.FDialDevice = m_device->currentText();
+    s.FDialLan = m_permanent->isChecked();
+    s.WriteSettings(m_mainWindow.IniFileName());
+}
+
+void TF_Network::rb_ModemClick()
+{
+    const bool modem = m_modem->isChecked();
+    m_autoConnect->setEnabled(modem);
+    m_disconnect->setEnabled(modem);
+    m_device->setEnabled(modem);
+}
+
+void TF_Network::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The window is shown again each time it is restored; the entries are
+    // listed once, so neither they nor the user's choice are disturbed.
+    if (!m_entriesListed) {
+        m_entriesListed = true;
+        FormShow();
+    }
+}
+
+void TF_Network::FormShow()
+{
+    const QString stored = m_device->currentText();
+    // Without a phone book (no connection service) the stored name stays.
+    if (m_dialUp->GetEntries() != DialUpCode::Success || m_device->count() == 0) {
+        m_device->setEditText(stored);
+        return;
+    }
+    // The entry the file names stays chosen; only a name the phone book does
+    // not hold gives way to its first entry.
+    const int storedIndex = m_device->findText(stored, Qt::MatchExactly);
+    m_device->setCurrentIndex(storedIndex >= 0 ? storedIndex : 0);
+}
+
+void TF_Network::DialUpEntryGet(const QString &entryName)
+{
+    m_device->addItem(entryName);
+}
+
+void TF_Network::bu_OkClick()
+{
+    // A key that cannot be written is reported and ends the confirmation:
+    // the window stays open with what the user entered.
+    reportErrors([this] {
+        WriteDialogSettings();
+        m_mainWindow.LoadSettings();
+        close();
+    });
+}
+
+void TF_Network::bu_CancelClick()
+{
+    close();
+}

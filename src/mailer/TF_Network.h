@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class TDialUp;
+class TF_Mdi;
+
+// The network settings window: the SMTP server, the user's name and address,
+// and how the machine connects, read from CORVAN.INI when the window is made
+// and written back only by OK, which also has the main window read them again.
+class TF_Network : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TF_Network(TF_Mdi &mainWindow, QWidget *parent = nullptr);
+
+    // Fills the controls from the file, with the dialog's own defaults.
+    void ReadDialogSettings();
+    // Writes every key from the controls; throws EIniFileException at the
+    // first key that cannot be written.
+    void WriteDialogSettings();
+    // The modem's own controls are usable exactly while the modem is chosen.
+    void rb_ModemClick();
+    // Offers the phone-book entries in the device box.
+    void FormShow();
+    void DialUpEntryGet(const QString &entryName);
+    void bu_OkClick();
+    void bu_CancelClick();
+
+    QTabWidget *PageControl() const { return m_pages; }
+    QLineEdit *ed_Server() const { return m_server; }
+    QLineEdit *ed_Port() const { return m_port; }
+    QLineEdit *ed_Name() const { return m_name; }
+    QLineEdit *ed_EMail() const { return m_email; }
+    QRadioButton *rb_Modem() const { return m_modem; }
+    QCheckBox *ch_AutoConnect() const { return m_autoConnect; }
+    QCheckBox *ch_Disconnect() const { return m_disconnect; }
+    QComboBox *co_Device() const { return m_device; }
+    QRadioButton *rb_Permanent() const { return m_permanent; }
+    QPushButton *bu_Ok() const { return m_ok; }
+    QPushButton *bu_Cancel() const { return m_cancel; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *createMailPage();
+    QWidget *createConnectionPage();
+
+    TF_Mdi &m_mainWindow;
+    TDialUp *m_dialUp;
+    bool m_entriesListed = false;
+    QTabWidget *m_pages;
+    QLineEdit *m_server = nullptr;
+    QLineEdit *m_port = nullptr;
+    QLineEdit *m_name = nullptr;
+    QLineEdit *m_email = nullptr;
+    QRadioButton *m_modem = nullptr;
+    QCheckBox *m_autoConnect = nullptr;
+    QCheckBox *m_disconnect = nullptr;
+    QComboBox *m_device = nullptr;
+    QRadioButton *m_permanent = nullptr;
+    QPushButton *m_ok;
+    QPushButton *m_cancel;
+};

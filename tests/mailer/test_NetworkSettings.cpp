@@ -1,0 +1,418 @@
+#include "Accessibility.h"
+#include "InMemoryPhoneBook.h"
+#include "NetworkManagerBackend.h"
+#include "ProfileIni.h"
+#include "ScriptedPrompts.h"
+#include "StoreSetup.h"
+#include "TF_Mdi.h"
+#include "TF_Network.h"
+#include "TempProgramFolder.h"
+#include "WaitFor.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray filledIni = "[DATABAS]\r\nVERSION=1\r\n\r\n"
+                             "[SMTP]\r\nSERVER=mail.example.org\r\nPORT=2525\r\n\r\n"
+                             "[PERSONAL]\r\nNAME=Ann Berg\r\nEMAIL=ann@example.org\r\n\r\n"
+                             "[DIALUP]\r\nMODEM=1\r\nAUTOC=1\r\nDISCO=0\r\nDEVICE=Office\r\nLAN=0\r\n";
+
+class NetworkSettingsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dm = StoreSetup::openDataModule(folder);
+        mdi = std::make_unique<TF_Mdi>(*dm, folder.path());
+        mdi->setDialUpBackendFactory([this]() -> std::unique_ptr<DialUpBackend> {
+            auto book = std::make_unique<InMemoryPhoneBook>();
+            for (const QString &entry : std::as_const(entries))
+                book->addEntry(entry);
+            book->setEnumEntriesResult(enumEntriesResult);
+            phoneBook = book.get();
+            return book;
+        });
+        mdi->show();
+        ASSERT_TRUE(waitFor([&] { return mdi->isVisible(); }));
+    }
+
+    // The store has left its version key in the file; these tests start
+    // from the settings they name.
+    void useSettingsFile(const QByteArray &content) { folder.writeFile("CORVAN.INI", content); }
+    void removeSettingsFile() { ASSERT_TRUE(QFile::remove(folder.file("CORVAN.INI"))); }
+
+    TF_Network *openDialog()
+    {
+        mdi->menuAction("NetworkSettings1")->trigger();
+        QMdiSubWindow *sub = mdi->mdiArea()->currentSubWindow();
+        dialog = sub ? qobject_cast<TF_Network *>(sub->widget()) : nullptr;
+        EXPECT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog && waitFor([&] { return dialog->isVisible(); }));
+        return dialog;
+    }
+
+    bool dialogCloses()
+    {
+        return waitFor([&] { return dialog.isNull() && mdi->mdiArea()->subWindowList().isEmpty(); });
+    }
+
+    QString ini(const QString &section, const QString &key) const
+    {
+        return ProfileIni(folder.file("CORVAN.INI")).readString(section, key, "<missing>");
+    }
+
+    void click(QAbstractButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    static bool modemControlsEnabled(TF_Network *d)
+    {
+        return d->ch_AutoConnect()->isEnabled() && d->ch_Disconnect()->isEnabled() && d->co_Device()->isEnabled();
+    }
+    static bool modemControlsDisabled(TF_Network *d)
+    {
+        return !d->ch_AutoConnect()->isEnabled() && !d->ch_Disconnect()->isEnabled() && !d->co_Device()->isEnabled();
+    }
+
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+    QStringList entries;
+    qint32 enumEntriesResult = DialUpCode::Success;
+    InMemoryPhoneBook *phoneBook = nullptr;
+    std::unique_ptr<TDM_Databaser> dm;
+    std::unique_ptr<TF_Mdi> mdi;
+    QPointer<TF_Network> dialog;
+};
+
+QLabel *buddyLabelOf(QWidget *root, QWidget *input)
+{
+    for (QLabel *label : root->findChildren<QLabel *>()) {
+        if (label->buddy() == input)
+            return label;
+    }
+    return nullptr;
+}
+
+TEST_F(NetworkSettingsTest, WithoutASettingsFileShowsTheDialogDefaults)
+{
+    removeSettingsFile();
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle(), "Corvane 98 configuration");
+    EXPECT_EQ(d->parentWidget()->windowTitle(), "Corvane 98 configuration");
+    EXPECT_EQ(d->PageControl()->count(), 2);
+    EXPECT_EQ(d->PageControl()->tabText(0), "&Mail setup");
+    EXPECT_EQ(d->PageControl()->tabText(1), "&Connection");
+    EXPECT_EQ(d->ed_Server()->text(), "");
+    EXPECT_EQ(d->ed_Port()->text(), "smtp");
+    EXPECT_EQ(d->ed_Name()->text(), "");
+    EXPECT_EQ(d->ed_EMail()->text(), "");
+    EXPECT_EQ(d->co_Device()->currentText(), "None");
+    EXPECT_TRUE(d->rb_Permanent()->isChecked());
+    EXPECT_FALSE(d->rb_Modem()->isChecked());
+    EXPECT_FALSE(d->ch_AutoConnect()->isChecked());
+    EXPECT_FALSE(d->ch_Disconnect()->isChecked());
+    EXPECT_TRUE(modemControlsDisabled(d));
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_FALSE(QFile::exists(folder.file("CORVAN.INI"))) << "only OK writes the file";
+}
+
+TEST_F(NetworkSettingsTest, ControlsAreLabelledNamedAndHinted)
+{
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    expectAccessibleNames(d);
+    const QList<std::pair<QWidget *, QString>> labelled{{d->ed_Server(), "Mail server:"},
+                                                         {d->ed_Port(), "Port:"},
+                                                         {d->ed_Name(), "Your name:"},
+                                                         {d->ed_EMail(), "Email address:"},
+                                                         {d->co_Device(), "Dialup device"}};
+    for (const auto &[input, caption] : labelled) {
+        QLabel *label = buddyLabelOf(d, input);
+        ASSERT_NE(label, nullptr) << caption.toStdString();
+        EXPECT_EQ(label->text(), caption);
+        EXPECT_EQ(input->accessibleName(), caption);
+    }
+    EXPECT_EQ(buddyLabelOf(d, d->ed_Server())->toolTip(), "Host name or IP address of SMTP server");
+    EXPECT_EQ(buddyLabelOf(d, d->ed_Port())->toolTip(), "Host name or IP address of SMTP server");
+    EXPECT_EQ(buddyLabelOf(d, d->ed_EMail())->toolTip(), "Return address to use when sending SMTP mail");
+    EXPECT_EQ(d->rb_Modem()->text(), "I'm using a modem (or other dialup device)");
+    EXPECT_EQ(d->rb_Permanent()->text(), "I'm using a permanent internet connection (LAN)");
+    EXPECT_EQ(d->ch_AutoConnect()->text(), "Autoconnect to dialup device");
+    EXPECT_EQ(d->ch_Disconnect()->text(), "Disconnect when finish sending");
+    EXPECT_EQ(d->bu_Ok()->text(), "OK");
+    EXPECT_EQ(d->bu_Cancel()->text(), "Cancel");
+    EXPECT_TRUE(d->co_Device()->isEditable());
+}
+
+TEST_F(NetworkSettingsTest, ReadsEveryKeyOfTheFile)
+{
+    useSettingsFile(filledIni);
+    entries = {"Office"};
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->ed_Server()->text(), "mail.example.org");
+    EXPECT_EQ(d->ed_Port()->text(), "2525");
+    EXPECT_EQ(d->ed_Name()->text(), "Ann Berg");
+    EXPECT_EQ(d->ed_EMail()->text(), "ann@example.org");
+    EXPECT_TRUE(d->rb_Modem()->isChecked());
+    EXPECT_FALSE(d->rb_Permanent()->isChecked());
+    EXPECT_TRUE(d->ch_AutoConnect()->isChecked());
+    EXPECT_FALSE(d->ch_Disconnect()->isChecked());
+    EXPECT_EQ(d->co_Device()->currentText(), "Office");
+    EXPECT_TRUE(modemControlsEnabled(d));
+}
+
+TEST_F(NetworkSettingsTest, OkOnAMissingFileCreatesItWithEveryKeyInOrder)
+{
+    removeSettingsFile();
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[SMTP]\r\nSERVER=\r\nPORT=smtp\r\n\r\n"
+                                             "[PERSONAL]\r\nNAME=\r\nEMAIL=\r\n\r\n"
+                                             "[DIALUP]\r\nMODEM=0\r\nAUTOC=0\r\nDISCO=0\r\nDEVICE=None\r\nLAN=1\r\n");
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
+TEST_F(NetworkSettingsTest, ClearingTheServerWritesItEmptyAndTheMainWindowRereads)
+{
+    useSettingsFile(filledIni);
+    mdi->LoadSettings();
+    ASSERT_EQ(mdi->Settings.FSmtpServer, "mail.example.org");
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->ed_Server()->clear();
+    d->ed_Name()->setText("  Ann  Berg ");
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("SMTP", "SERVER"), "") << "present with an empty value, not missing";
+    EXPECT_EQ(mdi->Settings.FSmtpServer, "");
+    EXPECT_EQ(mdi->Settings.FUserName, "Ann  Berg");
+    EXPECT_EQ(ini("DATABAS", "VERSION"), "1") << "the store's key survives";
+    EXPECT_EQ(ini("DIALUP", "DEVICE"), "Office") << "an empty phone book leaves the stored name";
+}
+
+TEST_F(NetworkSettingsTest, CancelAndTheCloseBoxDiscardTheChanges)
+{
+    useSettingsFile(filledIni);
+    mdi->LoadSettings();
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->ed_Server()->setText("changed.example.org");
+    click(d->bu_Cancel());
+    EXPECT_TRUE(dialogCloses());
+
+    d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->ed_Server()->text(), "mail.example.org") << "a new window reads the file again";
+    d->ed_Server()->setText("changed.example.org");
+    d->parentWidget()->close();
+    EXPECT_TRUE(dialogCloses());
+
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), filledIni);
+    EXPECT_EQ(mdi->Settings.FSmtpServer, "mail.example.org");
+}
+
+TEST_F(NetworkSettingsTest, ChoosingTheConnectionKindEnablesTheModemControls)
+{
+    removeSettingsFile();
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->PageControl()->setCurrentIndex(1);
+    click(d->rb_Modem());
+    EXPECT_TRUE(d->rb_Modem()->isChecked());
+    EXPECT_FALSE(d->rb_Permanent()->isChecked());
+    EXPECT_TRUE(modemControlsEnabled(d));
+
+    click(d->rb_Permanent());
+    EXPECT_FALSE(d->rb_Modem()->isChecked());
+    EXPECT_TRUE(modemControlsDisabled(d));
+
+    click(d->rb_Modem());
+    click(d->ch_Disconnect());
+    d->co_Device()->setEditText("Home");
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("DIALUP", "MODEM"), "1");
+    EXPECT_EQ(ini("DIALUP", "AUTOC"), "0");
+    EXPECT_EQ(ini("DIALUP", "DISCO"), "1");
+    EXPECT_EQ(ini("DIALUP", "DEVICE"), "Home");
+    EXPECT_EQ(ini("DIALUP", "LAN"), "0");
+    EXPECT_FALSE(mdi->Settings.FDialLan);
+    EXPECT_TRUE(mdi->Settings.FDialDisconnect);
+}
+
+TEST_F(NetworkSettingsTest, ModemAndLanBothSetShowTheLan)
+{
+    useSettingsFile("[DIALUP]\r\nMODEM=1\r\nLAN=0x10\r\n");
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->rb_Permanent()->isChecked());
+    EXPECT_FALSE(d->rb_Modem()->isChecked());
+    EXPECT_TRUE(modemControlsDisabled(d));
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("DIALUP", "MODEM"), "0");
+    EXPECT_EQ(ini("DIALUP", "LAN"), "1");
+}
+
+TEST_F(NetworkSettingsTest, ModemAndLanBothClearShowNeitherKind)
+{
+    useSettingsFile("[DIALUP]\r\nMODEM=0\r\nAUTOC=1\r\nLAN=0\r\n");
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_FALSE(d->rb_Permanent()->isChecked());
+    EXPECT_FALSE(d->rb_Modem()->isChecked());
+    EXPECT_TRUE(d->ch_AutoConnect()->isChecked());
+    EXPECT_TRUE(modemControlsDisabled(d));
+
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("DIALUP", "MODEM"), "0");
+    EXPECT_EQ(ini("DIALUP", "LAN"), "0");
+
+    d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->PageControl()->setCurrentIndex(1);
+    click(d->rb_Modem());
+    EXPECT_TRUE(modemControlsEnabled(d)) << "either kind can still be chosen";
+    click(d->rb_Permanent());
+    EXPECT_FALSE(d->rb_Modem()->isChecked());
+}
+
+TEST_F(NetworkSettingsTest, TheStoredEntryStaysChosenAmongThePhoneBookEntries)
+{
+    useSettingsFile("[DIALUP]\r\nMODEM=1\r\nDEVICE=Home\r\nLAN=0\r\n");
+    entries = {"Office", "Home"};
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(d->co_Device()->count(), 2);
+    EXPECT_EQ(d->co_Device()->itemText(0), "Office");
+    EXPECT_EQ(d->co_Device()->itemText(1), "Home");
+    EXPECT_EQ(d->co_Device()->currentText(), "Home");
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("DIALUP", "DEVICE"), "Home") << "confirming must not swap the entry to dial";
+}
+
+TEST_F(NetworkSettingsTest, ANameThePhoneBookLacksGivesWayToItsFirstEntry)
+{
+    useSettingsFile("[DIALUP]\r\nDEVICE=home\r\n");
+    entries = {"Office", "Home"};
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->co_Device()->currentText(), "Office") << "entry names match exactly";
+
+    click(d->bu_Cancel());
+    EXPECT_TRUE(dialogCloses());
+    removeSettingsFile();
+    d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->co_Device()->currentText(), "Office") << "\"None\" is no entry";
+}
+
+TEST_F(NetworkSettingsTest, RestoringTheWindowListsNoEntryTwice)
+{
+    useSettingsFile("[DIALUP]\r\nMODEM=1\r\nDEVICE=Home\r\nLAN=0\r\n");
+    entries = {"Office", "Home"};
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->co_Device()->setCurrentIndex(0);
+    d->parentWidget()->showMinimized();
+    d->parentWidget()->showNormal();
+    ASSERT_TRUE(waitFor([&] { return d->isVisible(); }));
+    EXPECT_EQ(d->co_Device()->count(), 2);
+    EXPECT_EQ(d->co_Device()->currentText(), "Office") << "the user's choice stays";
+    EXPECT_EQ(phoneBook->calls(), QStringList{"enumEntries"});
+}
+
+TEST_F(NetworkSettingsTest, APhoneBookThatCannotBeListedKeepsTheStoredName)
+{
+    useSettingsFile(filledIni);
+    entries = {"Office", "Home"};
+    enumEntriesResult = DialUpCode::ServiceUnavailable;
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->co_Device()->count(), 0);
+    EXPECT_EQ(d->co_Device()->currentText(), "Office");
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
+TEST_F(NetworkSettingsTest, WithoutNetworkManagerTheWindowOpensQuietly)
+{
+    useSettingsFile(filledIni);
+    const QString busName = "corvane-network-no-bus";
+    const QDBusConnection noBus = QDBusConnection::connectToBus("unix:path=/nonexistent/corvane-bus", busName);
+    ASSERT_FALSE(noBus.isConnected());
+    mdi->setDialUpBackendFactory([noBus] { return std::make_unique<NetworkManagerBackend>(noBus); });
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->co_Device()->currentText(), "Office");
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    click(d->bu_Cancel());
+    EXPECT_TRUE(dialogCloses());
+    QDBusConnection::disconnectFromBus(busName);
+}
+
+TEST_F(NetworkSettingsTest, AFileThatCannotBeWrittenIsReportedAndTheWindowStays)
+{
+    useSettingsFile(filledIni);
+    mdi->LoadSettings();
+    removeSettingsFile();
+    // A folder where the file belongs: no write can replace it.
+    ASSERT_TRUE(QDir(folder.path()).mkdir("CORVAN.INI"));
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->ed_Server()->setText("new.example.org");
+    click(d->bu_Ok());
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown()[0].text.startsWith("Unable to write to " + folder.file("CORVAN.INI") + ": "))
+        << prompts.shown()[0].text.toStdString();
+    EXPECT_GT(prompts.shown()[0].text.size(), QString("Unable to write to " + folder.file("CORVAN.INI") + ": ").size())
+        << "the system's reason follows";
+    EXPECT_FALSE(dialog.isNull());
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(d->ed_Server()->text(), "new.example.org");
+    EXPECT_EQ(mdi->Settings.FSmtpServer, "mail.example.org") << "nothing was confirmed";
+}
+
+TEST_F(NetworkSettingsTest, EnterMovesToTheNextControlAndNeverConfirms)
+{
+    removeSettingsFile();
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    mdi->activateWindow();
+    d->ed_Server()->setFocus();
+    ASSERT_TRUE(waitFor([&] { return d->ed_Server()->hasFocus(); }));
+    QTest::keyClick(d->ed_Server(), Qt::Key_Return);
+    EXPECT_TRUE(d->ed_Port()->hasFocus());
+    QTest::keyClick(d->ed_Port(), Qt::Key_Enter);
+    EXPECT_TRUE(d->ed_Name()->hasFocus()) << "on to the next group";
+    EXPECT_FALSE(dialog.isNull());
+    EXPECT_FALSE(QFile::exists(folder.file("CORVAN.INI")));
+}
+
+TEST_F(NetworkSettingsTest, TheMenuBringsTheOpenWindowForward)
+{
+    TF_Network *first = openDialog();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->parentWidget()->pos(), QPoint(0, 0));
+    EXPECT_TRUE(mdi->menuAction("NetworkSettings1")->isEnabled());
+    EXPECT_EQ(openDialog(), first);
+    EXPECT_EQ(mdi->mdiArea()->subWindowList().size(), 1);
+}
+
+}
