@@ -60,7 +60,8 @@ TEST_F(GroupEditorTest, ShowsGroupsAndTheSelectedGroupsRecipients)
 
 TEST_F(GroupEditorTest, InsertGroupDialogCopiesTheChosenGroup)
 {
-    whenDialogOpens<TF_AddGrp>([](TF_AddGrp *d) {
+    whenModal<TF_AddGrp>([](TF_AddGrp &dialog) {
+        TF_AddGrp *d = &dialog;
         EXPECT_EQ(d->windowTitle(), "Add new group");
         EXPECT_EQ(d->co_Group->count(), 2);
         EXPECT_EQ(d->co_Group->currentText(), "") << "nothing chosen yet";
@@ -79,7 +80,8 @@ TEST_F(GroupEditorTest, InsertGroupDialogCopiesTheChosenGroup)
 TEST_F(GroupEditorTest, GroupDialogWantsAGroupToCopyAndEnterNeverClosesIt)
 {
     bool stayedOpen = false;
-    whenDialogOpens<TF_AddGrp>([&](TF_AddGrp *d) {
+    whenModal<TF_AddGrp>([&](TF_AddGrp &dialog) {
+        TF_AddGrp *d = &dialog;
         d->ed_GrpName->setFocus();
         QTest::keyClick(d->ed_GrpName, Qt::Key_Return);
         EXPECT_TRUE(d->isVisible()) << "Enter moves on, it does not close";
@@ -96,7 +98,8 @@ TEST_F(GroupEditorTest, GroupDialogWantsAGroupToCopyAndEnterNeverClosesIt)
 
 TEST_F(GroupEditorTest, ModifyGroupOffersTheNameAndNoCopy)
 {
-    whenDialogOpens<TF_AddGrp>([](TF_AddGrp *d) {
+    whenModal<TF_AddGrp>([](TF_AddGrp &dialog) {
+        TF_AddGrp *d = &dialog;
         EXPECT_EQ(d->ed_GrpName->text(), "Friends");
         EXPECT_FALSE(d->ch_CopyEmail->isEnabled());
         EXPECT_FALSE(d->co_Group->isEnabled());
@@ -112,7 +115,8 @@ TEST_F(GroupEditorTest, ModifyGroupOffersTheNameAndNoCopy)
 
 TEST_F(GroupEditorTest, InsertRecipientIntoFurtherGroups)
 {
-    whenDialogOpens<TF_AddRec>([](TF_AddRec *d) {
+    whenModal<TF_AddRec>([](TF_AddRec &dialog) {
+        TF_AddRec *d = &dialog;
         EXPECT_EQ(d->windowTitle(), "Add new recipient");
         ASSERT_EQ(d->lb_AddToGrp->count(), 1) << "every other group";
         EXPECT_EQ(d->lb_AddToGrp->item(0)->text(), "Club");
@@ -135,7 +139,8 @@ TEST_F(GroupEditorTest, InsertRecipientIntoFurtherGroups)
 TEST_F(GroupEditorTest, ModifyRecipientFillsTheDialogAndDeleteRemovesAtOnce)
 {
     editor->gr_Recipient->selectRow(1);
-    whenDialogOpens<TF_AddRec>([](TF_AddRec *d) {
+    whenModal<TF_AddRec>([](TF_AddRec &dialog) {
+        TF_AddRec *d = &dialog;
         EXPECT_EQ(d->ed_Email->text(), "b@x.org");
         EXPECT_FALSE(d->ch_Add->isEnabled());
         EXPECT_EQ(d->lb_AddToGrp->count(), 0);

@@ -1,7 +1,7 @@
 #include "Accessibility.h"
 #include "MainWindowFixture.h"
 #include "MessageFile.h"
-#include "ModalDialog.h"
+#include "ModalDialogs.h"
 #include "ScriptedPrompts.h"
 #include "StoreSetup.h"
 #include "TF_Mdi.h"

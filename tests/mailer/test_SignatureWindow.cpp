@@ -1,6 +1,6 @@
 #include "Accessibility.h"
 #include "MainWindowFixture.h"
-#include "ModalDialog.h"
+#include "ModalDialogs.h"
 #include "ScriptedPrompts.h"
 #include "StoreSetup.h"
 #include "TF_Mdi.h"

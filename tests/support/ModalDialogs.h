@@ -1,24 +1,35 @@
 #pragma once
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <gtest/gtest.h>
 
-// Acts on the next modal dialog of class Dialog as soon as it is shown: the
-// test fills it and closes it (accept, reject or a button click). A dialog
-// that act leaves open is rejected, so a test can never hang on it.
-template <typename Dialog, typename Act>
-void whenDialogOpens(Act act)
+// Runs act on the next modal dialog of class Dialog once it is shown; act
+// fills it and closes it. A dialog that act leaves open is rejected, so a
+// test never hangs on it, and one that does not appear within the bound
+// fails the test.
+template <typename Dialog>
+void whenModal(std::function<void(Dialog &)> act, int timeoutMs = 5000)
 {
-    QTimer::singleShot(0, [act] {
-        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (!dialog) {
-            ADD_FAILURE() << "expected dialog " << Dialog::staticMetaObject.className() << " did not open";
-            return;
+    auto *poll = new QTimer(qApp);
+    const QDeadlineTimer deadline(timeoutMs);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, deadline, act = std::move(act)] {
+        if (auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget())) {
+            poll->deleteLater();
+            poll->stop();
+            QPointer<Dialog> guard(dialog);
+            act(*dialog);
+            if (guard && guard->isVisible() && QApplication::activeModalWidget() == guard)
+                guard->reject();
+        } else if (deadline.hasExpired()) {
+            poll->deleteLater();
+            poll->stop();
+            ADD_FAILURE() << "no " << Dialog::staticMetaObject.className() << " was shown";
         }
-        act(dialog);
-        if (dialog->isVisible() && QApplication::activeModalWidget() == dialog)
-            dialog->reject();
     });
+    poll->start(5);
 }
