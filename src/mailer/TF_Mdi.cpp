@@ -1,6 +1,7 @@
 #include "TF_Mdi.h"
 
 #include "DM_Databaser.h"
+#include "GroupSend.h"
 #include "NetworkManagerBackend.h"
 #include "Prompts.h"
 #include "RecordNavigator.h"
@@ -38,6 +39,7 @@ TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget 
     createToolPanels();
     createStatusBar();
     connectMessageCommands();
+    createSendRun();
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &TF_Mdi::updateToolPanels);
     LoadSettings();
     centreOnScreen(this);

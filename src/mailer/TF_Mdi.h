@@ -1,7 +1,11 @@
 #pragma once
 
+#include "DialUp.h"
 #include "DialUpBackend.h"
 #include "MailerSettings.h"
+#include "SendStatus.h"
+#include "SmtpClient.h"
+#include "Wait.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -14,6 +18,8 @@
 #include <utility>
 
 class QAction;
+class QPlainTextEdit;
+class TGroupSend;
 class QToolButton;
 class TDBNavigator;
 class TF_Groups;
@@ -27,7 +33,7 @@ class TWallpaperMdiArea;
 
 // The mailer's main window: an MDI frame with its menu, tool panels, status
 // bar and the child windows the user opens.
-class TF_Mdi : public QMainWindow
+class TF_Mdi : public QMainWindow, private TSendStatus
 {
     Q_OBJECT
 public:
@@ -46,7 +52,7 @@ public:
     // connections: NetworkManager unless replaced (tests use a phone book
     // held in memory).
     using DialUpBackendFactory = std::function<std::unique_ptr<DialUpBackend>()>;
-    void setDialUpBackendFactory(DialUpBackendFactory factory) { m_dialUpBackendFactory = std::move(factory); }
+    void setDialUpBackendFactory(DialUpBackendFactory factory);
     std::unique_ptr<DialUpBackend> CreateDialUpBackend() const { return m_dialUpBackendFactory(); }
 
     QStringList FSignatureNames;
@@ -77,9 +83,19 @@ public:
     void bu_CloseClick();
     void About1Click();
     void Editgroups1Click();
-
-    QPointer<TF_Groups> F_Groups;
     void NetworkSettings1Click();
+    QPointer<TF_Groups> F_Groups;
+
+    // The group send: "Start sending Email" sends the open message to its
+    // group; Cancel stops the run.
+    void bu_SendGrpMailClick();
+    void bu_StopClick();
+    TGroupSend &GroupSend() const { return *m_groupSend; }
+    TWait Wait1;
+    TSmtpClient SmtpClient;
+    TDialUp DialUp;
+    QString FSendGroup;
+    QString FSendSubject;
 
     QMdiArea *mdiArea() const;
     TPanelStatusBar *smtpstatus() const { return m_status; }
@@ -100,6 +116,14 @@ private:
     void createToolPanels();
     void createStatusBar();
     void connectMessageCommands();
+    void createSendRun();
+    bool readSignature(const QString &name, QStringList &lines);
+    void setPanelText(int panel, const QString &text) override;
+    void setProgressRange(int maximum) override;
+    void setProgressPosition(int position) override;
+    void showRunControls(bool shown) override;
+    void setSendEnabled(bool enabled) override;
+    void showResults(const QStringList &log) override;
     QMdiSubWindow *findChildOfClass(const QMetaObject &childClass) const;
     void bringForward(QMdiSubWindow *child);
     QMdiSubWindow *addChild(QWidget *child);
@@ -119,6 +143,10 @@ private:
     QList<std::pair<const QMetaObject *, QWidget *>> m_toolPanels;
     DialUpBackendFactory m_dialUpBackendFactory;
     QPointer<TF_Network> m_network;
+    // A hidden text box as wide as the message's, so a signature's long
+    // lines wrap as the message's do.
+    QPlainTextEdit *mo_Signature = nullptr;
+    std::unique_ptr<TGroupSend> m_groupSend;
 };
 
 template <typename T, typename Create>

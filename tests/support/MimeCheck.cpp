@@ -35,7 +35,7 @@ ParsedMessage parseWithPython(const QByteArray &message)
 {
     ParsedMessage parsed;
     QProcess python;
-    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QString::fromLatin1(Script)});
+    python.start(QStringLiteral(CORVANE_PYTHON), {QStringLiteral("-c"), QString::fromLatin1(Script)});
     if (!python.waitForStarted(10000)) {
         parsed.error = QStringLiteral("python3 did not start");
         return parsed;

@@ -1,0 +1,147 @@
+#include "GroupSend.h"
+#include "MainWindowFixture.h"
+#include "MimeCheck.h"
+#include "ModalDialogs.h"
+#include "RealSmtpServer.h"
+#include "StatusBar.h"
+#include "TF_NewMsg.h"
+#include "TF_Result.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QToolButton>
+
+namespace {
+
+class GroupSendWindowTest : public MainWindowFixture
+{
+protected:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        StoreSetup::addGroup(*dm, "Friends", {"anna@example.org", "bo@example.org", "cy@example.org"});
+    }
+
+    // Opens "New message" and fills it as the user would.
+    TF_NewMsg *compose(const QString &group, const QString &signature, const QString &text)
+    {
+        mdi->menuAction("Groupsend1")->trigger();
+        TF_NewMsg *message = mdi->F_NewMsg;
+        if (!message)
+            return nullptr;
+        waitFor([&] { return message->co_Signature->count() > 0; });
+        const int row = message->co_Group->findText(group);
+        message->co_Group->setCurrentIndex(row);
+        emit message->co_Group->activated(row);
+        message->co_Signature->setCurrentIndex(message->co_Signature->findText(signature));
+        message->e_subject->setText(QString::fromUtf8("Spring meeting \xE2\x80\x93 agenda"));
+        message->mo_Message->setPlainText(text);
+        return message;
+    }
+
+    void useServer(quint16 port)
+    {
+        folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=1\r\n[SMTP]\r\nSERVER=127.0.0.1\r\nPORT="
+                                           + QByteArray::number(port)
+                                           + "\r\n[PERSONAL]\r\nNAME=Ann Sender\r\nEMAIL=ann@example.org\r\n");
+        mdi->LoadSettings();
+    }
+};
+
+TEST_F(GroupSendWindowTest, SendsTheComposedMessageToEveryMemberOfARealServer)
+{
+    RealSmtpServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    useServer(server.port());
+    folder.writeFile("SIGNATURE/Regards.sig", "-- \r\nAnn Sender\r\n");
+    folder.writeFile("files/notes.txt", "plain notes\n");
+    QByteArray binary;
+    for (int i = 0; i < 3000; ++i)
+        binary.append(static_cast<char>(i * 7 % 256));
+    folder.writeFile("files/data.bin", binary);
+
+    TF_NewMsg *message = compose("Friends", "REGARDS", "Hello all,\nsee the notes.");
+    ASSERT_NE(message, nullptr);
+    mdi->FAttachedFiles = {folder.file("files/notes.txt"), folder.file("files/data.bin")};
+    QStringList results;
+    whenModal<TF_Result>([&](TF_Result &dialog) {
+        results = dialog.mo_Result->toPlainText().split('\n');
+        dialog.accept();
+    }, 20000);
+    mdi->button("bu_SendGrpMail")->click();
+    ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, 20000));
+    EXPECT_TRUE(mdi->F_NewMsg.isNull()) << "the message window closes when the run starts";
+
+    ASSERT_TRUE(waitFor([&] { return server.messages().size() == 3; }, 10000));
+    const QStringList expectedTo{"anna@example.org", "bo@example.org", "cy@example.org"};
+    for (int i = 0; i < 3; ++i) {
+        const RealSmtpServer::Received received = server.messages()[i];
+        EXPECT_EQ(received.mailFrom, "ann@example.org");
+        EXPECT_EQ(received.rcptTos, QStringList{expectedTo[i]});
+        const ParsedMessage parsed = parseWithPython(received.data);
+        ASSERT_TRUE(parsed.ok) << parsed.error.toStdString();
+        EXPECT_EQ(parsed.from, "Ann Sender");
+        EXPECT_EQ(parsed.subject, QString::fromUtf8("Spring meeting \xE2\x80\x93 agenda"));
+        EXPECT_TRUE(received.data.contains("\r\nTo: " + expectedTo[i].section('@', 0, 0).toLatin1() + "\r\n"));
+        ASSERT_TRUE(parsed.multipart);
+        ASSERT_EQ(parsed.parts.size(), 3);
+        EXPECT_EQ(parsed.parts[0].text.trimmed().split("\r\n"),
+                  QStringList({"Hello all,", "see the notes.", "-- ", "Ann Sender"}));
+        EXPECT_EQ(parsed.parts[1].filename, "notes.txt");
+        EXPECT_EQ(parsed.parts[1].payload, "plain notes\n");
+        EXPECT_EQ(parsed.parts[2].filename, "data.bin");
+        EXPECT_EQ(parsed.parts[2].payload, binary);
+    }
+    EXPECT_TRUE(results.last().startsWith("< 221")) << results.last().toStdString();
+    EXPECT_EQ(mdi->smtpstatus()->panelText(0), "Operation finished");
+    EXPECT_FALSE(mdi->button("bu_Stop")->isVisible());
+    EXPECT_FALSE(mdi->smtpstatus()->pb()->isVisible());
+    compose("Friends", "None", "next message");
+    EXPECT_TRUE(mdi->button("bu_SendGrpMail")->isEnabled()) << "ready for the next run";
+}
+
+TEST_F(GroupSendWindowTest, NoGroupChosenStartsNothing)
+{
+    TF_NewMsg *message = compose("", "None", "text");
+    ASSERT_NE(message, nullptr);
+    mdi->button("bu_SendGrpMail")->click();
+    EXPECT_EQ(prompts.texts(), QStringList{"You must choose a group first!"});
+    EXPECT_FALSE(mdi->F_NewMsg.isNull());
+    EXPECT_FALSE(mdi->GroupSend().Busy());
+}
+
+TEST_F(GroupSendWindowTest, AnUnreadableSignatureStopsTheStart)
+{
+    folder.writeFile("SIGNATURE/Gone.sig", "x\r\n");
+    TF_NewMsg *message = compose("Friends", "GONE", "text");
+    ASSERT_NE(message, nullptr);
+    QFile::remove(folder.file("SIGNATURE/Gone.sig"));
+    mdi->button("bu_SendGrpMail")->click();
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+    EXPECT_FALSE(mdi->GroupSend().Busy());
+    EXPECT_TRUE(mdi->button("bu_SendGrpMail")->isEnabled());
+    EXPECT_FALSE(mdi->F_NewMsg.isNull()) << "the message stays for another try";
+}
+
+TEST_F(GroupSendWindowTest, ASignatureWrapsAsTheMessageBoxDoes)
+{
+    RealSmtpServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    useServer(server.port());
+    const QByteArray longLine = QByteArray("word ").repeated(40).trimmed();
+    folder.writeFile("SIGNATURE/Long.sig", longLine + "\r\n");
+    compose("Friends", "LONG", "Hi");
+    bool shown = false;
+    whenModal<TF_Result>([&](TF_Result &dialog) { shown = true; dialog.accept(); }, 20000);
+    mdi->button("bu_SendGrpMail")->click();
+    ASSERT_TRUE(waitFor([&] { return shown; }, 20000));
+    ASSERT_TRUE(waitFor([&] { return server.messages().size() == 3; }, 10000));
+    const QByteArray data = server.messages()[0].data;
+    EXPECT_FALSE(data.contains(longLine)) << "a long signature line is sent as the rows it wraps into";
+    EXPECT_TRUE(data.contains("\r\nword word"));
+}
+
+}

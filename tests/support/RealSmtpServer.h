@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QProcess>
+#include <QStringList>
+
+// A real SMTP server that no one here wrote: Python's aiosmtpd, started on a
+// port of the system's choice on 127.0.0.1. Every message it accepts is kept
+// with its envelope.
+class RealSmtpServer
+{
+public:
+    struct Received
+    {
+        QString mailFrom;
+        QStringList rcptTos;
+        QByteArray data;
+    };
+
+    RealSmtpServer();
+    ~RealSmtpServer();
+
+    // False, with error() telling why, when the server did not come up.
+    bool start();
+    quint16 port() const { return m_port; }
+    QString error() const { return m_error; }
+    // Reads what the server reported so far.
+    QList<Received> messages();
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+    QString m_error;
+    QByteArray m_pending;
+    QList<Received> m_messages;
+};
