@@ -3,17 +3,15 @@
 // editor until its grids show their first rows. Each figure stands beside the
 // same operation on a group of ten recipients, measured in the same run.
 #include "AddressBook.h"
+#include "BenchStore.h"
 #include "DM_Databaser.h"
 #include "DataSetModel.h"
 #include "DBGrid.h"
-#include "ProfileIni.h"
 #include "Prompts.h"
 #include "TF_Groups.h"
-#include "TextFile.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -24,26 +22,6 @@ namespace {
 constexpr int LargeGroup = 100000;
 constexpr int SmallGroup = 10;
 constexpr int Inserts = 30;
-
-void fillGroup(TDM_Databaser &dm, const QString &group, int count)
-{
-    dm.Databas.StartTransaction();
-    TQuery q(&dm.Databas);
-    q.AddSQL("INSERT INTO GROUPS (Grupp, Members) VALUES (:g, :n)");
-    q.SetParam("g", group);
-    q.SetParam("n", count);
-    q.ExecSQL();
-    for (int i = 0; i < count; ++i) {
-        q.ClearSQL();
-        q.AddSQL("INSERT INTO EMAILS (Name, Email, Unikt, Grupp) VALUES (:name, :email, :n, :g)");
-        q.SetParam("name", QStringLiteral("Member %1").arg(i));
-        q.SetParam("email", QStringLiteral("member%1@example.org").arg(i));
-        q.SetParam("n", i);
-        q.SetParam("g", group);
-        q.ExecSQL();
-    }
-    dm.Databas.Commit();
-}
 
 double median(std::vector<double> values)
 {
@@ -89,21 +67,12 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString folder = dir.path() + '/';
-    QFile::copy(CORVANE_RESOURCES_DIR "/DBV_0001.SQL", folder + "DBV_0001.SQL");
-    {
-        TDatabase db;
-        db.Params = {"path=" + folder + "DATA"};
-        db.Open();
-        QStringList script;
-        TextFile::readLines(folder + "DBV_0001.SQL", script);
-        db.executeScript(script.join('\n'));
-    }
-    ProfileIni(folder + "CORVAN.INI").writeInteger("DATABAS", "VERSION", 1);
+    BenchStore::create(folder);
 
     TDM_Databaser dm(folder);
     dm.DataModuleCreate();
-    fillGroup(dm, "Small", SmallGroup);
-    fillGroup(dm, "Large", LargeGroup);
+    BenchStore::fillGroup(dm, "Small", SmallGroup);
+    BenchStore::fillGroup(dm, "Large", LargeGroup);
     dm.ta_Group.Refresh();
     TAddressBook book(dm);
 

@@ -1,0 +1,55 @@
+#include "BenchStore.h"
+
+#include "DM_Databaser.h"
+#include "ProfileIni.h"
+#include "TextFile.h"
+
+#include <QFile>
+
+namespace BenchStore {
+
+void create(const QString &folder)
+{
+    QFile::copy(CORVANE_RESOURCES_DIR "/DBV_0001.SQL", folder + "DBV_0001.SQL");
+    TDatabase db;
+    db.Params = {"path=" + folder + "DATA"};
+    db.Open();
+    QStringList script;
+    TextFile::readLines(folder + "DBV_0001.SQL", script);
+    db.executeScript(script.join('\n'));
+    ProfileIni(folder + "CORVAN.INI").writeInteger("DATABAS", "VERSION", TDM_Databaser::RequiredVersion);
+}
+
+void fillGroup(TDM_Databaser &dm, const QString &group, int count)
+{
+    dm.Databas.StartTransaction();
+    TQuery q(&dm.Databas);
+    q.AddSQL("INSERT INTO GROUPS (Grupp, Members) VALUES (:g, :n)");
+    q.SetParam("g", group);
+    q.SetParam("n", count);
+    q.ExecSQL();
+    for (int i = 0; i < count; ++i) {
+        q.ClearSQL();
+        q.AddSQL("INSERT INTO EMAILS (Name, Email, Unikt, Grupp) VALUES (:name, :email, :n, :g)");
+        q.SetParam("name", QStringLiteral("Member %1").arg(i));
+        q.SetParam("email", QStringLiteral("member%1@example.org").arg(i));
+        q.SetParam("n", i);
+        q.SetParam("g", group);
+        q.ExecSQL();
+    }
+    dm.Databas.Commit();
+}
+
+long residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+}
