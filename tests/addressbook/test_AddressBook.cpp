@@ -5,7 +5,6 @@
 #include "TempProgramFolder.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace {
 
@@ -37,13 +36,7 @@ protected:
         return count("SELECT Members FROM GROUPS WHERE Grupp = :g", {{"g", group}});
     }
     void select(const QString &group) { ASSERT_TRUE(dm->ta_Group.Locate("Grupp", group)); }
-    void otherProgram(const char *sql)
-    {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(folder.file("DATA/corvane.db").toUtf8().constData(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+    void otherProgram(const char *sql) { StoreSetup::otherProgram(folder, sql); }
 
     TempProgramFolder folder;
     ScriptedPrompts prompts;

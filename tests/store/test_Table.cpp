@@ -6,7 +6,6 @@
 
 #include <QDate>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 namespace {
 
@@ -23,14 +22,7 @@ protected:
         return result;
     }
 
-    // Another program's change to the store, through a connection of its own.
-    void otherProgram(const char *sql)
-    {
-        sqlite3 *db = nullptr;
-        ASSERT_EQ(sqlite3_open(folder.file("DATA/corvane.db").toUtf8().constData(), &db), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+    void otherProgram(const char *sql) { StoreSetup::otherProgram(folder, sql); }
 
     TempProgramFolder folder;
     ScriptedPrompts prompts;

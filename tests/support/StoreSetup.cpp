@@ -5,6 +5,7 @@
 #include "TextFile.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace StoreSetup {
 
@@ -42,6 +43,14 @@ void addGroup(TDM_Databaser &dm, const QString &group, const QStringList &emails
         dm.ta_Emails.FieldByName("Email").SetAsString(email);
         dm.ta_Emails.Post();
     }
+}
+
+void otherProgram(const TempProgramFolder &folder, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(folder.file("DATA/corvane.db").toUtf8().constData(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
 }
 
 }

@@ -13,4 +13,6 @@ void createStore(const TempProgramFolder &folder);
 std::unique_ptr<TDM_Databaser> openDataModule(const TempProgramFolder &folder);
 // Adds a group and its recipients through the tables, as the editor does.
 void addGroup(TDM_Databaser &dm, const QString &group, const QStringList &emails);
+// Another program's change to the store, through a connection of its own.
+void otherProgram(const TempProgramFolder &folder, const char *sql);
 }
