@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QMouseEvent>
+#include <QPointer>
 #include <limits>
 
 namespace {
@@ -23,8 +24,15 @@ std::function<void()> &beeper()
 class SwallowInputFilter : public QObject
 {
 public:
-    bool eventFilter(QObject *, QEvent *event) override
+    explicit SwallowInputFilter(const QList<QPointer<QObject>> &passers) : m_passers(passers) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
     {
+        // Input reaches a window first and is then handed to the control
+        // under the mouse or with the focus: it is judged there, where it is
+        // known which control it is for.
+        if (!watched || !watched->isWidgetType() || passes(watched))
+            return false;
         switch (event->type()) {
         case QEvent::ShortcutOverride:
             event->accept();
@@ -44,12 +52,25 @@ public:
     }
 
 private:
+    bool passes(const QObject *watched) const
+    {
+        for (const QObject *o = watched; o; o = o->parent()) {
+            for (const QPointer<QObject> &passer : m_passers) {
+                if (passer == o)
+                    return true;
+            }
+        }
+        return false;
+    }
+
     static bool beep()
     {
         if (beeper())
             beeper()();
         return true;
     }
+
+    const QList<QPointer<QObject>> &m_passers;
 };
 
 } // namespace
@@ -62,6 +83,11 @@ TWait::TWait(QObject *parent) : QObject(parent)
 }
 
 TWait::~TWait() = default;
+
+void TWait::AcceptInputOn(QObject *control)
+{
+    m_inputPassers.append(control);
+}
 
 void TWait::setBeeper(std::function<void()> function)
 {
@@ -141,7 +167,7 @@ void TWait::tick()
 
 void TWait::Execute()
 {
-    SwallowInputFilter filter;
+    SwallowInputFilter filter(m_inputPassers);
     QCoreApplication::instance()->installEventFilter(&filter);
     ModalResult = mrNone;
     Start();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 #include <functional>
@@ -51,6 +53,10 @@ public:
     // Anything else reads as 0.
     static qint32 parseCount(const QString &text);
 
+    // Input to this control and its children passes the wait, so a command
+    // such as a run's Cancel is heard while the run waits.
+    void AcceptInputOn(QObject *control);
+
     // How a swallowed click or key press is signalled; the widget library
     // installs the platform beep.
     static void setBeeper(std::function<void()> beeper);
@@ -66,4 +72,5 @@ private:
     quint16 m_interval = 1000;
     qint32 m_initialCount = 60;
     bool m_visible = false;
+    QList<QPointer<QObject>> m_inputPassers;
 };

@@ -46,6 +46,9 @@ void TF_Mdi::createSendRun()
 
     connect(button("bu_SendGrpMail"), &QToolButton::clicked, this, &TF_Mdi::bu_SendGrpMailClick);
     connect(button("bu_Stop"), &QToolButton::clicked, this, &TF_Mdi::bu_StopClick);
+    // Cancel is heard while the run waits for the server, when waits
+    // swallow every other click.
+    Wait1.AcceptInputOn(button("bu_Stop"));
 }
 
 void TF_Mdi::setDialUpBackendFactory(DialUpBackendFactory factory)

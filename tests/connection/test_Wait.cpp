@@ -174,4 +174,32 @@ TEST_F(WaitTest, ClicksAndKeysAreSwallowedWithABeepDuringTheWait)
     EXPECT_EQ(beeps, 5);
 }
 
+// A button-like control: it takes the presses it gets.
+class PressTaker : public PressRecorder
+{
+protected:
+    void mousePressEvent(QMouseEvent *event) override { event->accept(); }
+};
+
+TEST_F(WaitTest, AControlThatAcceptsInputHearsClicksDuringTheWait)
+{
+    QWidget window;
+    auto *cancel = new PressTaker;
+    cancel->setParent(&window);
+    auto *other = new PressRecorder;
+    other->setParent(&window);
+    wait.AcceptInputOn(cancel);
+    wait.setInterval(1000);
+    wait.Caption = "30";
+    QTimer::singleShot(0, &wait, [&] {
+        postMouse(cancel, Qt::LeftButton);
+        postMouse(other, Qt::LeftButton);
+        QTimer::singleShot(0, &wait, [this] { wait.Stop(); });
+    });
+    wait.Execute();
+    EXPECT_EQ(cancel->seen, QList<QEvent::Type>{QEvent::MouseButtonPress});
+    EXPECT_TRUE(other->seen.isEmpty());
+    EXPECT_EQ(beeps, 1);
+}
+
 } // namespace

@@ -310,9 +310,15 @@ TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
         EXPECT_EQ(picker.windowTitle(), "Attachments");
         const QPoint offCentre = picker.frameGeometry().center() - mdi->frameGeometry().center();
         EXPECT_LE(offCentre.manhattanLength(), 8) << "centred over the main window";
-        ASSERT_TRUE(waitFor([&] { return picker.FileListBox1->model()->rowCount(picker.FileListBox1->rootIndex()) == 1; }));
-        picker.FileListBox1->selectionModel()->select(picker.FileListBox1->model()->index(0, 0, picker.FileListBox1->rootIndex()),
-                                                      QItemSelectionModel::Select);
+        // The file list fills in the background: wait for the file itself.
+        const auto reportRow = [&] {
+            return picker.FileListBox1->model()->index(0, 0, picker.FileListBox1->rootIndex());
+        };
+        ASSERT_TRUE(waitFor([&] {
+            return picker.FileListBox1->model()->rowCount(picker.FileListBox1->rootIndex()) == 1
+                   && reportRow().data().toString() == "report.txt";
+        }));
+        picker.FileListBox1->selectionModel()->select(reportRow(), QItemSelectionModel::Select);
         picker.btn_add->click();
         picker.btn_ok->click();
     });
