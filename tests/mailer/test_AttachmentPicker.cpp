@@ -25,7 +25,10 @@ protected:
         picker.show();
     }
 
-    // Opens the folder in the picker and selects the named files in it.
+    // Opens the folder in the picker and selects the named files in it. The
+    // file list fills and sorts itself in the background, which may drop a
+    // selection made too early: the files are chosen again until the list
+    // holds them all, in name order, and they are still chosen.
     void selectFiles(const QString &subfolder, const QStringList &names)
     {
         picker.setCurrentFolder(folder.file(subfolder));
@@ -33,12 +36,24 @@ protected:
         QFileSystemModel *files = picker.fileModel();
         const QModelIndex root = picker.FileListBox1->rootIndex();
         ASSERT_EQ(files->filePath(root), folder.file(subfolder));
-        for (const QString &name : names) {
-            const QString path = folder.file(subfolder + "/" + name);
-            ASSERT_TRUE(waitFor([&] { return files->index(path).isValid() && files->index(path).parent() == root; }))
-                << path.toStdString();
-            picker.FileListBox1->selectionModel()->select(files->index(path), QItemSelectionModel::Select);
-        }
+        QItemSelectionModel *selection = picker.FileListBox1->selectionModel();
+        const bool chosen = waitFor([&] {
+            int lastRow = -1;
+            QStringList sorted = names;
+            sorted.sort();
+            for (const QString &name : sorted) {
+                const QModelIndex index = files->index(folder.file(subfolder + "/" + name));
+                if (!index.isValid() || index.parent() != root || index.row() <= lastRow)
+                    return false;
+                lastRow = index.row();
+            }
+            selection->clearSelection();
+            for (const QString &name : names)
+                selection->select(files->index(folder.file(subfolder + "/" + name)), QItemSelectionModel::Select);
+            QCoreApplication::processEvents();
+            return selection->selectedIndexes().size() == names.size();
+        });
+        ASSERT_TRUE(chosen) << names.join(", ").toStdString();
     }
 
     TempProgramFolder folder;
@@ -49,10 +64,6 @@ protected:
 TEST_F(AttachmentPickerTest, AddsSelectedFilesInListOrderAndUnselectsThem)
 {
     selectFiles("one", {"report.txt", "b.txt"});
-    QFileSystemModel *files = picker.fileModel();
-    ASSERT_TRUE(waitFor([&] {
-        return files->index(folder.file("one/b.txt")).row() < files->index(folder.file("one/report.txt")).row();
-    })) << "the file list shows its files sorted by name";
     picker.btn_addClick();
     EXPECT_EQ(picker.shownEntries(), QStringList({"b.txt", "report.txt"}));
     EXPECT_EQ(picker.realEntries(), QStringList({folder.file("one/b.txt"), folder.file("one/report.txt")}));
