@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QFileSystemModel>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -310,15 +311,19 @@ TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
         EXPECT_EQ(picker.windowTitle(), "Attachments");
         const QPoint offCentre = picker.frameGeometry().center() - mdi->frameGeometry().center();
         EXPECT_LE(offCentre.manhattanLength(), 8) << "centred over the main window";
-        // The file list fills in the background: wait for the file itself.
-        const auto reportRow = [&] {
-            return picker.FileListBox1->model()->index(0, 0, picker.FileListBox1->rootIndex());
-        };
+        // The file list fills in the background: choose the file once the
+        // list of the start folder holds it, and again if the filling
+        // dropped the choice.
+        const QString report = folder.file("files/report.txt");
+        QItemSelectionModel *selection = picker.FileListBox1->selectionModel();
         ASSERT_TRUE(waitFor([&] {
-            return picker.FileListBox1->model()->rowCount(picker.FileListBox1->rootIndex()) == 1
-                   && reportRow().data().toString() == "report.txt";
+            const QModelIndex index = picker.fileModel()->index(report);
+            if (!index.isValid() || index.parent() != picker.FileListBox1->rootIndex())
+                return false;
+            selection->select(index, QItemSelectionModel::ClearAndSelect);
+            QCoreApplication::processEvents();
+            return selection->isSelected(picker.fileModel()->index(report));
         }));
-        picker.FileListBox1->selectionModel()->select(reportRow(), QItemSelectionModel::Select);
         picker.btn_add->click();
         picker.btn_ok->click();
     });
