@@ -266,6 +266,7 @@ void TF_Mdi::Editgroups1Click()
 void TF_Mdi::About1Click()
 {
     TF_About about(this);
+    about.adjustSize();
     centreOnScreen(&about);
     about.exec();
 }
