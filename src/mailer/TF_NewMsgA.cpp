@@ -84,6 +84,16 @@ TF_NewMsgA::TF_NewMsgA(QWidget *parent)
 
     connect(DriveComboBox1, &QComboBox::activated, this, &TF_NewMsgA::driveChosen);
     connect(DirectoryListBox1->selectionModel(), &QItemSelectionModel::currentChanged, this, &TF_NewMsgA::folderChosen);
+    // The file model reads folders on a thread of its own and may replace a
+    // folder's entry while it does; the list must stay on the chosen folder.
+    for (auto signal : {&QFileSystemModel::rowsRemoved, &QFileSystemModel::rowsInserted})
+        connect(m_files, signal, this, &TF_NewMsgA::keepFileListOnFolder);
+    connect(m_files, &QFileSystemModel::layoutChanged, this, &TF_NewMsgA::keepFileListOnFolder);
+    // Files are listed by name once their folder has been read.
+    connect(m_files, &QFileSystemModel::directoryLoaded, this, [this] {
+        m_files->sort(0, Qt::AscendingOrder);
+        keepFileListOnFolder();
+    });
     connect(btn_add, &QPushButton::clicked, this, &TF_NewMsgA::btn_addClick);
     connect(btn_del, &QPushButton::clicked, this, &TF_NewMsgA::btn_delClick);
     connect(btn_ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -123,6 +133,13 @@ void TF_NewMsgA::folderChosen()
     const QString folder = currentFolder();
     m_files->setRootPath(folder);
     FileListBox1->setRootIndex(m_files->index(folder));
+}
+
+void TF_NewMsgA::keepFileListOnFolder()
+{
+    const QModelIndex folder = m_files->index(m_files->rootPath());
+    if (folder.isValid() && FileListBox1->rootIndex() != folder)
+        FileListBox1->setRootIndex(folder);
 }
 
 QString TF_NewMsgA::currentFolder() const

@@ -45,6 +45,7 @@ public:
 private:
     void driveChosen(int index);
     void folderChosen();
+    void keepFileListOnFolder();
     void addEntry(const QString &path);
     QString shownNameFor(const QString &path) const;
 

@@ -15,6 +15,11 @@
 
 namespace {
 
+// The file list is read on a thread of the model's, which also loads the
+// system's file-type data for the icons: the first listing of a test program
+// can take seconds while other tests load the machine.
+constexpr int FileListBound = 30000;
+
 class AttachmentPickerTest : public ::testing::Test
 {
 protected:
@@ -27,8 +32,8 @@ protected:
 
     // Opens the folder in the picker and selects the named files in it. The
     // file list fills and sorts itself in the background, which may drop a
-    // selection made too early: the files are chosen again until the list
-    // holds them all, in name order, and they are still chosen.
+    // selection: the files are chosen once the list holds them all in name
+    // order, and the caller acts on the choice before events run again.
     void selectFiles(const QString &subfolder, const QStringList &names)
     {
         picker.setCurrentFolder(folder.file(subfolder));
@@ -50,9 +55,9 @@ protected:
             selection->clearSelection();
             for (const QString &name : names)
                 selection->select(files->index(folder.file(subfolder + "/" + name)), QItemSelectionModel::Select);
-            QCoreApplication::processEvents();
+            // The caller acts on the choice before events run again.
             return selection->selectedIndexes().size() == names.size();
-        });
+        }, FileListBound);
         ASSERT_TRUE(chosen) << names.join(", ").toStdString();
     }
 
