@@ -59,7 +59,6 @@ public:
     virtual bool Locate(const QString &fieldName, const QVariant &value);
 
     virtual void Insert();
-    void Append() { Insert(); }
     virtual void Edit();
     virtual void Post();
     virtual void Cancel();
@@ -82,11 +81,6 @@ public:
     // Values of any row without moving the cursor (the current row shows its
     // unposted edits); for views.
     QVariant rowValue(int row, int field);
-
-    // Datasets that take their range from this one (master-detail).
-    const QList<TDataSet *> &detailDataSets() const { return m_details; }
-    void addDetail(TDataSet *detail) { m_details.append(detail); }
-    void removeDetail(TDataSet *detail) { m_details.removeAll(detail); }
 
     // Buffer access for TField.
     QVariant fieldValue(int index) const;
@@ -137,5 +131,4 @@ private:
     TDataSetState m_state = TDataSetState::dsInactive;
     int m_disableCount = 0;
     bool m_layoutPending = false;
-    QList<TDataSet *> m_details;
 };

@@ -75,16 +75,6 @@ QDate TField::AsDate() const
     return parseDate(Value().toString());
 }
 
-QTime TField::AsTime() const
-{
-    return parseTime(Value().toString());
-}
-
-QByteArray TField::AsBytes() const
-{
-    return Value().toByteArray();
-}
-
 void TField::SetValue(const QVariant &value)
 {
     m_dataSet->setFieldValue(m_index, toStored(def(), value));

@@ -50,15 +50,11 @@ public:
     int AsInteger() const;
     bool AsBoolean() const;
     QDate AsDate() const;
-    QTime AsTime() const;
-    QByteArray AsBytes() const;
 
     void SetValue(const QVariant &value);
     void SetAsString(const QString &value);
     void SetAsInteger(int value) { SetValue(value); }
     void SetAsBoolean(bool value) { SetValue(value); }
-    void SetAsDate(const QDate &value) { SetValue(value); }
-    void SetAsTime(const QTime &value) { SetValue(value); }
     void Clear() { SetValue(QVariant()); }
 
     // Converts a value to the form this field stores (strings cut to Size,

@@ -100,12 +100,6 @@ void SqlStatement::bindAll(const QVariantMap &named)
         bind(it.key(), it.value());
 }
 
-void SqlStatement::reset()
-{
-    sqlite3_reset(m_stmt);
-    sqlite3_clear_bindings(m_stmt);
-}
-
 bool SqlStatement::step()
 {
     const int rc = sqlite3_step(m_stmt);

@@ -20,7 +20,6 @@ public:
     void bind(int index, const QVariant &value); // 1-based
     void bind(const QString &name, const QVariant &value); // ":name"
     void bindAll(const QVariantMap &named);
-    void reset();
 
     // Steps to the next row; false when there is none.
     bool step();

@@ -30,11 +30,7 @@ TTable::TTable(TDatabase *database, const QString &tableName, const QList<TField
     setFieldDefs(fields);
 }
 
-TTable::~TTable()
-{
-    if (m_master)
-        m_master->removeDetail(this);
-}
+TTable::~TTable() = default;
 
 void TTable::SetRange(const QString &field, const QVariant &value)
 {
@@ -51,22 +47,12 @@ void TTable::SetRange(const QString &field, const QVariant &value)
     }
 }
 
-void TTable::CancelRange()
-{
-    m_hasRange = false;
-    if (Active())
-        Refresh();
-}
-
 void TTable::SetMasterSource(TTable *master, const QString &masterField, const QString &detailField)
 {
-    if (m_master)
-        m_master->removeDetail(this);
     m_master = master;
     m_masterField = masterField;
     m_rangeField = detailField;
     m_hasRange = true;
-    master->addDetail(this);
     for (auto signal : {&TDataSet::layoutChanged, &TDataSet::recordChanged, &TDataSet::stateChanged})
         connect(master, signal, this, &TTable::followMaster);
     connect(master, &TDataSet::currentRowChanged, this, &TTable::followMaster);

@@ -31,7 +31,6 @@ public:
 
     // Restricts the rows to those whose field equals value.
     void SetRange(const QString &field, const QVariant &value);
-    void CancelRange();
 
     // Follows the master's current row: the rows whose detailField equals the
     // master's masterField.
