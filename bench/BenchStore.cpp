@@ -1,8 +1,8 @@
 #include "BenchStore.h"
 
-#include "DM_Databaser.h"
-#include "ProfileIni.h"
-#include "TextFile.h"
+#include "store/DM_Databaser.h"
+#include "platform/ProfileIni.h"
+#include "platform/TextFile.h"
 
 #include <QFile>
 

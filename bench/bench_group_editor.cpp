@@ -2,13 +2,13 @@
 // more recipient (post, number, member count, grid refresh) and opening the
 // editor until its grids show their first rows. Each figure stands beside the
 // same operation on a group of ten recipients, measured in the same run.
-#include "AddressBook.h"
+#include "addressbook/AddressBook.h"
 #include "BenchStore.h"
-#include "DM_Databaser.h"
-#include "DataSetModel.h"
-#include "DBGrid.h"
-#include "Prompts.h"
-#include "TF_Groups.h"
+#include "store/DM_Databaser.h"
+#include "store/DataSetModel.h"
+#include "widgets/DBGrid.h"
+#include "platform/Prompts.h"
+#include "addressbook/TF_Groups.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,14 +3,14 @@
 // bare SMTP client sending the same number of 1 KB messages in the same run,
 // and the run's peak memory over 100 000 members beside an empty group's.
 #include "BenchStore.h"
-#include "DM_Databaser.h"
-#include "DialUp.h"
-#include "GroupSend.h"
-#include "Prompts.h"
-#include "ScriptedSmtpServer.h"
-#include "SendStatus.h"
-#include "SmtpClient.h"
-#include "Wait.h"
+#include "store/DM_Databaser.h"
+#include "connection/DialUp.h"
+#include "mailer/GroupSend.h"
+#include "platform/Prompts.h"
+#include "support/ScriptedSmtpServer.h"
+#include "mailer/SendStatus.h"
+#include "transport/SmtpClient.h"
+#include "platform/Wait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

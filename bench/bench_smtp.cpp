@@ -1,9 +1,9 @@
 // Throughput, event-loop latency, memory and idle cost of the SMTP client,
 // each beside Python's blocking smtplib against the same local sink.
-#include "ScriptedSmtpServer.h"
-#include "SmtpClient.h"
+#include "support/ScriptedSmtpServer.h"
+#include "transport/SmtpClient.h"
 #include "SmtplibBaseline.h"
-#include "Wait.h"
+#include "platform/Wait.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
-#include "DM_Databaser.h"
-#include "MessageBoxPrompts.h"
-#include "ProgramFolder.h"
-#include "TF_Mdi.h"
+#include "store/DM_Databaser.h"
+#include "platform/MessageBoxPrompts.h"
+#include "platform/ProgramFolder.h"
+#include "mailer/TF_Mdi.h"
 
 #include <QApplication>
 

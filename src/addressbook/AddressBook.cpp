@@ -1,7 +1,7 @@
-#include "AddressBook.h"
+#include "addressbook/AddressBook.h"
 
-#include "DM_Databaser.h"
-#include "Prompts.h"
+#include "store/DM_Databaser.h"
+#include "platform/Prompts.h"
 
 TAddressBook::TAddressBook(TDM_Databaser &dataModule)
     : m_dm(dataModule), m_ownSlask(new TQuery(&dataModule.Databas))

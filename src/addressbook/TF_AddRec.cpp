@@ -1,9 +1,9 @@
-#include "TF_AddRec.h"
+#include "addressbook/TF_AddRec.h"
 
-#include "AddressBook.h"
-#include "EnterAsTab.h"
-#include "Placement.h"
-#include "Prompts.h"
+#include "addressbook/AddressBook.h"
+#include "platform/EnterAsTab.h"
+#include "widgets/Placement.h"
+#include "platform/Prompts.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

@@ -1,10 +1,10 @@
-#include "TF_Groups.h"
+#include "addressbook/TF_Groups.h"
 
-#include "DBGrid.h"
-#include "DM_Databaser.h"
-#include "ErrorReport.h"
-#include "TF_AddGrp.h"
-#include "TF_AddRec.h"
+#include "widgets/DBGrid.h"
+#include "store/DM_Databaser.h"
+#include "platform/ErrorReport.h"
+#include "addressbook/TF_AddGrp.h"
+#include "addressbook/TF_AddRec.h"
 
 #include <QCheckBox>
 #include <QComboBox>

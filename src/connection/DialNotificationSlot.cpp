@@ -1,4 +1,4 @@
-#include "DialNotificationSlot.h"
+#include "connection/DialNotificationSlot.h"
 
 #include <utility>
 

@@ -1,6 +1,6 @@
-#include "DialUp.h"
+#include "connection/DialUp.h"
 
-#include "NetworkManagerBackend.h"
+#include "connection/NetworkManagerBackend.h"
 
 #include <utility>
 

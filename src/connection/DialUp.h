@@ -1,8 +1,8 @@
 #pragma once
 
-#include "DialNotificationSlot.h"
-#include "DialUpBackend.h"
-#include "DialUpStatusTexts.h"
+#include "connection/DialNotificationSlot.h"
+#include "connection/DialUpBackend.h"
+#include "connection/DialUpStatusTexts.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "DialUpStatusTexts.h"
+#include "connection/DialUpStatusTexts.h"
 
 #include <algorithm>
 #include <iterator>

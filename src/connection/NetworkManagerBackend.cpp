@@ -1,4 +1,4 @@
-#include "NetworkManagerBackend.h"
+#include "connection/NetworkManagerBackend.h"
 
 #include <QDBusArgument>
 #include <QDBusError>

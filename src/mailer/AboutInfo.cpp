@@ -1,4 +1,4 @@
-#include "AboutInfo.h"
+#include "mailer/AboutInfo.h"
 
 namespace AboutInfo {
 

@@ -1,4 +1,4 @@
-#include "AttachmentRowDelegate.h"
+#include "mailer/AttachmentRowDelegate.h"
 
 #include <QFileInfo>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "ChildActivation.h"
+#include "mailer/ChildActivation.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>

@@ -1,4 +1,4 @@
-#include "DisplayedLines.h"
+#include "mailer/DisplayedLines.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QPlainTextEdit>

@@ -1,10 +1,10 @@
-#include "GroupSend.h"
+#include "mailer/GroupSend.h"
 
-#include "DM_Databaser.h"
-#include "DialUp.h"
-#include "Prompts.h"
-#include "SendStatus.h"
-#include "SmtpClient.h"
+#include "store/DM_Databaser.h"
+#include "connection/DialUp.h"
+#include "platform/Prompts.h"
+#include "mailer/SendStatus.h"
+#include "transport/SmtpClient.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "MailerSettings.h"
-#include "Query.h"
+#include "mailer/MailerSettings.h"
+#include "store/Query.h"
 
 #include <QObject>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "MailerSettings.h"
+#include "mailer/MailerSettings.h"
 
-#include "ProfileIni.h"
+#include "platform/ProfileIni.h"
 
 TMailerSettings TMailerSettings::DialogDefaults()
 {

@@ -1,6 +1,6 @@
-#include "MessageFile.h"
+#include "mailer/MessageFile.h"
 
-#include "TextFile.h"
+#include "platform/TextFile.h"
 
 const QString TMessageFile::EndOfMessage = QStringLiteral("<END OF MESSAGE>");
 

@@ -1,7 +1,7 @@
-#include "SignatureFolder.h"
+#include "mailer/SignatureFolder.h"
 
-#include "Exception.h"
-#include "TextFile.h"
+#include "platform/Exception.h"
+#include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "TF_About.h"
+#include "mailer/TF_About.h"
 
-#include "AboutInfo.h"
+#include "mailer/AboutInfo.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MemoryStatus.h"
+#include "platform/MemoryStatus.h"
 
 #include <QDialog>
 #include <functional>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "DialUp.h"
-#include "DialUpBackend.h"
-#include "MailerSettings.h"
-#include "SendStatus.h"
-#include "SmtpClient.h"
-#include "Wait.h"
+#include "connection/DialUp.h"
+#include "connection/DialUpBackend.h"
+#include "mailer/MailerSettings.h"
+#include "mailer/SendStatus.h"
+#include "transport/SmtpClient.h"
+#include "platform/Wait.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -1,10 +1,10 @@
-#include "TF_Mdi.h"
+#include "mailer/TF_Mdi.h"
 
-#include "ErrorReport.h"
-#include "SignatureFolder.h"
-#include "TF_NewMsg.h"
-#include "TF_Signature.h"
-#include "ToolPanel.h"
+#include "platform/ErrorReport.h"
+#include "mailer/SignatureFolder.h"
+#include "mailer/TF_NewMsg.h"
+#include "mailer/TF_Signature.h"
+#include "widgets/ToolPanel.h"
 
 #include <QAction>
 #include <QToolButton>

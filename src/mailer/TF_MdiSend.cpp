@@ -1,13 +1,13 @@
-#include "TF_Mdi.h"
+#include "mailer/TF_Mdi.h"
 
-#include "DisplayedLines.h"
-#include "ErrorReport.h"
-#include "GroupSend.h"
-#include "Prompts.h"
-#include "SignatureFolder.h"
-#include "StatusBar.h"
-#include "TF_NewMsg.h"
-#include "TF_Result.h"
+#include "mailer/DisplayedLines.h"
+#include "platform/ErrorReport.h"
+#include "mailer/GroupSend.h"
+#include "platform/Prompts.h"
+#include "mailer/SignatureFolder.h"
+#include "widgets/StatusBar.h"
+#include "mailer/TF_NewMsg.h"
+#include "mailer/TF_Result.h"
 
 #include <QComboBox>
 #include <QLineEdit>

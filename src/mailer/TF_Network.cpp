@@ -1,9 +1,9 @@
-#include "TF_Network.h"
+#include "mailer/TF_Network.h"
 
-#include "DialUp.h"
-#include "EnterAsTab.h"
-#include "ErrorReport.h"
-#include "TF_Mdi.h"
+#include "connection/DialUp.h"
+#include "platform/EnterAsTab.h"
+#include "platform/ErrorReport.h"
+#include "mailer/TF_Mdi.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

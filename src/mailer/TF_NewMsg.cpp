@@ -1,13 +1,13 @@
-#include "TF_NewMsg.h"
+#include "mailer/TF_NewMsg.h"
 
-#include "ChildActivation.h"
-#include "DM_Databaser.h"
-#include "DataSetModel.h"
-#include "DisplayedLines.h"
-#include "ErrorReport.h"
-#include "Prompts.h"
-#include "TF_Mdi.h"
-#include "TF_NewMsgA.h"
+#include "mailer/ChildActivation.h"
+#include "store/DM_Databaser.h"
+#include "store/DataSetModel.h"
+#include "mailer/DisplayedLines.h"
+#include "platform/ErrorReport.h"
+#include "platform/Prompts.h"
+#include "mailer/TF_Mdi.h"
+#include "mailer/TF_NewMsgA.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

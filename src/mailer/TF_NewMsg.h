@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageFile.h"
+#include "mailer/MessageFile.h"
 
 #include <QWidget>
 #include <functional>

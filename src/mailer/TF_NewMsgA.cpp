@@ -1,8 +1,8 @@
-#include "TF_NewMsgA.h"
+#include "mailer/TF_NewMsgA.h"
 
-#include "AttachmentRowDelegate.h"
-#include "MessageFile.h"
-#include "Prompts.h"
+#include "mailer/AttachmentRowDelegate.h"
+#include "mailer/MessageFile.h"
+#include "platform/Prompts.h"
 
 #include <QComboBox>
 #include <QDir>

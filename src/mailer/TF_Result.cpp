@@ -1,6 +1,6 @@
-#include "TF_Result.h"
+#include "mailer/TF_Result.h"
 
-#include "Placement.h"
+#include "widgets/Placement.h"
 
 #include <QPlainTextEdit>
 #include <QVBoxLayout>

@@ -1,6 +1,6 @@
-#include "TF_Sign.h"
+#include "mailer/TF_Sign.h"
 
-#include "Placement.h"
+#include "widgets/Placement.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
-#include "TF_Signature.h"
+#include "mailer/TF_Signature.h"
 
-#include "ChildActivation.h"
-#include "DisplayedLines.h"
-#include "Prompts.h"
-#include "TF_Mdi.h"
-#include "TF_Sign.h"
+#include "mailer/ChildActivation.h"
+#include "mailer/DisplayedLines.h"
+#include "platform/Prompts.h"
+#include "mailer/TF_Mdi.h"
+#include "mailer/TF_Sign.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SignatureFolder.h"
+#include "mailer/SignatureFolder.h"
 
 #include <QWidget>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "EnterAsTab.h"
+#include "platform/EnterAsTab.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,7 +1,7 @@
-#include "ErrorReport.h"
+#include "platform/ErrorReport.h"
 
-#include "Exception.h"
-#include "Prompts.h"
+#include "platform/Exception.h"
+#include "platform/Prompts.h"
 
 void showStandardError(const std::exception &error)
 {

@@ -1,4 +1,4 @@
-#include "MessageBoxPrompts.h"
+#include "platform/MessageBoxPrompts.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Prompts.h"
+#include "platform/Prompts.h"
 
 // The prompt service of the running programs: real modal message boxes.
 class MessageBoxPrompts : public PromptService

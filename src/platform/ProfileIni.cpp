@@ -1,6 +1,6 @@
-#include "ProfileIni.h"
+#include "platform/ProfileIni.h"
 
-#include "TextFile.h"
+#include "platform/TextFile.h"
 
 #include <QFileInfo>
 

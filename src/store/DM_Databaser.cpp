@@ -1,10 +1,10 @@
-#include "DM_Databaser.h"
+#include "store/DM_Databaser.h"
 
-#include "DatabaseError.h"
-#include "ErrorReport.h"
-#include "ProfileIni.h"
-#include "Prompts.h"
-#include "TextFile.h"
+#include "store/DatabaseError.h"
+#include "platform/ErrorReport.h"
+#include "platform/ProfileIni.h"
+#include "platform/Prompts.h"
+#include "platform/TextFile.h"
 
 #include <QCoreApplication>
 

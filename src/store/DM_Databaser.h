@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Database.h"
-#include "Query.h"
-#include "Table.h"
+#include "store/Database.h"
+#include "store/Query.h"
+#include "store/Table.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "DataSet.h"
+#include "store/DataSet.h"
 
-#include "DatabaseError.h"
+#include "store/DatabaseError.h"
 
 TDataSet::TDataSet(QObject *parent) : QObject(parent) {}
 

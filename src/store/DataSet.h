@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Field.h"
+#include "store/Field.h"
 
 #include <QList>
 #include <QObject>

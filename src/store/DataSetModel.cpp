@@ -1,6 +1,6 @@
-#include "DataSetModel.h"
+#include "store/DataSetModel.h"
 
-#include "DataSet.h"
+#include "store/DataSet.h"
 
 TDataSetModel::TDataSetModel(TDataSet *dataSet, QObject *parent) : QAbstractTableModel(parent), m_dataSet(dataSet)
 {

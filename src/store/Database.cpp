@@ -1,7 +1,7 @@
-#include "Database.h"
+#include "store/Database.h"
 
-#include "DatabaseError.h"
-#include "SqlStatement.h"
+#include "store/DatabaseError.h"
+#include "store/SqlStatement.h"
 
 #include <QDir>
 #include <sqlite3.h>

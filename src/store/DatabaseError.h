@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Exception.h"
+#include "platform/Exception.h"
 
 // An error raised by the store's engine: a failed statement, a locked or
 // unreadable database, a required field left empty.

@@ -1,7 +1,7 @@
-#include "Field.h"
+#include "store/Field.h"
 
-#include "DataSet.h"
-#include "DatabaseError.h"
+#include "store/DataSet.h"
+#include "store/DatabaseError.h"
 
 namespace {
 

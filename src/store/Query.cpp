@@ -1,8 +1,8 @@
-#include "Query.h"
+#include "store/Query.h"
 
-#include "Database.h"
-#include "DatabaseError.h"
-#include "SqlStatement.h"
+#include "store/Database.h"
+#include "store/DatabaseError.h"
+#include "store/SqlStatement.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataSet.h"
+#include "store/DataSet.h"
 
 #include <QStringList>
 #include <QVariantMap>

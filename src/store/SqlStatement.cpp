@@ -1,6 +1,6 @@
-#include "SqlStatement.h"
+#include "store/SqlStatement.h"
 
-#include "DatabaseError.h"
+#include "store/DatabaseError.h"
 
 #include <QDate>
 #include <QTime>

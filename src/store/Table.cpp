@@ -1,8 +1,8 @@
-#include "Table.h"
+#include "store/Table.h"
 
-#include "Database.h"
-#include "DatabaseError.h"
-#include "SqlStatement.h"
+#include "store/Database.h"
+#include "store/DatabaseError.h"
+#include "store/SqlStatement.h"
 
 #include <algorithm>
 #include <sqlite3.h>

@@ -1,4 +1,4 @@
-#include "Buffer.h"
+#include "transport/Buffer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "CustomSmtpClient.h"
+#include "transport/CustomSmtpClient.h"
 
-#include "MessageHeader.h"
-#include "SocketException.h"
-#include "Wait.h"
+#include "transport/MessageHeader.h"
+#include "transport/SocketException.h"
+#include "platform/Wait.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "WSocket.h"
-#include "WireText.h"
+#include "transport/WSocket.h"
+#include "transport/WireText.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "MessageHeader.h"
+#include "transport/MessageHeader.h"
 
-#include "WireText.h"
+#include "transport/WireText.h"
 
 #include <QStringList>
 

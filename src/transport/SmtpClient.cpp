@@ -1,7 +1,7 @@
-#include "SmtpClient.h"
+#include "transport/SmtpClient.h"
 
-#include "MessageHeader.h"
-#include "SmtpException.h"
+#include "transport/MessageHeader.h"
+#include "transport/SmtpException.h"
 
 #include <QDateTime>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "CustomSmtpClient.h"
+#include "transport/CustomSmtpClient.h"
 
 #include <QFile>
 #include <QStringList>

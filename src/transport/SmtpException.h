@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Exception.h"
+#include "platform/Exception.h"
 
 // Raised by the SMTP client for an attachment that does not exist or cannot
 // be read.

@@ -1,4 +1,4 @@
-#include "SocketErrors.h"
+#include "transport/SocketErrors.h"
 
 #include <QHash>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Exception.h"
+#include "platform/Exception.h"
 
 // Socket and name-resolution failures of TWSocket.
 class ESocketException : public Exception

@@ -1,4 +1,4 @@
-#include "SocketNames.h"
+#include "transport/SocketNames.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>

@@ -1,8 +1,8 @@
-#include "WSocket.h"
+#include "transport/WSocket.h"
 
-#include "SocketErrors.h"
-#include "SocketException.h"
-#include "SocketNames.h"
+#include "transport/SocketErrors.h"
+#include "transport/SocketException.h"
+#include "transport/SocketNames.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Buffer.h"
-#include "Wait.h"
+#include "transport/Buffer.h"
+#include "platform/Wait.h"
 
 #include <QByteArray>
 #include <QObject>

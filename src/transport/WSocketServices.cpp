@@ -1,9 +1,9 @@
 // The parts of the socket that the SMTP client does not use: listening and
 // accepting, plain reads, the asynchronous name lookup, pausing and flushing.
-#include "WSocket.h"
+#include "transport/WSocket.h"
 
-#include "SocketErrors.h"
-#include "SocketException.h"
+#include "transport/SocketErrors.h"
+#include "transport/SocketException.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "WireText.h"
+#include "transport/WireText.h"
 
 WireText::WireText(const QString &charset)
     : m_charset(charset),

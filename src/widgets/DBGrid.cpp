@@ -1,9 +1,9 @@
-#include "DBGrid.h"
+#include "widgets/DBGrid.h"
 
-#include "DataSet.h"
-#include "DataSetModel.h"
-#include "ErrorReport.h"
-#include "Prompts.h"
+#include "store/DataSet.h"
+#include "store/DataSetModel.h"
+#include "platform/ErrorReport.h"
+#include "platform/Prompts.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "Placement.h"
+#include "widgets/Placement.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,8 +1,8 @@
-#include "RecordNavigator.h"
+#include "widgets/RecordNavigator.h"
 
-#include "DataSet.h"
-#include "ErrorReport.h"
-#include "Prompts.h"
+#include "store/DataSet.h"
+#include "platform/ErrorReport.h"
+#include "platform/Prompts.h"
 
 #include <QHBoxLayout>
 #include <QStyle>

@@ -4,7 +4,7 @@
 #include <QWidget>
 
 class QToolButton;
-#include "DataSet.h"
+#include "store/DataSet.h"
 
 // The nine-button record navigator: moves through a dataset, inserts,
 // deletes (after a confirmation), edits, posts and cancels. Buttons are

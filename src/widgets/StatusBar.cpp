@@ -1,4 +1,4 @@
-#include "StatusBar.h"
+#include "widgets/StatusBar.h"
 
 #include <QLabel>
 #include <QProgressBar>

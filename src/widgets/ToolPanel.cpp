@@ -1,4 +1,4 @@
-#include "ToolPanel.h"
+#include "widgets/ToolPanel.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

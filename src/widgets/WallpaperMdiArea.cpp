@@ -1,4 +1,4 @@
-#include "WallpaperMdiArea.h"
+#include "widgets/WallpaperMdiArea.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
-#include "AddressBook.h"
-#include "DatabaseError.h"
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TempProgramFolder.h"
+#include "addressbook/AddressBook.h"
+#include "store/DatabaseError.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "support/TempProgramFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "Accessibility.h"
-#include "DBGrid.h"
-#include "DataSetModel.h"
-#include "ModalDialogs.h"
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TF_AddGrp.h"
-#include "TF_AddRec.h"
-#include "TF_Groups.h"
-#include "TempProgramFolder.h"
+#include "support/Accessibility.h"
+#include "widgets/DBGrid.h"
+#include "store/DataSetModel.h"
+#include "support/ModalDialogs.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "addressbook/TF_AddGrp.h"
+#include "addressbook/TF_AddRec.h"
+#include "addressbook/TF_Groups.h"
+#include "support/TempProgramFolder.h"
 
 #include <QCheckBox>
 #include <QComboBox>

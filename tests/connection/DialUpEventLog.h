@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DialUp.h"
+#include "connection/DialUp.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "FakeNetworkManager.h"
+#include "connection/FakeNetworkManager.h"
 
 #include <QDBusMessage>
 #include <QDBusMetaType>

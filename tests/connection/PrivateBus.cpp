@@ -1,4 +1,4 @@
-#include "PrivateBus.h"
+#include "connection/PrivateBus.h"
 
 #include <QDeadlineTimer>
 #include <QStandardPaths>

@@ -1,7 +1,7 @@
-#include "DialUp.h"
+#include "connection/DialUp.h"
 
-#include "DialUpEventLog.h"
-#include "InMemoryPhoneBook.h"
+#include "connection/DialUpEventLog.h"
+#include "support/InMemoryPhoneBook.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

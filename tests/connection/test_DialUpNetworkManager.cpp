@@ -1,9 +1,9 @@
-#include "DialUp.h"
-#include "NetworkManagerBackend.h"
+#include "connection/DialUp.h"
+#include "connection/NetworkManagerBackend.h"
 
-#include "DialUpEventLog.h"
-#include "FakeNetworkManager.h"
-#include "PrivateBus.h"
+#include "connection/DialUpEventLog.h"
+#include "connection/FakeNetworkManager.h"
+#include "connection/PrivateBus.h"
 
 #include <QCoreApplication>
 #include <QTest>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TF_Mdi.h"
-#include "TempProgramFolder.h"
-#include "WaitFor.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "mailer/TF_Mdi.h"
+#include "support/TempProgramFolder.h"
+#include "support/WaitFor.h"
 
 #include <gtest/gtest.h>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "AboutInfo.h"
-#include "MemoryStatus.h"
-#include "TF_About.h"
+#include "mailer/AboutInfo.h"
+#include "platform/MemoryStatus.h"
+#include "mailer/TF_About.h"
 
 #include <QLabel>
 #include <QTest>

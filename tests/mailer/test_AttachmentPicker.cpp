@@ -1,8 +1,8 @@
-#include "Accessibility.h"
-#include "ScriptedPrompts.h"
-#include "TF_NewMsgA.h"
-#include "TempProgramFolder.h"
-#include "WaitFor.h"
+#include "support/Accessibility.h"
+#include "support/ScriptedPrompts.h"
+#include "mailer/TF_NewMsgA.h"
+#include "support/TempProgramFolder.h"
+#include "support/WaitFor.h"
 
 #include <QComboBox>
 #include <QDir>

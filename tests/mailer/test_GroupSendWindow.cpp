@@ -1,11 +1,11 @@
-#include "GroupSend.h"
-#include "MainWindowFixture.h"
-#include "MimeCheck.h"
-#include "ModalDialogs.h"
-#include "RealSmtpServer.h"
-#include "StatusBar.h"
-#include "TF_NewMsg.h"
-#include "TF_Result.h"
+#include "mailer/GroupSend.h"
+#include "mailer/MainWindowFixture.h"
+#include "support/MimeCheck.h"
+#include "support/ModalDialogs.h"
+#include "support/RealSmtpServer.h"
+#include "widgets/StatusBar.h"
+#include "mailer/TF_NewMsg.h"
+#include "mailer/TF_Result.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
-#include "MailerSettings.h"
-#include "ProfileIni.h"
-#include "TempProgramFolder.h"
+#include "mailer/MailerSettings.h"
+#include "platform/ProfileIni.h"
+#include "support/TempProgramFolder.h"
 
 #include <QFile>
 #include <gtest/gtest.h>

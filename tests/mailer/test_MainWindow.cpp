@@ -1,11 +1,11 @@
-#include "Accessibility.h"
-#include "MainWindowFixture.h"
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TF_Mdi.h"
-#include "TempProgramFolder.h"
-#include "WaitFor.h"
-#include "ToolPanel.h"
+#include "support/Accessibility.h"
+#include "mailer/MainWindowFixture.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "mailer/TF_Mdi.h"
+#include "support/TempProgramFolder.h"
+#include "support/WaitFor.h"
+#include "widgets/ToolPanel.h"
 
 #include <QAction>
 #include <QMdiSubWindow>

@@ -1,6 +1,6 @@
-#include "MessageFile.h"
+#include "mailer/MessageFile.h"
 
-#include "TempProgramFolder.h"
+#include "support/TempProgramFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "Accessibility.h"
-#include "InMemoryPhoneBook.h"
-#include "NetworkManagerBackend.h"
-#include "ProfileIni.h"
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TF_Mdi.h"
-#include "TF_Network.h"
-#include "TempProgramFolder.h"
-#include "WaitFor.h"
+#include "support/Accessibility.h"
+#include "support/InMemoryPhoneBook.h"
+#include "connection/NetworkManagerBackend.h"
+#include "platform/ProfileIni.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "mailer/TF_Mdi.h"
+#include "mailer/TF_Network.h"
+#include "support/TempProgramFolder.h"
+#include "support/WaitFor.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
-#include "SignatureFolder.h"
+#include "mailer/SignatureFolder.h"
 
-#include "Exception.h"
-#include "TempProgramFolder.h"
+#include "platform/Exception.h"
+#include "support/TempProgramFolder.h"
 
 #include <QDir>
 #include <gtest/gtest.h>

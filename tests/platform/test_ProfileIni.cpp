@@ -1,6 +1,6 @@
-#include "ProfileIni.h"
+#include "platform/ProfileIni.h"
 
-#include "TempProgramFolder.h"
+#include "support/TempProgramFolder.h"
 
 #include <gtest/gtest.h>
 

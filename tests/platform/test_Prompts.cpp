@@ -1,5 +1,5 @@
-#include "MessageBoxPrompts.h"
-#include "ScriptedPrompts.h"
+#include "platform/MessageBoxPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "TextFile.h"
+#include "platform/TextFile.h"
 
-#include "TempProgramFolder.h"
+#include "support/TempProgramFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "DatabaseError.h"
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TempProgramFolder.h"
+#include "store/DatabaseError.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "support/TempProgramFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "DM_Databaser.h"
-#include "ProfileIni.h"
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TempProgramFolder.h"
+#include "store/DM_Databaser.h"
+#include "platform/ProfileIni.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "support/TempProgramFolder.h"
 
 #include <QDir>
 #include <QFile>

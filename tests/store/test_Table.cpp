@@ -1,8 +1,8 @@
-#include "DataSetModel.h"
-#include "DatabaseError.h"
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TempProgramFolder.h"
+#include "store/DataSetModel.h"
+#include "store/DatabaseError.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "support/TempProgramFolder.h"
 
 #include <QDate>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Accessibility.h"
+#include "support/Accessibility.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

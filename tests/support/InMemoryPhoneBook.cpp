@@ -1,4 +1,4 @@
-#include "InMemoryPhoneBook.h"
+#include "support/InMemoryPhoneBook.h"
 
 InMemoryPhoneBook::~InMemoryPhoneBook()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DialUpBackend.h"
+#include "connection/DialUpBackend.h"
 
 #include <QHash>
 #include <QMap>

@@ -1,4 +1,4 @@
-#include "MimeCheck.h"
+#include "support/MimeCheck.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,4 +1,4 @@
-#include "ScriptedPrompts.h"
+#include "support/ScriptedPrompts.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "StoreSetup.h"
+#include "support/StoreSetup.h"
 
-#include "ProfileIni.h"
-#include "TempProgramFolder.h"
-#include "TextFile.h"
+#include "platform/ProfileIni.h"
+#include "support/TempProgramFolder.h"
+#include "platform/TextFile.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DM_Databaser.h"
+#include "store/DM_Databaser.h"
 
 #include <memory>
 

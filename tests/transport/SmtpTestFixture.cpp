@@ -1,4 +1,4 @@
-#include "SmtpTestFixture.h"
+#include "transport/SmtpTestFixture.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ScriptedSmtpServer.h"
-#include "SmtpClient.h"
-#include "Wait.h"
+#include "support/ScriptedSmtpServer.h"
+#include "transport/SmtpClient.h"
+#include "platform/Wait.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ScriptedSmtpServer.h"
-#include "SocketException.h"
-#include "WSocket.h"
+#include "support/ScriptedSmtpServer.h"
+#include "transport/SocketException.h"
+#include "transport/WSocket.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,6 +1,6 @@
-#include "MimeCheck.h"
-#include "SmtpException.h"
-#include "SmtpTestFixture.h"
+#include "support/MimeCheck.h"
+#include "transport/SmtpException.h"
+#include "transport/SmtpTestFixture.h"
 
 #include <QDir>
 #include <QFile>

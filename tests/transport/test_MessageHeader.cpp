@@ -1,5 +1,5 @@
-#include "MessageHeader.h"
-#include "WireText.h"
+#include "transport/MessageHeader.h"
+#include "transport/WireText.h"
 
 #include <gtest/gtest.h>
 

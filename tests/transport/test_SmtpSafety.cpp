@@ -1,5 +1,5 @@
-#include "MimeCheck.h"
-#include "SmtpTestFixture.h"
+#include "support/MimeCheck.h"
+#include "transport/SmtpTestFixture.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "SmtpTestFixture.h"
+#include "transport/SmtpTestFixture.h"
 
-#include "SocketException.h"
-#include "WSocket.h"
+#include "transport/SocketException.h"
+#include "transport/WSocket.h"
 
 TEST_F(SmtpTest, ConversationOfOneMessageAsWrittenOnTheWire)
 {

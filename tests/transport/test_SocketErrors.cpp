@@ -1,5 +1,5 @@
-#include "SocketErrors.h"
-#include "SocketNames.h"
+#include "transport/SocketErrors.h"
+#include "transport/SocketNames.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "WSocketTestFixture.h"
+#include "transport/WSocketTestFixture.h"
 
-#include "SocketErrors.h"
+#include "transport/SocketErrors.h"
 
 TEST_F(WSocketTest, LongLineArrivesAsTwoLinesWithLineTooLong)
 {

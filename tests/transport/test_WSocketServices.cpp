@@ -1,4 +1,4 @@
-#include "WSocketTestFixture.h"
+#include "transport/WSocketTestFixture.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "RecordNavigator.h"
-#include "ScriptedPrompts.h"
-#include "StoreSetup.h"
-#include "TempProgramFolder.h"
+#include "widgets/RecordNavigator.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "support/TempProgramFolder.h"
 
 #include <QToolButton>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "WaitView.h"
+#include "platform/WaitView.h"
 
-#include "Wait.h"
+#include "platform/Wait.h"
 
 #include <QApplication>
 #include <QPainter>

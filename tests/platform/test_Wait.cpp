@@ -1,4 +1,4 @@
-#include "Wait.h"
+#include "platform/Wait.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,5 +1,5 @@
-#include "Wait.h"
-#include "WaitView.h"
+#include "platform/Wait.h"
+#include "platform/WaitView.h"
 
 #include <QImage>
 #include <gtest/gtest.h>
