@@ -3,14 +3,15 @@
 // bare SMTP client sending the same number of 1 KB messages in the same run,
 // and the run's peak memory over 100 000 members beside an empty group's.
 #include "BenchStore.h"
-#include "store/DM_Databaser.h"
-#include "connection/DialUp.h"
+#include "connection/NetworkManagerBackend.h"
 #include "mailer/GroupSend.h"
-#include "platform/Prompts.h"
-#include "support/ScriptedSmtpServer.h"
+#include "mailer/SendComponents.h"
 #include "mailer/SendStatus.h"
-#include "transport/SmtpClient.h"
+#include "platform/Prompts.h"
 #include "platform/Wait.h"
+#include "store/DM_Databaser.h"
+#include "support/ScriptedSmtpServer.h"
+#include "transport/SmtpClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -77,17 +78,14 @@ struct RunFigures
 // A whole run over the group, with the resident memory sampled while it runs.
 RunFigures groupRun(TDM_Databaser &dm, quint16 port, const QString &group)
 {
-    TWait wait;
-    TSmtpClient client;
-    client.setWait(&wait);
-    TDialUp dialUp;
+    TSendComponents components(std::make_unique<NetworkManagerBackend>());
     TMailerSettings settings;
     settings.FSmtpServer = "127.0.0.1";
     settings.FSmtpPort = QString::number(port);
     settings.FUserName = "Ann";
     settings.FUserEmail = "ann@example.org";
     SilentStatus status;
-    TGroupSend run(dm, client, dialUp, settings, status);
+    TGroupSend run(dm, components, settings, status);
     const long before = BenchStore::residentKb();
     long peak = before;
     int samples = 0;

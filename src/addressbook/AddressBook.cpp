@@ -54,19 +54,6 @@ QString TAddressBook::CurrentGroup() const
     return m_dm.ta_Group.FieldByName("Grupp").AsString();
 }
 
-bool TAddressBook::groupExists(const QString &name) const
-{
-    TQuery &q = m_dm.qu_Slask;
-    q.ClearSQL();
-    q.AddSQL("SELECT COUNT(*) FROM GROUPS");
-    q.AddSQL("WHERE Grupp = :name ");
-    q.SetParam("name", name);
-    q.Open();
-    const bool exists = q.Fields(0).AsInteger() > 0;
-    q.Close();
-    return exists;
-}
-
 bool TAddressBook::InsertGroup(const QString &name, const std::optional<QString> &copyFrom)
 {
     TTable &groups = m_dm.ta_Group;
@@ -124,7 +111,7 @@ bool TAddressBook::ModifyGroup(const QString &newName)
     const QString oldName = CurrentGroup();
     // Taking another group's name would merge the two groups' recipients
     // with no way back; the same name, or another case of it, is a rename.
-    if (newName != oldName && groupExists(newName)) {
+    if (newName != oldName && m_dm.GroupExists(newName)) {
         Prompt::error("Group already exists!");
         return false;
     }

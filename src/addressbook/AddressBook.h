@@ -41,7 +41,6 @@ public:
 private:
     template <typename Work>
     void inTransaction(Work &&work);
-    bool groupExists(const QString &name) const;
     void addRecipient(const QString &group, const QString &name, const QString &email);
 
     TDM_Databaser &m_dm;

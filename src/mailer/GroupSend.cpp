@@ -2,12 +2,12 @@
 
 #include "store/DM_Databaser.h"
 #include "connection/DialUp.h"
+#include "mailer/SendComponents.h"
 #include "platform/Prompts.h"
 #include "mailer/SendStatus.h"
 #include "transport/SmtpClient.h"
 
 #include <QCoreApplication>
-#include <QDate>
 #include <cstring>
 
 namespace {
@@ -28,12 +28,12 @@ void copyBodyLine(const QString &line, char *buffer, qint32 maxLen)
 
 }
 
-TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSmtpClient &smtpClient, TDialUp &dialUp,
-                       const TMailerSettings &settings, TSendStatus &status, QObject *parent)
+TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, const TMailerSettings &settings,
+                       TSendStatus &status, QObject *parent)
     : QObject(parent),
       m_dm(dataModule),
-      m_client(smtpClient),
-      m_dialUp(dialUp),
+      m_client(components.SmtpClient),
+      m_dialUp(components.DialUp),
       m_settings(settings),
       m_status(status),
       m_members(&dataModule.Databas)
@@ -64,7 +64,7 @@ TGroupSend::~TGroupSend()
     m_client.OnDisplay = nullptr;
 }
 
-void TGroupSend::StartConnection(const TSendMessage &message)
+void TGroupSend::StartConnection(const TDraftMessage &message)
 {
     if (Busy())
         return;
@@ -116,19 +116,6 @@ bool TGroupSend::CheckSettings()
     return true;
 }
 
-int TGroupSend::queryNumber(const QString &select, const QString &from)
-{
-    TQuery &q = m_dm.qu_Slask;
-    q.ClearSQL();
-    q.AddSQL(select);
-    q.AddSQL(from);
-    q.SetParam("group", m_message.Group);
-    q.Open();
-    const int number = q.IsEmpty() ? 0 : q.Fields(0).AsInteger();
-    q.Close();
-    return number;
-}
-
 void TGroupSend::openMembers()
 {
     m_members.ClearSQL();
@@ -153,8 +140,8 @@ void TGroupSend::SendToGroup()
     }
     FAborted = false;
     const QString group = m_message.Group;
-    const int resumeAt = queryNumber("SELECT LastMail from GROUPS", "WHERE Grupp = :group ");
-    const int members = queryNumber("SELECT COUNT(*) From EMAILS", "WHERE Grupp=:group ");
+    const int resumeAt = m_dm.ReadLastMail(group);
+    const int members = m_dm.MemberCount(group);
     openMembers();
     m_status.setPanelText(2, "Email: " + QString::number(members));
     m_status.setProgressRange(members);
@@ -168,7 +155,7 @@ void TGroupSend::SendToGroup()
             m_status.setPanelText(0, "Starting to send " + QString::number(members - resumeAt + 1) + " email");
         } else {
             FEmailNr = 1;
-            StoreLastMail(group, 0);
+            m_dm.StoreLastMail(group, 0);
             m_status.setPanelText(0, "Starting to send " + QString::number(members) + " email");
         }
     }
@@ -188,14 +175,14 @@ void TGroupSend::SendToGroup()
         showIdle();
         return;
     }
-    StampLastSent(group);
+    m_dm.StampLastSent(group);
 
     while (!m_members.Eof()) {
         QCoreApplication::processEvents();
         m_status.setPanelText(3, "Email nr:" + QString::number(FEmailNr));
         m_status.setProgressPosition(FEmailNr);
         if (!sendToMember() && !firstErrorStored) {
-            StoreLastMail(group, FEmailNr);
+            m_dm.StoreLastMail(group, FEmailNr);
             firstErrorStored = true;
         }
         ++FEmailNr;
@@ -239,11 +226,11 @@ void TGroupSend::finishRun()
     if (FAborted) {
         Prompt::warning("Operation aborted!");
         const bool resume = Prompt::confirm("Do you want to continue at current position next time?") == PromptAnswer::Yes;
-        StoreLastMail(group, resume ? FEmailNr : 0);
+        m_dm.StoreLastMail(group, resume ? FEmailNr : 0);
         m_status.setPanelText(0, "Operation aborted");
     } else {
         m_status.setPanelText(0, "Operation finished");
-        StoreLastMail(group, 0);
+        m_dm.StoreLastMail(group, 0);
     }
     FAborted = false;
     m_phase = Phase::Idle;
@@ -281,28 +268,6 @@ void TGroupSend::bu_StopClick()
     m_status.setPanelText(3, "Email nr: ");
     // "Start sending Email" stays disabled until this run has ended.
     m_status.showRunControls(false);
-}
-
-void TGroupSend::StampLastSent(const QString &group)
-{
-    TQuery &q = m_dm.qu_Uppdat;
-    q.ClearSQL();
-    q.AddSQL("UPDATE Groups Set LastSent=:today ");
-    q.AddSQL("WHERE Grupp=:group ");
-    q.SetParam("today", QDate::currentDate());
-    q.SetParam("group", group);
-    q.ExecSQL();
-}
-
-void TGroupSend::StoreLastMail(const QString &group, int number)
-{
-    TQuery &q = m_dm.qu_Uppdat;
-    q.ClearSQL();
-    q.AddSQL("UPDATE GROUPS Set LastMail=:number ");
-    q.AddSQL("WHERE Grupp=:group");
-    q.SetParam("number", number);
-    q.SetParam("group", group);
-    q.ExecSQL();
 }
 
 void TGroupSend::AddResult(const QString &text)

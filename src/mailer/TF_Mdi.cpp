@@ -2,6 +2,7 @@
 
 #include "store/DM_Databaser.h"
 #include "mailer/GroupSend.h"
+#include "mailer/MdiSendStatus.h"
 #include "connection/NetworkManagerBackend.h"
 #include "platform/Prompts.h"
 #include "widgets/RecordNavigator.h"
@@ -26,7 +27,8 @@ TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget 
       m_dm(dataModule),
       m_programFolder(programFolder),
       m_mdiArea(new TWallpaperMdiArea(QPixmap(":/corvane/wallpaper.png"), this)),
-      m_dialUpBackendFactory([] { return std::make_unique<NetworkManagerBackend>(); })
+      m_dialUpBackendFactory([] { return std::make_unique<NetworkManagerBackend>(); }),
+      m_sendComponents(CreateDialUpBackend())
 {
     setObjectName("F_Mdi");
     setWindowTitle("Corvane 98 Professional");

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "connection/DialUp.h"
 #include "connection/DialUpBackend.h"
+#include "mailer/DraftMessage.h"
 #include "mailer/MailerSettings.h"
-#include "mailer/SendStatus.h"
-#include "transport/SmtpClient.h"
-#include "platform/Wait.h"
+#include "mailer/SendComponents.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -20,6 +18,7 @@
 class QAction;
 class QPlainTextEdit;
 class TGroupSend;
+class TMdiSendStatus;
 class QToolButton;
 class TDBNavigator;
 class TF_Groups;
@@ -33,7 +32,7 @@ class TWallpaperMdiArea;
 
 // The mailer's main window: an MDI frame with its menu, tool panels, status
 // bar and the child windows the user opens.
-class TF_Mdi : public QMainWindow, private TSendStatus
+class TF_Mdi : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -56,9 +55,9 @@ public:
     std::unique_ptr<DialUpBackend> CreateDialUpBackend() const { return m_dialUpBackendFactory(); }
 
     QStringList FSignatureNames;
-    QStringList FAttachedFiles;
-    QStringList FMessageLines;
-    QStringList FResultLog;
+    // The message being composed; the message window keeps its attachments
+    // here, and "Start sending Email" fills in the rest.
+    TDraftMessage &Draft() { return m_draft; }
 
     // Brings the open child of class T (or of a class derived from it) to the
     // front, restored if minimised; otherwise creates one with create() at
@@ -91,11 +90,6 @@ public:
     void bu_SendGrpMailClick();
     void bu_StopClick();
     TGroupSend &GroupSend() const { return *m_groupSend; }
-    TWait Wait1;
-    TSmtpClient SmtpClient;
-    TDialUp DialUp;
-    QString FSendGroup;
-    QString FSendSubject;
 
     QMdiArea *mdiArea() const;
     TPanelStatusBar *smtpstatus() const { return m_status; }
@@ -118,12 +112,6 @@ private:
     void connectMessageCommands();
     void createSendRun();
     bool readSignature(const QString &name, QStringList &lines);
-    void setPanelText(int panel, const QString &text) override;
-    void setProgressRange(int maximum) override;
-    void setProgressPosition(int position) override;
-    void showRunControls(bool shown) override;
-    void setSendEnabled(bool enabled) override;
-    void showResults(const QStringList &log) override;
     QMdiSubWindow *findChildOfClass(const QMetaObject &childClass) const;
     void bringForward(QMdiSubWindow *child);
     QMdiSubWindow *addChild(QWidget *child);
@@ -142,10 +130,13 @@ private:
     TPanelStatusBar *m_status = nullptr;
     QList<std::pair<const QMetaObject *, QWidget *>> m_toolPanels;
     DialUpBackendFactory m_dialUpBackendFactory;
+    TDraftMessage m_draft;
+    TSendComponents m_sendComponents;
     QPointer<TF_Network> m_network;
     // A hidden text box as wide as the message's, so a signature's long
     // lines wrap as the message's do.
     QPlainTextEdit *mo_Signature = nullptr;
+    std::unique_ptr<TMdiSendStatus> m_sendStatus;
     std::unique_ptr<TGroupSend> m_groupSend;
 };
 

@@ -3,16 +3,14 @@
 #include "mailer/DisplayedLines.h"
 #include "platform/ErrorReport.h"
 #include "mailer/GroupSend.h"
+#include "mailer/MdiSendStatus.h"
 #include "platform/Prompts.h"
 #include "mailer/SignatureFolder.h"
-#include "widgets/StatusBar.h"
 #include "mailer/TF_NewMsg.h"
-#include "mailer/TF_Result.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QToolButton>
 
 // The main window's part of a group send: it reads the open message window,
@@ -20,18 +18,8 @@
 
 void TF_Mdi::createSendRun()
 {
-    Wait1.Caption = "60";
-    Wait1.setInterval(1000);
-    Wait1.setVisible(false);
-    SmtpClient.Port = "smtp";
-    SmtpClient.setWait(&Wait1);
-    SmtpClient.CharSet = "iso-8859-1";
-    SmtpClient.TimeOut = 15;
-    DialUp.setDialMode(TDialMode::dmSync);
-    DialUp.setLanguage(TLanguage::English);
-    DialUp.setBackend(CreateDialUpBackend());
-    TSendStatus &status = *this;
-    m_groupSend = std::make_unique<TGroupSend>(m_dm, SmtpClient, DialUp, Settings, status);
+    m_sendStatus = std::make_unique<TMdiSendStatus>(*m_status, *button("bu_SendGrpMail"), *button("bu_Stop"), *this);
+    m_groupSend = std::make_unique<TGroupSend>(m_dm, m_sendComponents, Settings, *m_sendStatus);
 
     // Laid out like a shown box but never on the screen, so its rows are
     // the rows the user would see.
@@ -48,13 +36,13 @@ void TF_Mdi::createSendRun()
     connect(button("bu_Stop"), &QToolButton::clicked, this, &TF_Mdi::bu_StopClick);
     // Cancel is heard while the run waits for the server, when waits
     // swallow every other click.
-    Wait1.AcceptInputOn(button("bu_Stop"));
+    m_sendComponents.Wait1.AcceptInputOn(button("bu_Stop"));
 }
 
 void TF_Mdi::setDialUpBackendFactory(DialUpBackendFactory factory)
 {
     m_dialUpBackendFactory = std::move(factory);
-    DialUp.setBackend(CreateDialUpBackend());
+    m_sendComponents.DialUp.setBackend(CreateDialUpBackend());
 }
 
 bool TF_Mdi::readSignature(const QString &name, QStringList &lines)
@@ -79,59 +67,24 @@ void TF_Mdi::bu_SendGrpMailClick()
         Prompt::error("You must choose a group first!");
         return;
     }
-    FMessageLines = DisplayedLines::of(message->mo_Message);
+    m_draft.Lines = DisplayedLines::of(message->mo_Message);
     const QString signature = message->co_Signature->currentText();
     if (signature != QLatin1String("None")) {
         QStringList signatureLines;
         if (!readSignature(signature, signatureLines))
             return;
-        FMessageLines.append(signatureLines);
+        m_draft.Lines.append(signatureLines);
     }
-    setSendEnabled(false);
-    FSendGroup = message->co_Group->currentText();
-    FSendSubject = message->e_subject->text();
+    m_sendStatus->setSendEnabled(false);
+    m_draft.Group = message->co_Group->currentText();
+    m_draft.Subject = message->e_subject->text();
     // StartConnection: the run needs nothing more from the message window.
-    const TSendMessage run{FSendGroup, FSendSubject, FAttachedFiles, FMessageLines};
     if (QWidget *frame = message->parentWidget())
         frame->close();
-    GroupSend().StartConnection(run);
+    GroupSend().StartConnection(m_draft);
 }
 
 void TF_Mdi::bu_StopClick()
 {
     GroupSend().bu_StopClick();
-}
-
-void TF_Mdi::setPanelText(int panel, const QString &text)
-{
-    m_status->setPanelText(panel, text);
-}
-
-void TF_Mdi::setProgressRange(int maximum)
-{
-    m_status->pb()->setRange(0, maximum);
-}
-
-void TF_Mdi::setProgressPosition(int position)
-{
-    m_status->pb()->setValue(std::min(position, m_status->pb()->maximum()));
-}
-
-void TF_Mdi::showRunControls(bool shown)
-{
-    m_status->pb()->setVisible(shown);
-    QToolButton *stop = button("bu_Stop");
-    stop->setVisible(shown);
-    stop->setEnabled(shown);
-}
-
-void TF_Mdi::setSendEnabled(bool enabled)
-{
-    button("bu_SendGrpMail")->setEnabled(enabled);
-}
-
-void TF_Mdi::showResults(const QStringList &log)
-{
-    TF_Result results(this, log);
-    results.exec();
 }

@@ -100,7 +100,7 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
     column->addLayout(form);
     column->addWidget(mo_Message, 1);
 
-    mdi.FAttachedFiles.clear();
+    mdi.Draft().Attachments.clear();
     connect(mdi.button("bu_Save"), &QToolButton::clicked, this, &TF_NewMsg::bu_SaveClick);
     connect(mdi.button("bu_Ladda"), &QToolButton::clicked, this, &TF_NewMsg::bu_LaddaClick);
     connect(mdi.button("bu_AttachGrpMail"), &QToolButton::clicked, this, &TF_NewMsg::bu_AttachGrpMailClick);
@@ -137,7 +137,7 @@ TMessageFile TF_NewMsg::composedMessage() const
     message.Text = DisplayedLines::of(mo_Message);
     message.Group = m_mdi.DataModule().ta_Group.FieldByName("Grupp").AsString();
     message.Signature = co_Signature->currentText();
-    message.Attachments = m_mdi.FAttachedFiles;
+    message.Attachments = m_mdi.Draft().Attachments;
     message.Subject = e_subject->text();
     return message;
 }
@@ -175,15 +175,15 @@ void TF_NewMsg::bu_LaddaClick()
         co_Signature->setCurrentIndex(listed);
     else
         co_Signature->setEditText(message.Signature);
-    m_mdi.FAttachedFiles.append(message.Attachments);
-    showAttachments(m_mdi.FAttachedFiles);
+    m_mdi.Draft().Attachments.append(message.Attachments);
+    showAttachments(m_mdi.Draft().Attachments);
     e_subject->setText(message.Subject);
     DisplayedLines::put(mo_Message, message.Text);
 }
 
 void TF_NewMsg::showAttachments(const QStringList &entries)
 {
-    Label4->setText(kAttachedFiles + u' ' + QString::number(m_mdi.FAttachedFiles.size()));
+    Label4->setText(kAttachedFiles + u' ' + QString::number(m_mdi.Draft().Attachments.size()));
     co_AttachedFiles->clear();
     co_AttachedFiles->addItems(entries);
     co_AttachedFiles->setCurrentIndex(0);
@@ -194,11 +194,11 @@ void TF_NewMsg::bu_AttachGrpMailClick()
     TF_NewMsgA picker(this);
     const QRect main = m_mdi.frameGeometry();
     picker.move(main.x() + (main.width() - picker.width()) / 2, main.y() + (main.height() - picker.height()) / 2);
-    picker.setAttachments(m_mdi.FAttachedFiles);
+    picker.setAttachments(m_mdi.Draft().Attachments);
     picker.setCurrentFolder(pickerFolder);
     if (picker.exec() != QDialog::Accepted)
         return;
     pickerFolder = picker.currentFolder();
-    m_mdi.FAttachedFiles = picker.realEntries();
+    m_mdi.Draft().Attachments = picker.realEntries();
     showAttachments(picker.shownEntries());
 }

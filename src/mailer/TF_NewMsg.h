@@ -14,7 +14,7 @@ class TF_Mdi;
 
 // The message window: group, signature, attached files, subject and text of
 // one message, which can be saved to a message file and loaded from one.
-// The attached files are the main window's FAttachedFiles.
+// The attached files are those of the main window's draft.
 class TF_NewMsg : public QWidget
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "store/DM_Databaser.h"
 
 #include "store/DatabaseError.h"
+#include "platform/Clock.h"
 #include "platform/ErrorReport.h"
 #include "platform/ProfileIni.h"
 #include "platform/Prompts.h"
@@ -90,7 +91,7 @@ TDM_Databaser::TDM_Databaser(const QString &programFolder, QObject *parent)
       qu_Slask(&Databas),
       qu_Uppdat(&Databas),
       m_programFolder(programFolder),
-      m_countQuery(&Databas)
+      m_valueQuery(&Databas)
 {
     Databas.DatabaseName = "CORVAN";
     ta_Group.SetIndexFieldName("Grupp");
@@ -205,20 +206,59 @@ void TDM_Databaser::ta_EmailsAfterPost(TDataSet &)
     RefreshMemberCount(ta_Group.FieldByName("Grupp").AsString());
 }
 
+QVariant TDM_Databaser::ReadValue(const QString &select, const QString &where, const QVariantMap &params)
+{
+    m_valueQuery.ClearSQL();
+    m_valueQuery.AddSQL(select);
+    m_valueQuery.AddSQL(where);
+    for (auto param = params.cbegin(); param != params.cend(); ++param)
+        m_valueQuery.SetParam(param.key(), param.value());
+    m_valueQuery.Open();
+    const QVariant value = m_valueQuery.IsEmpty() ? QVariant() : m_valueQuery.Fields(0).Value();
+    m_valueQuery.Close();
+    return value;
+}
+
+void TDM_Databaser::RunUpdate(const QString &update, const QString &where, const QVariantMap &params)
+{
+    qu_Uppdat.ClearSQL();
+    qu_Uppdat.AddSQL(update);
+    qu_Uppdat.AddSQL(where);
+    for (auto param = params.cbegin(); param != params.cend(); ++param)
+        qu_Uppdat.SetParam(param.key(), param.value());
+    qu_Uppdat.ExecSQL();
+}
+
+int TDM_Databaser::MemberCount(const QString &group)
+{
+    return ReadValue("SELECT COUNT(*) FROM EMAILS", "WHERE Grupp = :grupp ", {{"grupp", group}}).toInt();
+}
+
+bool TDM_Databaser::GroupExists(const QString &name)
+{
+    return ReadValue("SELECT COUNT(*) FROM GROUPS", "WHERE Grupp = :name ", {{"name", name}}).toInt() > 0;
+}
+
 void TDM_Databaser::RefreshMemberCount(const QString &group)
 {
-    m_countQuery.ClearSQL();
-    m_countQuery.AddSQL("SELECT COUNT(*) FROM EMAILS");
-    m_countQuery.AddSQL("WHERE GRUPP = :grupp ");
-    m_countQuery.SetParam("grupp", group);
-    m_countQuery.Open();
-    const int members = m_countQuery.Fields(0).AsInteger();
-    m_countQuery.ClearSQL();
-    m_countQuery.AddSQL("UPDATE GROUPS SET Members = :members ");
-    m_countQuery.AddSQL("WHERE Grupp = :grupp ");
-    m_countQuery.SetParam("members", members);
-    m_countQuery.SetParam("grupp", group);
-    m_countQuery.ExecSQL();
+    RunUpdate("UPDATE GROUPS SET Members = :members ", "WHERE Grupp = :grupp ",
+              {{"members", MemberCount(group)}, {"grupp", group}});
     if (ta_Group.Active() && ta_Group.State() == TDataSetState::dsBrowse)
         ta_Group.Refresh();
+}
+
+int TDM_Databaser::ReadLastMail(const QString &group)
+{
+    return ReadValue("SELECT LastMail from GROUPS", "WHERE Grupp = :group ", {{"group", group}}).toInt();
+}
+
+void TDM_Databaser::StoreLastMail(const QString &group, int number)
+{
+    RunUpdate("UPDATE GROUPS Set LastMail=:number ", "WHERE Grupp=:group", {{"number", number}, {"group", group}});
+}
+
+void TDM_Databaser::StampLastSent(const QString &group)
+{
+    RunUpdate("UPDATE Groups Set LastSent=:today ", "WHERE Grupp=:group ",
+              {{"today", Clock::currentDate()}, {"group", group}});
 }

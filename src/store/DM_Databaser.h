@@ -34,6 +34,16 @@ public:
     // Makes the group's Members equal to its number of recipients and shows
     // the new count in the group table.
     void RefreshMemberCount(const QString &group);
+    int MemberCount(const QString &group);
+    bool GroupExists(const QString &name);
+
+    // A group send's bookkeeping. The resume position is the 1-based number
+    // of the member a run starts with next time; 0 (also for a group that is
+    // not there) means from the first.
+    int ReadLastMail(const QString &group);
+    void StoreLastMail(const QString &group, int number);
+    // Today, as the group's date of its last send.
+    void StampLastSent(const QString &group);
 
     TDatabase Databas;
     TTable ta_Group;
@@ -50,10 +60,16 @@ private:
     void OpenTables();
     void ta_EmailsAfterInsert(TDataSet &dataSet);
     void ta_EmailsAfterPost(TDataSet &dataSet);
+    // The first column of the first row of a query of two lines; a null
+    // value when it yields no row.
+    QVariant ReadValue(const QString &select, const QString &where, const QVariantMap &params);
+    // An update of two lines on qu_Uppdat.
+    void RunUpdate(const QString &update, const QString &where, const QVariantMap &params);
 
     QString m_programFolder;
     bool m_terminateRequested = false;
-    // Counting on a query of its own never disturbs a reading of qu_Slask,
-    // such as the copy of a group's recipients, whose posts recount.
-    TQuery m_countQuery;
+    // Single values are read on a query of their own, so reading one never
+    // disturbs a reading of qu_Slask, such as the copy of a group's
+    // recipients, whose posts recount.
+    TQuery m_valueQuery;
 };

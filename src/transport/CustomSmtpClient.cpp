@@ -1,5 +1,6 @@
 #include "transport/CustomSmtpClient.h"
 
+#include "platform/Clock.h"
 #include "transport/MessageHeader.h"
 #include "transport/SocketException.h"
 #include "platform/Wait.h"
@@ -276,7 +277,7 @@ QStringList TCustomSmtpClient::composeHeader()
         line(QStringLiteral("Subject"), HdrSubject),
         QStringLiteral("Mime-Version: 1.0"),
         QStringLiteral("Content-Type: text/plain; charset=\"%1\"").arg(CharSet),
-        QStringLiteral("Date: ") + MessageHeader::dateText(QDateTime::currentDateTime()),
+        QStringLiteral("Date: ") + MessageHeader::dateText(Clock::currentDateTime()),
     };
 }
 

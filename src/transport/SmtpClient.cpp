@@ -1,5 +1,6 @@
 #include "transport/SmtpClient.h"
 
+#include "platform/Clock.h"
 #include "transport/MessageHeader.h"
 #include "transport/SmtpException.h"
 
@@ -41,7 +42,7 @@ bool TSmtpClient::Mail()
     m_inAttachment = false;
     m_pendingLines.clear();
     if (!m_emailFiles.isEmpty()) {
-        m_boundary = MessageHeader::boundary(QDateTime::currentDateTime());
+        m_boundary = MessageHeader::boundary(Clock::currentDateTime());
         m_pendingLines = {
             QStringLiteral("This is a multipart MIME message."),
             QString(),

@@ -1,13 +1,12 @@
-#include "connection/DialUp.h"
 #include "mailer/GroupSend.h"
+#include "mailer/SendComponents.h"
+#include "mailer/SendStatus.h"
 #include "support/InMemoryPhoneBook.h"
+#include "support/MockClock.h"
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedSmtpServer.h"
-#include "mailer/SendStatus.h"
-#include "transport/SmtpClient.h"
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
-#include "platform/Wait.h"
 #include "support/WaitFor.h"
 
 #include <QDate>
@@ -62,16 +61,14 @@ protected:
             members.append(QStringLiteral("m%1@x.org").arg(i));
         StoreSetup::addGroup(*dm, "Ten", members);
         StoreSetup::addGroup(*dm, "Empty", {});
-        wait.setInterval(50);
-        client.setWait(&wait);
         settings.FSmtpServer = "127.0.0.1";
         settings.FSmtpPort = server.portText();
         settings.FUserName = "Ann Sender";
         settings.FUserEmail = "ann@x.org";
         phoneBook = new InMemoryPhoneBook;
-        dialUp = std::make_unique<TDialUp>(std::unique_ptr<DialUpBackend>(phoneBook));
-        dialUp->setDialMode(TDialMode::dmSync);
-        run = std::make_unique<TGroupSend>(*dm, client, *dialUp, settings, status);
+        components = std::make_unique<TSendComponents>(std::unique_ptr<DialUpBackend>(phoneBook));
+        components->Wait1.setInterval(50);
+        run = std::make_unique<TGroupSend>(*dm, *components, settings, status);
         run->ti_Connect.setInterval(10);
     }
 
@@ -110,11 +107,11 @@ protected:
     ScriptedPrompts prompts;
     ScriptedSmtpServer server;
     std::unique_ptr<TDM_Databaser> dm;
-    TWait wait;
-    TSmtpClient client;
+    // Just before midnight: the date a run stamps is the one it started on.
+    MockClock clock{QDateTime(QDate(2026, 12, 8), QTime(23, 59, 59))};
     TMailerSettings settings;
     InMemoryPhoneBook *phoneBook = nullptr;
-    std::unique_ptr<TDialUp> dialUp;
+    std::unique_ptr<TSendComponents> components;
     RecordingStatus status;
     std::unique_ptr<TGroupSend> run;
 };
@@ -147,7 +144,7 @@ TEST_F(GroupSendTest, SendsOneTransactionPerMemberAndEndsIdle)
     EXPECT_TRUE(run->FResultLog.isEmpty()) << "emptied once shown";
     EXPECT_EQ(lastMail("Ten"), 0);
     dm->ta_Group.Locate("Grupp", "Ten");
-    EXPECT_EQ(dm->ta_Group.FieldByName("LastSent").AsDate(), QDate::currentDate());
+    EXPECT_EQ(dm->ta_Group.FieldByName("LastSent").AsDate(), QDate(2026, 12, 8));
 
     send("Empty");
     send("Ten");
@@ -223,7 +220,7 @@ TEST_F(GroupSendTest, CancelDuringMemberSevenResumesAtEight)
     EXPECT_EQ(status.panels[0], "Operation aborted");
     EXPECT_TRUE(status.sendEnabled);
     dm->ta_Group.Locate("Grupp", "Ten");
-    EXPECT_EQ(dm->ta_Group.FieldByName("LastSent").AsDate(), QDate::currentDate()) << "a cancelled run is stamped";
+    EXPECT_EQ(dm->ta_Group.FieldByName("LastSent").AsDate(), QDate(2026, 12, 8)) << "a cancelled run is stamped";
 
     status.onPanel = nullptr;
     prompts.answer(PromptAnswer::Yes);

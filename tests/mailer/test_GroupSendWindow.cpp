@@ -64,7 +64,7 @@ TEST_F(GroupSendWindowTest, SendsTheComposedMessageToEveryMemberOfARealServer)
 
     TF_NewMsg *message = compose("Friends", "REGARDS", "Hello all,\nsee the notes.");
     ASSERT_NE(message, nullptr);
-    mdi->FAttachedFiles = {folder.file("files/notes.txt"), folder.file("files/data.bin")};
+    mdi->Draft().Attachments = {folder.file("files/notes.txt"), folder.file("files/data.bin")};
     QStringList results;
     whenModal<TF_Result>([&](TF_Result &dialog) {
         results = dialog.mo_Result->toPlainText().split('\n');

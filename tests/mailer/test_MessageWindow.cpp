@@ -83,7 +83,7 @@ TEST_F(MessageWindowTest, SendGroupOpensTheWindowWithSignaturesAndPanel)
 {
     folder.writeFile("SIGNATURE/Greeting.sig", "Hi\r\n");
     folder.writeFile("SIGNATURE/Best.Wishes.SIG", "Best\r\n");
-    mdi->FAttachedFiles = {"/left/over"};
+    mdi->Draft().Attachments = {"/left/over"};
     EXPECT_TRUE(mdi->button("bu_SendGrp")->isEnabled());
     mdi->button("bu_SendGrp")->click();
     TF_NewMsg *window = mdi->F_NewMsg.data();
@@ -95,7 +95,7 @@ TEST_F(MessageWindowTest, SendGroupOpensTheWindowWithSignaturesAndPanel)
     EXPECT_EQ(window->co_Group->currentText(), "") << "no group is chosen yet";
     EXPECT_EQ(itemsOf(window->co_Group), QStringList({"Club", "Friends"}));
     EXPECT_EQ(window->Label4->text(), "Attached file(s):");
-    EXPECT_TRUE(mdi->FAttachedFiles.isEmpty()) << "a new message starts without attachments";
+    EXPECT_TRUE(mdi->Draft().Attachments.isEmpty()) << "a new message starts without attachments";
     EXPECT_TRUE(mdi->pa_NewMsg()->isVisible());
     EXPECT_TRUE(mdi->pa_NewMsg()->isEnabled());
     EXPECT_FALSE(mdi->pa_Signature()->isVisible());
@@ -161,7 +161,7 @@ TEST_F(MessageWindowTest, SaveThenLoadRestoresAllButTheGroup)
     TF_NewMsg *window = openMessage();
     chooseGroup(window, "Friends");
     window->co_Signature->setCurrentIndex(1);
-    mdi->FAttachedFiles = {"/home/u/a.pdf", "/srv/b.txt"};
+    mdi->Draft().Attachments = {"/home/u/a.pdf", "/srv/b.txt"};
     window->e_subject->setText("Meeting");
     window->mo_Message->setPlainText("Hello all,\n\nSee you.");
     savePath = folder.file("MSG/meeting.MSG");
@@ -181,8 +181,8 @@ TEST_F(MessageWindowTest, SaveThenLoadRestoresAllButTheGroup)
     EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Club");
     EXPECT_EQ(window->co_Signature->currentText(), "GREETING");
     EXPECT_EQ(window->co_Signature->currentIndex(), 1) << "the list shows the loaded signature chosen";
-    EXPECT_EQ(mdi->FAttachedFiles, QStringList({"/home/u/a.pdf", "/srv/b.txt"}));
-    EXPECT_EQ(itemsOf(window->co_AttachedFiles), mdi->FAttachedFiles);
+    EXPECT_EQ(mdi->Draft().Attachments, QStringList({"/home/u/a.pdf", "/srv/b.txt"}));
+    EXPECT_EQ(itemsOf(window->co_AttachedFiles), mdi->Draft().Attachments);
     EXPECT_EQ(window->co_AttachedFiles->currentIndex(), 0);
     EXPECT_EQ(window->Label4->text(), "Attached file(s): 2");
     EXPECT_EQ(window->e_subject->text(), "Meeting");
@@ -249,7 +249,7 @@ TEST_F(MessageWindowTest, LoadingTwiceDoublesTheAttachments)
     openPath = folder.file("MSG/two.MSG");
     load();
     load();
-    EXPECT_EQ(mdi->FAttachedFiles, QStringList({"/a/one.txt", "/b/two.txt", "/a/one.txt", "/b/two.txt"}));
+    EXPECT_EQ(mdi->Draft().Attachments, QStringList({"/a/one.txt", "/b/two.txt", "/a/one.txt", "/b/two.txt"}));
     EXPECT_EQ(window->Label4->text(), "Attached file(s): 4");
     EXPECT_EQ(window->co_AttachedFiles->count(), 4);
 }
@@ -260,7 +260,7 @@ TEST_F(MessageWindowTest, FailedLoadNamesTheFileAndKeepsTheMessage)
     TF_NewMsg *window = openMessage();
     window->e_subject->setText("mine");
     window->mo_Message->setPlainText("my text");
-    mdi->FAttachedFiles = {"/keep/me"};
+    mdi->Draft().Attachments = {"/keep/me"};
     for (const QString &name : {QString("MSG/cut.MSG"), QString("MSG/absent.MSG")}) {
         openPath = folder.file(name);
         load();
@@ -270,7 +270,7 @@ TEST_F(MessageWindowTest, FailedLoadNamesTheFileAndKeepsTheMessage)
     }
     EXPECT_EQ(window->e_subject->text(), "mine");
     EXPECT_EQ(window->mo_Message->toPlainText(), "my text");
-    EXPECT_EQ(mdi->FAttachedFiles, QStringList{"/keep/me"});
+    EXPECT_EQ(mdi->Draft().Attachments, QStringList{"/keep/me"});
 }
 
 TEST_F(MessageWindowTest, CancelledDialogsChangeNothing)
@@ -300,7 +300,7 @@ TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
 {
     folder.writeFile("files/report.txt", "r");
     TF_NewMsg *window = openMessage();
-    mdi->FAttachedFiles = {"/earlier/notes.txt"};
+    mdi->Draft().Attachments = {"/earlier/notes.txt"};
     window->pickerFolder = folder.file("files");
     QStringList shownAtStart;
     QString startFolder;
@@ -318,7 +318,7 @@ TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
     mdi->button("bu_AttachGrpMail")->click();
     EXPECT_EQ(shownAtStart, QStringList{"notes.txt"});
     EXPECT_EQ(startFolder, folder.file("files"));
-    EXPECT_EQ(mdi->FAttachedFiles, QStringList({"/earlier/notes.txt", folder.file("files/report.txt")}));
+    EXPECT_EQ(mdi->Draft().Attachments, QStringList({"/earlier/notes.txt", folder.file("files/report.txt")}));
     EXPECT_EQ(itemsOf(window->co_AttachedFiles), QStringList({"notes.txt", "report.txt"}));
     EXPECT_EQ(window->co_AttachedFiles->currentIndex(), 0);
     EXPECT_EQ(window->Label4->text(), "Attached file(s): 2");
@@ -327,7 +327,7 @@ TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
 TEST_F(MessageWindowTest, CancelledPickerChangesNothing)
 {
     TF_NewMsg *window = openMessage();
-    mdi->FAttachedFiles = {"/earlier/notes.txt"};
+    mdi->Draft().Attachments = {"/earlier/notes.txt"};
     window->pickerFolder = folder.path();
     whenModal<TF_NewMsgA>([](TF_NewMsgA &picker) {
         picker.btn_del->click();
@@ -337,7 +337,7 @@ TEST_F(MessageWindowTest, CancelledPickerChangesNothing)
         QTest::keyClick(&picker, Qt::Key_Escape);
     });
     mdi->button("bu_AttachGrpMail")->click();
-    EXPECT_EQ(mdi->FAttachedFiles, QStringList{"/earlier/notes.txt"});
+    EXPECT_EQ(mdi->Draft().Attachments, QStringList{"/earlier/notes.txt"});
     EXPECT_EQ(window->Label4->text(), "Attached file(s):");
     EXPECT_EQ(window->co_AttachedFiles->count(), 0);
 }

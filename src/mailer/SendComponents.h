@@ -1,0 +1,23 @@
+#pragma once
+
+#include "connection/DialUp.h"
+#include "platform/Wait.h"
+#include "transport/SmtpClient.h"
+
+#include <memory>
+
+class DialUpBackend;
+
+// The components a group send drives, set up as both programs' main windows
+// have them: the countdown wait, the SMTP client waiting in it and the
+// dial-up component. A program assembles these and a run over them without
+// any window.
+class TSendComponents
+{
+public:
+    explicit TSendComponents(std::unique_ptr<DialUpBackend> dialUpBackend);
+
+    TWait Wait1;
+    TSmtpClient SmtpClient;
+    TDialUp DialUp;
+};
