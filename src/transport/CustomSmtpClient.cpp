@@ -1,6 +1,7 @@
 #include "transport/CustomSmtpClient.h"
 
 #include "transport/MessageHeader.h"
+#include "transport/SmtpReply.h"
 #include "transport/SocketException.h"
 #include "platform/Wait.h"
 
@@ -13,17 +14,6 @@
 namespace {
 
 constexpr qint64 PumpEveryNs = 2'000'000;
-
-int replyCode(const QString &reply)
-{
-    qsizetype i = 0;
-    while (i < reply.size() && QStringLiteral(" \t\r\n").contains(reply.at(i)))
-        ++i;
-    int code = 0;
-    for (; i < reply.size() && reply.at(i).unicode() >= '0' && reply.at(i).unicode() <= '9'; ++i)
-        code = std::min(code * 10 + (reply.at(i).unicode() - '0'), 1'000'000);
-    return code;
-}
 
 QString visible(QString text)
 {
@@ -127,18 +117,22 @@ void TCustomSmtpClient::waitUntilSent()
 
 int TCustomSmtpClient::getResponse()
 {
+    TSmtpReply reply;
+    auto take = [&](const QString &line) {
+        reply.addLine(line);
+        m_lastResponse = line;
+        display(QStringLiteral("< ") + line);
+    };
     if (m_stage == 0) {
-        m_lastResponse = QStringLiteral("554 not connected");
-        display(QStringLiteral("< ") + m_lastResponse);
-        return replyCode(m_lastResponse);
+        take(QStringLiteral("554 not connected"));
+        return reply.code();
     }
     do {
         QByteArray line;
         m_socket->ReadLine(TimeOut, line);
-        m_lastResponse = m_timedOut ? QStringLiteral("554 receive timeout") : QString::fromLatin1(line);
-        display(QStringLiteral("< ") + m_lastResponse);
-    } while (!m_timedOut && m_lastResponse.size() >= 4 && m_lastResponse.at(3) == QLatin1Char('-'));
-    return replyCode(m_lastResponse);
+        take(m_timedOut ? QStringLiteral("554 receive timeout") : QString::fromLatin1(line));
+    } while (!m_timedOut && !reply.isComplete());
+    return reply.code();
 }
 
 bool TCustomSmtpClient::expectReply(std::initializer_list<int> codes, bool closeOnFailure)
