@@ -1,5 +1,6 @@
 #include "transport/CustomSmtpClient.h"
 
+#include "transport/LineBuffer.h"
 #include "transport/MessageHeader.h"
 #include "transport/SmtpReply.h"
 #include "transport/SocketException.h"
@@ -9,7 +10,6 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
-#include <cstring>
 
 namespace {
 
@@ -43,15 +43,6 @@ void TCustomSmtpClient::setWait(TWait *wait)
 {
     m_wait = wait;
     m_socket->setWaitCtrl(wait);
-}
-
-void TCustomSmtpClient::copyLine(char *buffer, qint32 size, const QByteArray &line)
-{
-    if (size <= 0)
-        return;
-    const qsizetype length = std::min<qsizetype>(line.size(), size - 1);
-    std::memcpy(buffer, line.constData(), static_cast<size_t>(length));
-    buffer[length] = '\0';
 }
 
 void TCustomSmtpClient::display(const QString &text)
@@ -280,7 +271,7 @@ void TCustomSmtpClient::sendHeader()
     DoHeaderList(lines);
     char buffer[LineBufferSize];
     for (const QString &line : std::as_const(lines)) {
-        copyLine(buffer, LineBufferSize, MessageHeader::fitLine(line.toUtf8(), LineBufferSize - 1));
+        LineBuffer::copyLine(buffer, LineBufferSize, MessageHeader::fitLine(line.toUtf8(), LineBufferSize - 1));
         DoHeaderLine(buffer, LineBufferSize);
         buffer[LineBufferSize - 1] = '\0';
         if (buffer[0] != '\0')
