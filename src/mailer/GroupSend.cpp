@@ -5,28 +5,10 @@
 #include "mailer/SendComponents.h"
 #include "platform/Prompts.h"
 #include "mailer/SendStatus.h"
+#include "transport/LineBuffer.h"
 #include "transport/SmtpClient.h"
 
 #include <QCoreApplication>
-#include <cstring>
-
-namespace {
-
-// A body line as the client takes it: UTF-8, NUL-terminated, cut to its first
-// maxLen - 1 characters and never more bytes than the buffer holds.
-void copyBodyLine(const QString &line, char *buffer, qint32 maxLen)
-{
-    QString text = line.left(maxLen - 1);
-    QByteArray bytes = text.toUtf8();
-    while (bytes.size() > maxLen - 1) {
-        text.chop(1);
-        bytes = text.toUtf8();
-    }
-    std::memcpy(buffer, bytes.constData(), static_cast<size_t>(bytes.size()));
-    buffer[bytes.size()] = '\0';
-}
-
-}
 
 TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, const TMailerSettings &settings,
                        TSendStatus &status, QObject *parent)
@@ -288,5 +270,5 @@ void TGroupSend::SmtpClientGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen,
         More = false;
         return;
     }
-    copyBodyLine(m_message.Lines[LineNum - 1], MsgLine, MaxLen);
+    LineBuffer::copyLine(MsgLine, MaxLen, m_message.Lines[LineNum - 1].toUtf8());
 }

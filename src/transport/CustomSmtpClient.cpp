@@ -1,7 +1,9 @@
 #include "transport/CustomSmtpClient.h"
 
 #include "platform/Clock.h"
+#include "transport/LineBuffer.h"
 #include "transport/MessageHeader.h"
+#include "transport/SmtpReply.h"
 #include "transport/SocketException.h"
 #include "platform/Wait.h"
 
@@ -9,22 +11,10 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
-#include <cstring>
 
 namespace {
 
 constexpr qint64 PumpEveryNs = 2'000'000;
-
-int replyCode(const QString &reply)
-{
-    qsizetype i = 0;
-    while (i < reply.size() && QStringLiteral(" \t\r\n").contains(reply.at(i)))
-        ++i;
-    int code = 0;
-    for (; i < reply.size() && reply.at(i).unicode() >= '0' && reply.at(i).unicode() <= '9'; ++i)
-        code = std::min(code * 10 + (reply.at(i).unicode() - '0'), 1'000'000);
-    return code;
-}
 
 QString visible(QString text)
 {
@@ -54,15 +44,6 @@ void TCustomSmtpClient::setWait(TWait *wait)
 {
     m_wait = wait;
     m_socket->setWaitCtrl(wait);
-}
-
-void TCustomSmtpClient::copyLine(char *buffer, qint32 size, const QByteArray &line)
-{
-    if (size <= 0)
-        return;
-    const qsizetype length = std::min<qsizetype>(line.size(), size - 1);
-    std::memcpy(buffer, line.constData(), static_cast<size_t>(length));
-    buffer[length] = '\0';
 }
 
 void TCustomSmtpClient::display(const QString &text)
@@ -128,18 +109,22 @@ void TCustomSmtpClient::waitUntilSent()
 
 int TCustomSmtpClient::getResponse()
 {
+    TSmtpReply reply;
+    auto take = [&](const QString &line) {
+        reply.addLine(line);
+        m_lastResponse = line;
+        display(QStringLiteral("< ") + line);
+    };
     if (m_stage == 0) {
-        m_lastResponse = QStringLiteral("554 not connected");
-        display(QStringLiteral("< ") + m_lastResponse);
-        return replyCode(m_lastResponse);
+        take(QStringLiteral("554 not connected"));
+        return reply.code();
     }
     do {
         QByteArray line;
         m_socket->ReadLine(TimeOut, line);
-        m_lastResponse = m_timedOut ? QStringLiteral("554 receive timeout") : QString::fromLatin1(line);
-        display(QStringLiteral("< ") + m_lastResponse);
-    } while (!m_timedOut && m_lastResponse.size() >= 4 && m_lastResponse.at(3) == QLatin1Char('-'));
-    return replyCode(m_lastResponse);
+        take(m_timedOut ? QStringLiteral("554 receive timeout") : QString::fromLatin1(line));
+    } while (!m_timedOut && !reply.isComplete());
+    return reply.code();
 }
 
 bool TCustomSmtpClient::expectReply(std::initializer_list<int> codes, bool closeOnFailure)
@@ -287,7 +272,7 @@ void TCustomSmtpClient::sendHeader()
     DoHeaderList(lines);
     char buffer[LineBufferSize];
     for (const QString &line : std::as_const(lines)) {
-        copyLine(buffer, LineBufferSize, MessageHeader::fitLine(line.toUtf8(), LineBufferSize - 1));
+        LineBuffer::copyLine(buffer, LineBufferSize, MessageHeader::fitLine(line.toUtf8(), LineBufferSize - 1));
         DoHeaderLine(buffer, LineBufferSize);
         buffer[LineBufferSize - 1] = '\0';
         if (buffer[0] != '\0')

@@ -71,9 +71,6 @@ protected:
     virtual void DoHeaderLine(char *Msg, qint32 Size);
     virtual void DoHeaderList(QStringList &Lines);
 
-    // Copies a line into a NUL-terminated buffer of `size` bytes, cut to fit.
-    static void copyLine(char *buffer, qint32 size, const QByteArray &line);
-
     // Lets the event loop run; in a tight send loop at most every few
     // milliseconds, which keeps timers and input served without paying for a
     // full turn per line.

@@ -1,5 +1,6 @@
 #include "transport/MessageHeader.h"
 
+#include "transport/LineBuffer.h"
 #include "transport/WireText.h"
 
 #include <QStringList>
@@ -133,7 +134,7 @@ QByteArray fitLine(const QByteArray &line, int limit)
     if (line.size() <= limit)
         return line;
     const qsizetype fold = line.lastIndexOf("\r\n ", limit - 3);
-    return line.left(fold > 0 ? fold : limit);
+    return line.left(fold > 0 ? fold : LineBuffer::fitLength(line, limit));
 }
 
 } // namespace MessageHeader

@@ -28,8 +28,8 @@ QString dateText(const QDateTime &when, const QLocale &locale = QLocale());
 // hour and minute.
 QString boundary(const QDateTime &when, const QLocale &locale = QLocale());
 
-// Cuts a header line to at most `limit` bytes, at a fold where it has one so
-// that no encoded word is broken.
+// Cuts a UTF-8 header line to at most `limit` bytes, at a fold where it has
+// one so that no encoded word is broken, else between two characters.
 QByteArray fitLine(const QByteArray &line, int limit);
 
 } // namespace MessageHeader

@@ -1,6 +1,7 @@
 #include "transport/SmtpClient.h"
 
 #include "platform/Clock.h"
+#include "transport/LineBuffer.h"
 #include "transport/MessageHeader.h"
 #include "transport/SmtpException.h"
 
@@ -65,7 +66,7 @@ bool TSmtpClient::Mail()
 void TSmtpClient::DoGetData(qint32, char *MsgLine, qint32 MaxLen, bool &More)
 {
     if (!m_pendingLines.isEmpty()) {
-        copyLine(MsgLine, MaxLen, m_pendingLines.takeFirst().toUtf8());
+        LineBuffer::copyLine(MsgLine, MaxLen, m_pendingLines.takeFirst().toUtf8());
         return;
     }
     if (m_userText) {
@@ -84,7 +85,7 @@ void TSmtpClient::DoGetData(qint32, char *MsgLine, qint32 MaxLen, bool &More)
 
 void TSmtpClient::startAttachment(char *MsgLine, qint32 MaxLen)
 {
-    copyLine(MsgLine, MaxLen, QByteArray());
+    LineBuffer::copyLine(MsgLine, MaxLen, QByteArray());
     const QString path = m_emailFiles.at(m_attachmentIndex);
     OpenAttachment(m_attachment, path);
     const QString name = quoted(QFileInfo(path).fileName().left(255));
@@ -104,7 +105,7 @@ void TSmtpClient::continueAttachment(char *MsgLine, qint32 MaxLen, bool &More)
 {
     QByteArray line;
     EncodeAttachmentLine(m_attachment, line, More);
-    copyLine(MsgLine, MaxLen, line);
+    LineBuffer::copyLine(MsgLine, MaxLen, line);
     if (More)
         return;
     CloseAttachment(m_attachment);
@@ -119,7 +120,7 @@ void TSmtpClient::DoHeaderLine(char *Msg, qint32 Size)
     if (!m_boundary.isEmpty() && qstrnicmp(Msg, "CONTENT-TYPE:", 13) == 0) {
         const QByteArray multipart =
             "Content-Type: multipart/mixed;\r\n\tboundary=\"" + m_boundary.toLatin1() + "\"";
-        copyLine(Msg, Size, multipart);
+        LineBuffer::copyLine(Msg, Size, multipart);
     }
     TCustomSmtpClient::DoHeaderLine(Msg, Size);
 }

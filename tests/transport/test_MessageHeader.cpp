@@ -42,3 +42,11 @@ TEST(MessageHeader, LongLinesAreCutAtAFold)
     EXPECT_EQ(MessageHeader::fitLine("abcdefghijkl", 10), "abcdefghij");
     EXPECT_EQ(MessageHeader::fitLine("S: =?x?B?AAAA?=\r\n =?x?B?BBBB?=", 20), "S: =?x?B?AAAA?=");
 }
+
+TEST(MessageHeader, LongLinesWithoutAFoldAreCutBetweenCharacters)
+{
+    const QByteArray line = QString::fromUtf8("To: \u00c5sa \u20ac").toUtf8();
+    EXPECT_EQ(MessageHeader::fitLine(line, 5), "To: ");
+    EXPECT_EQ(MessageHeader::fitLine(line, 11), QString::fromUtf8("To: \u00c5sa ").toUtf8());
+    EXPECT_EQ(MessageHeader::fitLine(line, 10), QString::fromUtf8("To: \u00c5sa ").toUtf8());
+}

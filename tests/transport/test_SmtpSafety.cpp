@@ -119,6 +119,19 @@ TEST_F(SmtpTest, APeerThatStopsReadingEndsTheMessageAfterTheTimeOut)
     EXPECT_EQ(client.Socket()->State(), wsClosed);
 }
 
+TEST_F(SmtpTest, AnOverlongHeaderLineIsCutBetweenLetters)
+{
+    // 8 bytes of name and 600 two-byte letters: the 1023 bytes the line
+    // buffer holds end in the middle of the 508th letter.
+    client.OnHeaderList = [](TCustomSmtpClient *, QStringList &lines) {
+        lines.append(QStringLiteral("X-Long: ") + QString(600, QChar(0xE5)));
+    };
+    ASSERT_TRUE(client.Mail());
+    const QList<QByteArray> header = headerLines();
+    ASSERT_FALSE(header.isEmpty());
+    EXPECT_EQ(header.last(), "X-Long: " + QByteArray(507, '\xE5'));
+}
+
 TEST_F(SmtpTest, HeaderLinesMayBeRewrittenOrSuppressed)
 {
     client.OnHeaderLine = [](TCustomSmtpClient *, char *line, qint32 size) {
