@@ -82,6 +82,11 @@ QList<TFieldDef> generalFields()
 }
 
 TDM_Databaser::TDM_Databaser(const QString &programFolder, QObject *parent)
+    : TDM_Databaser(programFolder, programFolder, parent)
+{
+}
+
+TDM_Databaser::TDM_Databaser(const QString &programFolder, const QString &filesFolder, QObject *parent)
     : QObject(parent),
       ta_Group(&Databas, "GROUPS", groupFields()),
       ta_Emails(&Databas, "EMAILS", emailFields()),
@@ -90,6 +95,7 @@ TDM_Databaser::TDM_Databaser(const QString &programFolder, QObject *parent)
       qu_Slask(&Databas),
       qu_Uppdat(&Databas),
       m_programFolder(programFolder),
+      m_filesFolder(filesFolder),
       m_countQuery(&Databas)
 {
     Databas.DatabaseName = "CORVAN";
