@@ -10,8 +10,11 @@ case "$mode" in run|test) ;; *) echo "usage: tools/setup.sh run|test" >&2; exit 
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BUILD_DIR:-$top/build}
 
+# The tests of the installed copy check its desktop entries (desktop-file-utils)
+# and build the Debian package, whose dependencies CPack reads with
+# dpkg-shlibdeps (dpkg-dev) from the programs it recognises with file.
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
-          python3 python3-aiosmtpd dbus-daemon)
+          python3 python3-aiosmtpd dbus-daemon desktop-file-utils dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,4 +1,5 @@
 #include "store/DM_Databaser.h"
+#include "platform/FileLocations.h"
 #include "platform/MessageBoxPrompts.h"
 #include "platform/ProgramFolder.h"
 #include "mailer/TF_Mdi.h"
@@ -12,16 +13,25 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName("Corvane 98 Professional");
     QApplication::setApplicationVersion("2.0");
+    // Ties the windows to the menu entry (its name and icon) on the desktop.
+    QApplication::setDesktopFileName("corvane");
     MessageBoxPrompts prompts;
     PromptService::Scope promptScope(prompts);
 
-    const QString folder = ProgramFolder::path();
-    TDM_Databaser dataModule(folder);
+    // The upgrade scripts come from the program folder; the store, the
+    // settings, signatures and messages live in the files folder.
+    const FileLocations files = FileLocations::forMailer(ProgramFolder::path(), QProcessEnvironment::systemEnvironment());
+    QString error;
+    if (!files.createFolders(&error)) {
+        Prompt::error(error);
+        return 1;
+    }
+    TDM_Databaser dataModule(files.programFolder(), files.filesFolder());
     dataModule.DataModuleCreate();
     if (dataModule.TerminateRequested())
         return 0;
 
-    TF_Mdi mainWindow(dataModule, folder);
+    TF_Mdi mainWindow(dataModule, files.filesFolder());
     mainWindow.show();
     return app.exec();
 }

@@ -83,6 +83,11 @@ QList<TFieldDef> generalFields()
 }
 
 TDM_Databaser::TDM_Databaser(const QString &programFolder, QObject *parent)
+    : TDM_Databaser(programFolder, programFolder, parent)
+{
+}
+
+TDM_Databaser::TDM_Databaser(const QString &programFolder, const QString &filesFolder, QObject *parent)
     : QObject(parent),
       ta_Group(&Databas, "GROUPS", groupFields()),
       ta_Emails(&Databas, "EMAILS", emailFields()),
@@ -91,6 +96,7 @@ TDM_Databaser::TDM_Databaser(const QString &programFolder, QObject *parent)
       qu_Slask(&Databas),
       qu_Uppdat(&Databas),
       m_programFolder(programFolder),
+      m_filesFolder(filesFolder),
       m_valueQuery(&Databas)
 {
     Databas.DatabaseName = "CORVAN";

@@ -10,13 +10,18 @@
 // The data module: owns the connection to the store, its four tables and the
 // shared queries for the whole life of the mailer. Start-up checks the
 // store's version and upgrades it by the scripts shipped beside the program.
+// The store and the settings file lie in the files folder: the program folder
+// itself where it keeps its own files, the user's folder for an installed copy
+// (platform/FileLocations.h).
 class TDM_Databaser : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int RequiredVersion = 1;
 
+    // A program folder that keeps its own files.
     explicit TDM_Databaser(const QString &programFolder, QObject *parent = nullptr);
+    TDM_Databaser(const QString &programFolder, const QString &filesFolder, QObject *parent = nullptr);
     ~TDM_Databaser() override;
 
     // Version check and upgrade, connect, open the tables. A failure is shown
@@ -27,8 +32,8 @@ public:
     bool TablesOpen() const { return ta_General.Active(); }
 
     const QString &ProgramFolder() const { return m_programFolder; }
-    QString DataFolder() const { return m_programFolder + QStringLiteral("DATA"); }
-    QString IniFileName() const { return m_programFolder + QStringLiteral("CORVAN.INI"); }
+    QString DataFolder() const { return m_filesFolder + QStringLiteral("DATA"); }
+    QString IniFileName() const { return m_filesFolder + QStringLiteral("CORVAN.INI"); }
     static QString ScriptName(int version);
 
     // Makes the group's Members equal to its number of recipients and shows
@@ -67,6 +72,7 @@ private:
     void RunUpdate(const QString &update, const QString &where, const QVariantMap &params);
 
     QString m_programFolder;
+    QString m_filesFolder;
     bool m_terminateRequested = false;
     // Single values are read on a query of their own, so reading one never
     // disturbs a reading of qu_Slask, such as the copy of a group's

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -44,6 +45,34 @@ TEST(StoreStartup, FirstStartUpgradesWritesVersionAndEnds)
     EXPECT_FALSE(dm.TerminateRequested());
     EXPECT_TRUE(dm.TablesOpen());
     EXPECT_EQ(dm.ta_Group.RecordCount(), 0);
+}
+
+// An installed copy: the upgrade script shipped in the program folder, the
+// store and the settings in the user's files folder, the program folder
+// untouched.
+TEST(StoreStartup, ScriptFromTheProgramFolderStoreInTheFilesFolder)
+{
+    TempProgramFolder program;
+    TempProgramFolder files;
+    ASSERT_TRUE(QFile::remove(files.file("DBV_0001.SQL")));
+    const QStringList shipped = QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(PromptAnswer::Ok);
+        TDM_Databaser dm(program.path(), files.path());
+        dm.DataModuleCreate();
+        EXPECT_EQ(prompts.texts(), QStringList({UpdatePrompt, UpdateDone}));
+        EXPECT_TRUE(dm.TablesOpen());
+    }
+    EXPECT_EQ(storedVersion(files), 1);
+    EXPECT_TRUE(QFileInfo(files.file("DATA/corvane.db")).isFile());
+    EXPECT_EQ(QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), shipped);
+
+    ScriptedPrompts prompts;
+    TDM_Databaser dm(program.path(), files.path());
+    dm.DataModuleCreate();
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_TRUE(dm.TablesOpen());
 }
 
 TEST(StoreStartup, CancelTouchesNothing)
