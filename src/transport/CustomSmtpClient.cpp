@@ -31,6 +31,12 @@ TCustomSmtpClient::TCustomSmtpClient(QObject *parent) : QObject(parent), m_socke
             m_wait->Stop();
     };
     m_socket->OnDataSent = [this](TCustomWSocket *, quint16) { m_dataSent = true; };
+    m_cancelTimer.setSingleShot(true);
+    connect(&m_cancelTimer, &QTimer::timeout, this, [this] {
+        m_cancelled = true;
+        if (m_wait && m_wait->Running())
+            m_wait->Stop();
+    });
 }
 
 TCustomSmtpClient::~TCustomSmtpClient()
@@ -60,10 +66,33 @@ void TCustomSmtpClient::pumpMessages()
     m_lastPump.start();
 }
 
+int TCustomSmtpClient::countMs() const
+{
+    return m_wait ? m_wait->Interval() : 1000;
+}
+
 int TCustomSmtpClient::waitTimeoutMs() const
 {
     const int counts = TimeOut > 0 ? TimeOut : 15;
-    return counts * (m_wait ? m_wait->Interval() : 1000);
+    return counts * countMs();
+}
+
+void TCustomSmtpClient::Cancel()
+{
+    if (!m_cancelled && !m_cancelTimer.isActive())
+        m_cancelTimer.start(CancelGraceMs);
+}
+
+void TCustomSmtpClient::clearCancel()
+{
+    m_cancelTimer.stop();
+    m_cancelled = false;
+}
+
+void TCustomSmtpClient::dropConnection()
+{
+    m_stage = 0;
+    m_socket->Close();
 }
 
 // ---- conversation steps ----
@@ -83,7 +112,9 @@ void TCustomSmtpClient::sendCommand(const QByteArray &line)
 
 void TCustomSmtpClient::waitUntilSent()
 {
-    auto done = [this] { return m_dataSent || m_socket->ReadyForMore() || m_socket->State() != wsConnected; };
+    auto done = [this] {
+        return m_dataSent || m_socket->ReadyForMore() || m_socket->State() != wsConnected || m_cancelled;
+    };
     if (done())
         return;
     // A peer that stops reading must not hold the program: when nothing more
@@ -100,30 +131,57 @@ void TCustomSmtpClient::waitUntilSent()
     QEventLoop loop;
     while (!done() && !stalled)
         loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
-    if (stalled) {
+    if (stalled || m_cancelled) {
+        const QString reason = stalled ? QStringLiteral("554 send timeout") : QStringLiteral("554 cancelled");
         if (m_errorMessage.isEmpty())
-            m_errorMessage = QStringLiteral("554 send timeout");
-        m_socket->Close();
+            m_errorMessage = reason;
+        if (m_failure.isEmpty())
+            m_failure = reason;
+        dropConnection();
     }
 }
 
 int TCustomSmtpClient::getResponse()
 {
-    TSmtpReply reply;
+    // The time-out covers the whole reply: a server that keeps sending
+    // continuation lines cannot hold the session longer than a silent one.
+    TSmtpReply reply(waitTimeoutMs());
     auto take = [&](const QString &line) {
         reply.addLine(line);
         m_lastResponse = line;
         display(QStringLiteral("< ") + line);
     };
-    if (m_stage == 0) {
+    m_noAnswer = m_stage == 0;
+    if (m_noAnswer) {
         take(QStringLiteral("554 not connected"));
         return reply.code();
     }
+    QString failure;
     do {
+        const int counts = reply.remainingCounts(countMs());
         QByteArray line;
-        m_socket->ReadLine(TimeOut, line);
-        take(m_timedOut ? QStringLiteral("554 receive timeout") : QString::fromLatin1(line));
-    } while (!m_timedOut && !reply.isComplete());
+        if (counts > 0 && !m_cancelled)
+            m_socket->ReadLine(counts, line);
+        else
+            m_timedOut = !m_cancelled;
+        if (m_cancelled)
+            failure = QStringLiteral("554 cancelled");
+        else if (m_timedOut)
+            failure = QStringLiteral("554 receive timeout");
+        else if (m_stage == 0 && line.isEmpty())
+            failure = QStringLiteral("554 not connected");
+        else
+            take(TSmtpReply::lineText(line));
+        if (reply.isTooLong())
+            failure = QStringLiteral("554 reply too long");
+    } while (failure.isEmpty() && !reply.isComplete());
+    m_noAnswer = !failure.isEmpty();
+    if (m_noAnswer) {
+        take(failure);
+        // Whatever the server makes of the conversation now is not known:
+        // only a new connection is in step again.
+        dropConnection();
+    }
     return reply.code();
 }
 
@@ -134,6 +192,8 @@ bool TCustomSmtpClient::expectReply(std::initializer_list<int> codes, bool close
         return true;
     if (m_errorMessage.isEmpty())
         m_errorMessage = m_lastResponse;
+    if (m_failure.isEmpty())
+        m_failure = m_lastResponse;
     if (closeOnFailure)
         m_socket->Close();
     return false;
@@ -157,6 +217,11 @@ bool TCustomSmtpClient::Open()
     if (m_stage != 0)
         return true;
     m_errorMessage.clear();
+    if (m_cancelled) {
+        m_errorMessage = QStringLiteral("554 cancelled");
+        display(m_errorMessage);
+        return false;
+    }
     if (Host.isEmpty()) {
         m_errorMessage = QStringLiteral("No host specified");
         display(m_errorMessage);
@@ -216,37 +281,65 @@ bool TCustomSmtpClient::checkEnvelope()
     return true;
 }
 
+void TCustomSmtpClient::endTransaction()
+{
+    if (m_stage != 0 && !Reset())
+        dropConnection();
+}
+
 bool TCustomSmtpClient::Mail()
 {
-    if (!checkEnvelope())
+    m_outcomeUnknown = false;
+    m_failure.clear();
+    if (!checkEnvelope()) {
+        m_failure = m_errorMessage;
         return false;
+    }
     pumpMessages();
-    if (m_stage == 0 && !Open())
+    if (m_stage == 0 && !Open()) {
+        if (m_failure.isEmpty())
+            m_failure = m_errorMessage;
         return false;
+    }
     m_timedOut = false;
+    // A refused step leaves the server in the middle of a transaction; it
+    // would answer the next MAIL FROM with "503 nested MAIL command".
     sendCommand("MAIL FROM:<" + FromName.trimmed().toUtf8() + ">");
-    if (!expectReply({250}, false))
+    if (!expectReply({250}, false)) {
+        endTransaction();
         return false;
+    }
     for (const QString &recipient : std::as_const(RcptName)) {
         sendCommand("RCPT TO:<" + recipient.trimmed().toUtf8() + ">");
-        if (!expectReply({250, 251}, false))
+        if (!expectReply({250, 251}, false)) {
+            endTransaction();
             return false;
+        }
     }
     sendCommand("DATA");
-    if (!expectReply({354}, false))
+    if (!expectReply({354}, false)) {
+        endTransaction();
         return false;
+    }
     // The message goes out in full packets; the final "." pushes the rest.
     m_socket->setMoreToFollow(true);
     try {
         sendHeader();
         sendBody();
+        if (OnEndOfData && m_stage != 0)
+            OnEndOfData(this);
     } catch (...) {
+        // Ending the data now would deliver a message cut short.
         m_socket->setMoreToFollow(false);
+        dropConnection();
         throw;
     }
     m_socket->setMoreToFollow(false);
+    const bool complete = m_stage != 0;
     sendCommand(".");
-    return expectReply({250}, false);
+    const bool accepted = expectReply({250}, false);
+    m_outcomeUnknown = complete && !accepted && m_noAnswer;
+    return accepted;
 }
 
 QStringList TCustomSmtpClient::composeHeader()
@@ -305,6 +398,7 @@ void TCustomSmtpClient::sendBody()
 
 bool TCustomSmtpClient::Quit()
 {
+    clearCancel();
     if (m_stage == 0)
         return true;
     bool accepted = false;
@@ -337,6 +431,7 @@ bool TCustomSmtpClient::Reset()
 
 bool TCustomSmtpClient::Abort()
 {
+    clearCancel();
     m_stage = 0;
     m_socket->Shutdown(2);
     m_socket->Close();

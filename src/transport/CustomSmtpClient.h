@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <initializer_list>
 
@@ -20,6 +21,7 @@ using TSmtpGetDataEvent =
     std::function<void(TCustomSmtpClient *Sender, qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More)>;
 using TSmtpHeaderLineEvent = std::function<void(TCustomSmtpClient *Sender, char *Msg, qint32 Size)>;
 using TSmtpHeaderListEvent = std::function<void(TCustomSmtpClient *Sender, QStringList &Lines)>;
+using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient *Sender)>;
 
 // One SMTP conversation over a TWSocket: Open connects and greets, each Mail
 // hands over one message, Quit says goodbye. Every call blocks its caller but
@@ -59,6 +61,25 @@ public:
     TSmtpGetDataEvent OnGetData;
     TSmtpHeaderLineEvent OnHeaderLine;
     TSmtpHeaderListEvent OnHeaderList;
+    // Fired when a message has gone out in full, just before the "." that
+    // ends it: from here on the server may take it. A handler may throw; the
+    // message is then not ended, the connection is dropped and the exception
+    // leaves Mail.
+    TSmtpNotifyEvent OnEndOfData;
+
+    // Set by a Mail that sent its whole message but had no answer to the "."
+    // (time-out, Cancel, connection lost): the server may have taken it.
+    bool OutcomeUnknown() const { return m_outcomeUnknown; }
+    // Why the last Mail failed: the reply that refused it or the client's
+    // own reason; empty after a Mail that succeeded.
+    QString FailureReason() const { return m_failure; }
+
+    // The user wants the session to end: what runs now gets CancelGraceMs to
+    // finish; a wait (connecting, a reply, sending) still going on then ends,
+    // failing its step, and the connection is dropped. Quit and Abort end
+    // the session and with it the Cancel.
+    static constexpr int CancelGraceMs = 800;
+    void Cancel();
 
     virtual bool Open();
     virtual bool Mail();
@@ -82,19 +103,32 @@ private:
     void sendCommand(const QByteArray &line);
     void waitUntilSent();
     int getResponse();
+    // Closes the connection; the next Mail connects anew.
+    void dropConnection();
+    // After a refused MAIL, RCPT or DATA: RSET, or a new connection when
+    // the server does not take it.
+    void endTransaction();
+    void clearCancel();
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
     QStringList composeHeader();
     void sendHeader();
     void sendBody();
     int waitTimeoutMs() const;
+    int countMs() const;
 
     TWSocket *m_socket;
     QPointer<TWait> m_wait;
     WireText m_wire;
     QString m_errorMessage;
     QString m_lastResponse;
+    QString m_failure;
     int m_stage = 0;
     bool m_timedOut = false;
     bool m_dataSent = false;
+    // The last reply had no answer from the server behind it.
+    bool m_noAnswer = false;
+    bool m_outcomeUnknown = false;
+    QTimer m_cancelTimer;
+    bool m_cancelled = false;
     QElapsedTimer m_lastPump;
 };

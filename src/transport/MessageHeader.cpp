@@ -17,6 +17,27 @@ QByteArray encodedWord(const QByteArray &charset, const QByteArray &bytes)
 }
 
 constexpr int FoldColumn = 76;
+// No line of a message may be longer, CR LF not counted.
+constexpr int LineLimit = 998;
+
+// The text's words, split at blanks. Where several blanks stand together, all
+// but one stay in front of the next word, so that a fold (which stands for one
+// blank) never leaves a line of nothing but blanks.
+QStringList wordsOf(const QString &text)
+{
+    const QStringList pieces = text.split(QLatin1Char(' '));
+    QStringList words;
+    int blanks = 0;
+    for (qsizetype i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].isEmpty() && i > 0 && i + 1 < pieces.size()) {
+            ++blanks;
+            continue;
+        }
+        words.append(QString(blanks, QLatin1Char(' ')) + pieces[i]);
+        blanks = 0;
+    }
+    return words;
+}
 
 // One run of words, as encoded words of at most EncodedWordLimit characters;
 // a character (or surrogate pair) is never split between two words.
@@ -75,12 +96,12 @@ QString singleLine(QString text)
 
 QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
 {
-    if (WireText::isAscii(text))
-        return text.toLatin1();
     // Words of plain ASCII stay readable (an address in angle brackets must);
     // neighbouring words with other characters are encoded together, with the
-    // blanks between them.
-    const QStringList words = text.split(QLatin1Char(' '));
+    // blanks between them. So is a word too long for any line: encoded words
+    // can be folded between, a plain word cannot.
+    const int longestPlain = LineLimit - std::max(startColumn, 1);
+    const QStringList words = wordsOf(text);
     QList<QByteArray> parts;
     QString run;
     auto flush = [&] {
@@ -89,7 +110,7 @@ QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
         run = QString();
     };
     for (const QString &word : words) {
-        if (WireText::isAscii(word)) {
+        if (WireText::isAscii(word) && word.size() <= longestPlain) {
             flush();
             parts.append(word.toLatin1());
         } else {
@@ -101,9 +122,10 @@ QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
     // ignored by readers, elsewhere it stands for the blank it replaces.
     QByteArray result;
     int column = startColumn;
-    for (const QByteArray &part : std::as_const(parts)) {
-        if (!result.isEmpty()) {
-            const bool fold = column + 1 + part.size() > FoldColumn;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const QByteArray &part = parts[i];
+        if (i > 0) {
+            const bool fold = column + 1 + part.size() > FoldColumn && !part.isEmpty();
             result += fold ? "\r\n " : " ";
             column = fold ? 1 : column + 1;
         }

@@ -13,10 +13,12 @@ namespace MessageHeader {
 // CR and LF become blanks, so a text can never start a new header line.
 QString singleLine(QString text);
 
-// The text as it goes into a header: plain ASCII as it is; each run of words
-// with other characters as RFC 2047 encoded words in the message's charset
-// (UTF-8 when the charset cannot hold them), folded to lines of at most 76
-// characters where it can be. startColumn: what precedes it on its line.
+// The text as it goes into a header: words of plain ASCII as they are; each
+// run of words with other characters, and a word too long for a line, as
+// RFC 2047 encoded words in the message's charset (UTF-8 when the charset
+// cannot hold them). Folded (RFC 5322) to lines of at most 76 characters
+// where a blank allows it, and never longer than 998. startColumn: what
+// precedes it on its line.
 QByteArray encodeText(const QString &text, WireText &wire, int startColumn = 0);
 
 // "Sun, 6 Dec 1998 14:05:09": English names whatever the locale, the

@@ -1,6 +1,7 @@
 #include "transport/SmtpReply.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -20,9 +21,33 @@ int codeOf(const QString &line)
 
 } // namespace
 
+TSmtpReply::TSmtpReply(qint64 timeLimitMs)
+    : m_deadline(timeLimitMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeLimitMs))
+{
+}
+
+QString TSmtpReply::lineText(const QByteArray &raw)
+{
+    QString text = QString::fromLatin1(raw);
+    text.replace(QChar(0), QLatin1String("\\0"));
+    return text;
+}
+
 void TSmtpReply::addLine(const QString &line)
 {
     m_lastLine = line;
     m_code = codeOf(line);
     m_complete = !(line.size() >= 4 && line.at(3) == QLatin1Char('-'));
+    m_size += line.size() + 2;
+}
+
+int TSmtpReply::remainingCounts(int countMs) const
+{
+    if (m_deadline.isForever())
+        return std::numeric_limits<int>::max();
+    const qint64 left = m_deadline.remainingTime();
+    if (left <= 0)
+        return 0;
+    const qint64 step = std::max(countMs, 1);
+    return static_cast<int>(std::min<qint64>((left + step - 1) / step, std::numeric_limits<int>::max()));
 }

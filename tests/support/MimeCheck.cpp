@@ -8,11 +8,14 @@
 namespace {
 
 const char *const Script = R"PY(
-import sys, json, base64, email, email.policy
+import sys, json, base64, re, email, email.policy
 from email.header import decode_header, make_header
 msg = email.message_from_bytes(sys.stdin.buffer.read(), policy=email.policy.compat32)
 def text(value):
-    return str(make_header(decode_header(value))) if value is not None else ""
+    if value is None:
+        return ""
+    # Unfolded as RFC 5322 says: a line break before a blank is taken out.
+    return str(make_header(decode_header(re.sub(r"\r?\n(?=[ \t])", "", value))))
 parts = []
 for part in (msg.walk() if msg.is_multipart() else [msg]):
     if part.is_multipart():

@@ -130,15 +130,16 @@ bool ScriptedSmtpServer::pause(int ms)
     return ::poll(&wake, 1, ms) == 0;
 }
 
-void ScriptedSmtpServer::sendAll(int fd, const char *data, qsizetype length)
+bool ScriptedSmtpServer::sendAll(int fd, const char *data, qsizetype length)
 {
     while (length > 0) {
         const ssize_t sent = ::send(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
         if (sent <= 0)
-            return;
+            return false;
         data += sent;
         length -= sent;
     }
+    return true;
 }
 
 void ScriptedSmtpServer::run()
@@ -260,6 +261,15 @@ bool ScriptedSmtpServer::respond(Client &client, const QByteArray &verb)
         sendAll(client.fd, text.constData() + reply.splitAt, text.size() - reply.splitAt);
     } else {
         sendAll(client.fd, text.constData(), text.size());
+    }
+    if (reply.repeatMs > 0) {
+        while (sendAll(client.fd, text.constData(), text.size())) {
+            if (!pause(reply.repeatMs))
+                return false;
+        }
+        ::close(client.fd);
+        client.fd = -1;
+        return true;
     }
     if (verb == "DATA" && text.startsWith("354"))
         client.inData = true;

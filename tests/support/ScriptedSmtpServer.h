@@ -28,6 +28,7 @@ public:
         int splitPauseMs = 0;
         bool drop = false;       // close the connection instead of replying
         bool stopReading = false; // reply, then read nothing more from this client
+        int repeatMs = 0;        // send the text again every repeatMs until the client goes away
     };
 
     ScriptedSmtpServer();
@@ -58,7 +59,8 @@ private:
     bool serve(Client &client);
     bool respond(Client &client, const QByteArray &verb);
     bool pause(int ms);
-    void sendAll(int fd, const char *data, qsizetype length);
+    // False when the client is gone.
+    bool sendAll(int fd, const char *data, qsizetype length);
 
     int m_listen = -1;
     int m_wake[2] = {-1, -1};

@@ -50,3 +50,19 @@ TEST(MessageHeader, LongLinesWithoutAFoldAreCutBetweenCharacters)
     EXPECT_EQ(MessageHeader::fitLine(line, 11), QString::fromUtf8("To: \u00c5sa ").toUtf8());
     EXPECT_EQ(MessageHeader::fitLine(line, 10), QString::fromUtf8("To: \u00c5sa ").toUtf8());
 }
+
+TEST(MessageHeader, FoldsAtBlanksAndNeverLeavesALineOfBlanks)
+{
+    WireText latin1;
+    const QString words = QString(70, u'a') + " " + QString(70, u'b');
+    EXPECT_EQ(MessageHeader::encodeText(words, latin1, 9), QString(70, u'a') + "\r\n " + QString(70, u'b'));
+    // Several blanks in a row stay together in front of the next word.
+    EXPECT_EQ(MessageHeader::encodeText(QString(70, u'a') + "    b", latin1, 9),
+              QString(70, u'a') + "\r\n    b");
+    EXPECT_EQ(MessageHeader::encodeText(" lead  and trail ", latin1), " lead  and trail ");
+    // A word longer than any line becomes encoded words, folded between them.
+    const QByteArray folded = MessageHeader::encodeText(QString(2000, u'x'), latin1, 9);
+    for (const QByteArray &line : folded.split('\n'))
+        EXPECT_LE(line.size(), 998);
+    EXPECT_TRUE(folded.startsWith("=?iso-8859-1?B?"));
+}
