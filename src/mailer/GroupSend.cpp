@@ -1,8 +1,11 @@
 #include "mailer/GroupSend.h"
 
 #include "store/DM_Databaser.h"
+#include "store/DatabaseError.h"
 #include "connection/DialUp.h"
 #include "mailer/SendComponents.h"
+#include "platform/ErrorReport.h"
+#include "platform/Exception.h"
 #include "platform/Prompts.h"
 #include "mailer/SendStatus.h"
 #include "transport/LineBuffer.h"
@@ -20,13 +23,13 @@ TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, c
       m_status(status),
       m_members(&dataModule.Databas)
 {
-    m_members.UniDirectional = true;
     ti_Connect.setInterval(1000);
     connect(&ti_Connect, &QTimer::timeout, this, &TGroupSend::ti_ConnectTimer);
     m_client.OnGetData = [this](TCustomSmtpClient *, qint32 lineNum, char *msgLine, qint32 maxLen, bool &more) {
         SmtpClientGetData(lineNum, msgLine, maxLen, more);
     };
     m_client.OnDisplay = [this](TCustomSmtpClient *, const QString &msg) { SmtpClientDisplay(msg); };
+    m_client.OnEndOfData = [this](TCustomSmtpClient *) { claimMember(); };
     m_dialUp.OnDialing = [this](TDialUp *) { m_status.setPanelText(0, "Dialing..."); };
     m_dialUp.OnConnect = [this](TDialUp *) { FConnected = true; };
     m_dialUp.OnNotConnected = [this](TDialUp *, qint32, const QString &) {
@@ -44,6 +47,7 @@ TGroupSend::~TGroupSend()
 {
     m_client.OnGetData = nullptr;
     m_client.OnDisplay = nullptr;
+    m_client.OnEndOfData = nullptr;
 }
 
 void TGroupSend::StartConnection(const TDraftMessage &message)
@@ -81,10 +85,10 @@ bool TGroupSend::CheckSettings()
 {
     const struct
     {
-        const QString &value;
+        QString value;
         const char *message;
     } checks[] = {
-        {m_settings.FSmtpServer, "Must enter SMTP Server in Network settings!"},
+        {m_settings.SmtpServer(), "Must enter SMTP Server in Network settings!"},
         {m_settings.FSmtpPort, "Must enter SMTP Port in Network settings!"},
         {m_settings.FUserName, "Must enter your Name in Network settings!"},
         {m_settings.FUserEmail, "Must enter your Email Address in Network settings!"},
@@ -106,12 +110,26 @@ void TGroupSend::openMembers()
     // goes on where the last one stopped.
     m_members.AddSQL("WHERE Grupp=:group ORDER BY rowid");
     m_members.SetParam("group", m_message.Group);
+    // Read in full at once: a query left open would hold a snapshot of the
+    // store, and the run's own writes would then fail as soon as the other
+    // program changes anything.
     m_members.Open();
 }
 
 void TGroupSend::SendToGroup()
 {
     m_phase = Phase::Sending;
+    m_sessionOpened = false;
+    m_failures.clear();
+    try {
+        runToGroup();
+    } catch (const std::exception &error) {
+        stopRun(error);
+    }
+}
+
+void TGroupSend::runToGroup()
+{
     QCoreApplication::processEvents();
     FEmailNr = 1;
     bool firstErrorStored = false;
@@ -147,26 +165,38 @@ void TGroupSend::SendToGroup()
     m_client.Host = m_settings.FSmtpServer;
     m_client.Port = m_settings.FSmtpPort;
     if (!m_client.Open()) {
+        m_client.Quit();
+        m_members.Close();
+        // Nothing is running any more: the display says so at once rather
+        // than waiting for a Cancel.
+        m_phase = Phase::Idle;
+        showIdle();
+        if (FAborted) {
+            m_status.setPanelText(0, "Operation aborted");
+            FAborted = false;
+            return;
+        }
         const QString text = "Timeout while connecting to: " + m_settings.FSmtpServer + " on port: " + m_settings.FSmtpPort;
         AddResult(text);
         Prompt::error(text);
-        // Nothing is running any more: the display says so at once rather
-        // than waiting for a Cancel.
-        m_members.Close();
-        m_phase = Phase::Idle;
-        showIdle();
         return;
     }
+    m_sessionOpened = true;
     m_dm.StampLastSent(group);
 
     while (!m_members.Eof()) {
         QCoreApplication::processEvents();
         m_status.setPanelText(3, "Email nr:" + QString::number(FEmailNr));
         m_status.setProgressPosition(FEmailNr);
-        if (!sendToMember() && !firstErrorStored) {
+        const Outcome outcome = sendToMember();
+        if (outcome == Outcome::Failed && !firstErrorStored) {
             m_dm.StoreLastMail(group, FEmailNr);
             firstErrorStored = true;
         }
+        // A member that Cancel kept from getting the message is where the
+        // next run goes on.
+        if (FAborted && outcome == Outcome::Failed)
+            break;
         ++FEmailNr;
         m_members.Next();
         if (FAborted)
@@ -177,11 +207,17 @@ void TGroupSend::SendToGroup()
     finishRun();
 }
 
-bool TGroupSend::sendToMember()
+void TGroupSend::claimMember()
+{
+    m_dm.StoreLastMail(m_message.Group, FEmailNr + 1);
+}
+
+TGroupSend::Outcome TGroupSend::sendToMember()
 {
     const QString name = m_members.FieldByName("Name").AsString();
     const QString email = m_members.FieldByName("Email").AsString();
     bool sent = false;
+    QString reason;
     try {
         m_status.setPanelText(0, "Sending to: " + name);
         m_client.RcptName = {email};
@@ -194,12 +230,23 @@ bool TGroupSend::sendToMember()
         // A transaction the server refused is a failure too: the results
         // must not report it as sent.
         sent = m_client.Mail();
-    } catch (const std::exception &) {
+        reason = m_client.FailureReason();
+    } catch (const EDatabaseError &) {
+        throw; // the run cannot keep its books: it stops
+    } catch (const std::exception &error) {
         sent = false;
+        reason = Exception::messageOf(error);
     }
-    if (!sent)
-        AddResult("ERROR Couldn't send email nr: " + QString::number(FEmailNr) + " " + email);
-    return sent;
+    if (sent)
+        return Outcome::Sent;
+    if (m_client.OutcomeUnknown()) {
+        addFailure("UNKNOWN Email nr: " + QString::number(FEmailNr) + " " + email
+                       + " went out in full, but no answer said whether the server took it; it is not sent again",
+                   reason);
+        return Outcome::Unknown;
+    }
+    addFailure("ERROR Couldn't send email nr: " + QString::number(FEmailNr) + " " + email, reason);
+    return Outcome::Failed;
 }
 
 void TGroupSend::finishRun()
@@ -214,6 +261,29 @@ void TGroupSend::finishRun()
         m_status.setPanelText(0, "Operation finished");
         m_dm.StoreLastMail(group, 0);
     }
+    endRun();
+}
+
+void TGroupSend::stopRun(const std::exception &error)
+{
+    m_members.Close();
+    m_client.Quit();
+    const Exception stopped(QStringLiteral("Sending to the group \"%1\" stopped: %2")
+                                .arg(m_message.Group, Exception::messageOf(error)));
+    addFailure("ERROR " + stopped.message());
+    m_status.setPanelText(0, "Operation aborted");
+    showStandardError(stopped);
+    if (m_sessionOpened) {
+        endRun();
+        return;
+    }
+    FAborted = false;
+    m_phase = Phase::Idle;
+    showIdle();
+}
+
+void TGroupSend::endRun()
+{
     FAborted = false;
     m_phase = Phase::Idle;
     showIdle();
@@ -221,8 +291,16 @@ void TGroupSend::finishRun()
         m_dialUp.HangUp();
         FConnected = false;
     }
-    if (m_dm.ta_Group.Active() && m_dm.ta_Group.State() == TDataSetState::dsBrowse)
-        m_dm.ta_Group.Refresh();
+    reportErrors([this] {
+        if (m_dm.ta_Group.Active() && m_dm.ta_Group.State() == TDataSetState::dsBrowse)
+            m_dm.ta_Group.Refresh();
+    });
+    if (!m_failures.isEmpty()) {
+        FResultLog.append(QString());
+        FResultLog.append(QStringLiteral("Failures of this run: %1").arg(m_failures.size()));
+        FResultLog.append(m_failures);
+        m_failures.clear();
+    }
     m_status.showResults(FResultLog);
     FResultLog.clear();
 }
@@ -245,6 +323,7 @@ void TGroupSend::bu_StopClick()
         return;
     }
     FAborted = true;
+    m_client.Cancel();
     m_status.setPanelText(0, "Operation aborted");
     m_status.setPanelText(2, "Email: ");
     m_status.setPanelText(3, "Email nr: ");
@@ -255,6 +334,17 @@ void TGroupSend::bu_StopClick()
 void TGroupSend::AddResult(const QString &text)
 {
     FResultLog.append(text);
+}
+
+void TGroupSend::addFailure(const QString &text, const QString &reason)
+{
+    AddResult(text);
+    m_failures.append(text);
+    if (!reason.isEmpty()) {
+        const QString because = QStringLiteral("    because: ") + reason;
+        AddResult(because);
+        m_failures.append(because);
+    }
 }
 
 void TGroupSend::SmtpClientDisplay(const QString &Msg)

@@ -23,7 +23,8 @@ class TGroupSend : public QObject
 {
     Q_OBJECT
 public:
-    // Beyond this many lines the session log starts afresh.
+    // Beyond this many lines the session log starts afresh; the lines of
+    // failures are kept apart and end the results in full.
     static constexpr int LogLimit = 100;
 
     TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, const TMailerSettings &settings,
@@ -35,7 +36,7 @@ public:
     // connection up. Ignored while a run is pending or sending.
     void StartConnection(const TDraftMessage &message);
     // Cancel: a pending run ends at once; a sending run after the member it
-    // is sending to.
+    // is sending to, which gets a second to finish (TCustomSmtpClient::Cancel).
     void bu_StopClick();
     bool Busy() const { return m_phase != Phase::Idle; }
 
@@ -50,14 +51,24 @@ public:
 
 private:
     enum class Phase { Idle, Connecting, Sending };
+    enum class Outcome { Sent, Failed, Unknown };
 
     void ti_ConnectTimer();
     void SendToGroup();
+    // The run itself; a failure of the store leaves it as an exception.
+    void runToGroup();
     bool CheckSettings();
     void openMembers();
-    bool sendToMember();
+    Outcome sendToMember();
+    // The member's message went out in full: a run that breaks off from here
+    // on must not send it again.
+    void claimMember();
     void AddResult(const QString &text);
+    // A result line that the results keep whatever the log's cap drops.
+    void addFailure(const QString &text, const QString &reason = QString());
     void finishRun();
+    void stopRun(const std::exception &error);
+    void endRun();
     void showIdle();
 
     TDM_Databaser &m_dm;
@@ -67,6 +78,8 @@ private:
     TSendStatus &m_status;
     TDraftMessage m_message;
     Phase m_phase = Phase::Idle;
+    bool m_sessionOpened = false;
+    QStringList m_failures;
     // The run reads its members on a query of its own: the shared scratch
     // query is used by windows that stay usable during the run.
     TQuery m_members;

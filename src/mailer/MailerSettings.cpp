@@ -12,6 +12,11 @@ TMailerSettings TMailerSettings::DialogDefaults()
     return defaults;
 }
 
+QString TMailerSettings::SmtpServer() const
+{
+    return FSmtpServer.trimmed().compare(ServerPlaceholder, Qt::CaseInsensitive) == 0 ? QString() : FSmtpServer;
+}
+
 void TMailerSettings::LoadSettings(const QString &iniFileName)
 {
     ReadSettings(iniFileName, TMailerSettings());

@@ -3,11 +3,14 @@
 #include <QString>
 
 // The mailer's settings as the main window holds them, read from CORVAN.INI.
-// The texts "Enter SMTP Server" and the like are placeholders that count as
-// values: only a key present with an empty value stops a send.
+// The texts "Enter your name" and the like are placeholders that count as
+// values: only a key present with an empty value stops a send. The server's
+// placeholder is the exception: it names no server anyone could reach.
 struct TMailerSettings
 {
-    QString FSmtpServer = QStringLiteral("Enter SMTP Server");
+    static inline const QString ServerPlaceholder = QStringLiteral("Enter SMTP Server");
+
+    QString FSmtpServer = ServerPlaceholder;
     QString FSmtpPort = QStringLiteral("25");
     QString FUserName = QStringLiteral("Enter your name");
     QString FUserEmail = QStringLiteral("Enter your Email address");
@@ -20,6 +23,10 @@ struct TMailerSettings
     // What the network settings dialog shows for keys the file lacks: empty
     // texts where the user has to type something, the service name for the port.
     static TMailerSettings DialogDefaults();
+
+    // The SMTP server to send through; empty while there is none, also when
+    // the settings still hold the placeholder.
+    QString SmtpServer() const;
 
     // Reads every key, each with the main program's default.
     void LoadSettings(const QString &iniFileName);

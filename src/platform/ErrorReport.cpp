@@ -5,6 +5,5 @@
 
 void showStandardError(const std::exception &error)
 {
-    const auto *own = dynamic_cast<const Exception *>(&error);
-    Prompt::error(own ? own->message() : QString::fromLocal8Bit(error.what()));
+    Prompt::error(Exception::messageOf(error));
 }

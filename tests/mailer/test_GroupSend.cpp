@@ -1,16 +1,5 @@
-#include "mailer/GroupSend.h"
-#include "mailer/SendComponents.h"
-#include "mailer/SendStatus.h"
-#include "support/InMemoryPhoneBook.h"
-#include "support/MockClock.h"
-#include "support/ScriptedPrompts.h"
-#include "support/ScriptedSmtpServer.h"
-#include "support/StoreSetup.h"
-#include "support/TempProgramFolder.h"
-#include "support/WaitFor.h"
+#include "mailer/GroupSendFixture.h"
 
-#include <QDate>
-#include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -22,99 +11,6 @@ QByteArray localHostName()
     gethostname(name, sizeof name - 1);
     return name;
 }
-
-// Records what the run shows; a test may act when a panel gets a text.
-class RecordingStatus : public TSendStatus
-{
-public:
-    void setPanelText(int panel, const QString &text) override
-    {
-        panels[panel] = text;
-        history[panel].append(text);
-        if (onPanel)
-            onPanel(panel, text);
-    }
-    void setProgressRange(int maximum) override { progressMax = maximum; }
-    void setProgressPosition(int position) override { progress = position; }
-    void showRunControls(bool shown) override { runControls = shown; }
-    void setSendEnabled(bool enabled) override { sendEnabled = enabled; }
-    void showResults(const QStringList &log) override { results.append(log); }
-
-    QString panels[5];
-    QStringList history[5];
-    int progressMax = -1;
-    int progress = -1;
-    bool runControls = false;
-    bool sendEnabled = true;
-    QList<QStringList> results;
-    std::function<void(int, const QString &)> onPanel;
-};
-
-class GroupSendTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        dm = StoreSetup::openDataModule(folder);
-        QStringList members;
-        for (int i = 1; i <= 10; ++i)
-            members.append(QStringLiteral("m%1@x.org").arg(i));
-        StoreSetup::addGroup(*dm, "Ten", members);
-        StoreSetup::addGroup(*dm, "Empty", {});
-        settings.FSmtpServer = "127.0.0.1";
-        settings.FSmtpPort = server.portText();
-        settings.FUserName = "Ann Sender";
-        settings.FUserEmail = "ann@x.org";
-        phoneBook = new InMemoryPhoneBook;
-        components = std::make_unique<TSendComponents>(std::unique_ptr<DialUpBackend>(phoneBook));
-        components->Wait1.setInterval(50);
-        run = std::make_unique<TGroupSend>(*dm, *components, settings, status);
-        run->ti_Connect.setInterval(10);
-    }
-
-    void send(const QString &group, const QStringList &lines = {"Hello"}, const QStringList &attachments = {})
-    {
-        run->StartConnection({group, "Greetings", attachments, lines});
-    }
-    int lastMail(const QString &group)
-    {
-        TQuery q(&dm->Databas);
-        q.AddSQL("SELECT LastMail FROM GROUPS WHERE Grupp = :g");
-        q.SetParam("g", group);
-        q.Open();
-        return q.Fields(0).AsInteger();
-    }
-    void setLastMail(const QString &group, int value)
-    {
-        TQuery q(&dm->Databas);
-        q.AddSQL("UPDATE GROUPS SET LastMail = :v WHERE Grupp = :g");
-        q.SetParam("v", value);
-        q.SetParam("g", group);
-        q.ExecSQL();
-    }
-    // The envelope recipients of the transactions, in order.
-    QStringList recipients()
-    {
-        QStringList result;
-        for (const QByteArray &command : server.commands()) {
-            if (command.startsWith("RCPT TO:<"))
-                result.append(QString::fromLatin1(command.mid(9).chopped(1)));
-        }
-        return result;
-    }
-
-    TempProgramFolder folder;
-    ScriptedPrompts prompts;
-    ScriptedSmtpServer server;
-    std::unique_ptr<TDM_Databaser> dm;
-    // Just before midnight: the date a run stamps is the one it started on.
-    MockClock clock{QDateTime(QDate(2026, 12, 8), QTime(23, 59, 59))};
-    TMailerSettings settings;
-    InMemoryPhoneBook *phoneBook = nullptr;
-    std::unique_ptr<TSendComponents> components;
-    RecordingStatus status;
-    std::unique_ptr<TGroupSend> run;
-};
 
 TEST_F(GroupSendTest, SendsOneTransactionPerMemberAndEndsIdle)
 {

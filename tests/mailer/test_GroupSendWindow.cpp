@@ -3,6 +3,7 @@
 #include "support/MimeCheck.h"
 #include "support/ModalDialogs.h"
 #include "support/RealSmtpServer.h"
+#include "support/ScriptedSmtpServer.h"
 #include "widgets/StatusBar.h"
 #include "mailer/TF_NewMsg.h"
 #include "mailer/TF_Result.h"
@@ -142,6 +143,30 @@ TEST_F(GroupSendWindowTest, ASignatureWrapsAsTheMessageBoxDoes)
     const QByteArray data = server.messages()[0].data;
     EXPECT_FALSE(data.contains(longLine)) << "a long signature line is sent as the rows it wraps into";
     EXPECT_TRUE(data.contains("\r\nword word"));
+}
+
+TEST_F(GroupSendWindowTest, ASendWithTheStoreLockedShowsAMessageAndTheMailerStaysOpen)
+{
+    ScriptedSmtpServer server;
+    useServer(server.port());
+    ASSERT_NE(compose("Friends", "None", "Hello"), nullptr);
+    StoreSetup::OtherProgramLock lock(folder);
+    bool resultsShown = false;
+    whenModal<TF_Result>([&](TF_Result &dialog) {
+        resultsShown = true;
+        dialog.accept();
+    }, 20000);
+    mdi->button("bu_SendGrpMail")->click();
+    ASSERT_TRUE(waitFor([&] { return resultsShown; }, 20000));
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.texts()[0].contains("is locked by another program")) << prompts.texts()[0].toStdString();
+    EXPECT_EQ(server.messageCount(), 0);
+    EXPECT_TRUE(mdi->isVisible()) << "the mailer stays open";
+    EXPECT_FALSE(mdi->GroupSend().Busy());
+    EXPECT_FALSE(mdi->button("bu_Stop")->isVisible());
+    compose("Friends", "None", "next try");
+    EXPECT_TRUE(mdi->button("bu_SendGrpMail")->isEnabled()) << "ready for the next run";
 }
 
 }

@@ -11,6 +11,13 @@ import asyncio, base64, json, sys
 from aiosmtpd.smtp import SMTP
 
 class Keep:
+    # Refuses every recipient whose address starts with "refuse".
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address.startswith("refuse"):
+            return "550 5.1.1 no such user"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
         print(json.dumps({"from": envelope.mail_from, "to": envelope.rcpt_tos,
                           "data": base64.b64encode(envelope.original_content).decode()}), flush=True)

@@ -45,6 +45,34 @@ void addGroup(TDM_Databaser &dm, const QString &group, const QStringList &emails
     }
 }
 
+OtherProgramLock::OtherProgramLock(const TempProgramFolder &folder, int holdMs)
+{
+    EXPECT_EQ(sqlite3_open(folder.file("DATA/corvane.db").toUtf8().constData(), &m_db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(m_db, "BEGIN IMMEDIATE; UPDATE general SET LopNr2 = 1", nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(m_db);
+    if (holdMs >= 0) {
+        m_releaser = std::thread([this, holdMs] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
+            release();
+        });
+    }
+}
+
+OtherProgramLock::~OtherProgramLock()
+{
+    if (m_releaser.joinable())
+        m_releaser.join();
+    else
+        release();
+    sqlite3_close(m_db);
+}
+
+void OtherProgramLock::release()
+{
+    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+}
+
 void otherProgram(const TempProgramFolder &folder, const char *sql)
 {
     sqlite3 *db = nullptr;

@@ -3,6 +3,9 @@
 #include "store/DM_Databaser.h"
 
 #include <memory>
+#include <thread>
+
+struct sqlite3;
 
 class TempProgramFolder;
 
@@ -15,4 +18,22 @@ std::unique_ptr<TDM_Databaser> openDataModule(const TempProgramFolder &folder);
 void addGroup(TDM_Databaser &dm, const QString &group, const QStringList &emails);
 // Another program's change to the store, through a connection of its own.
 void otherProgram(const TempProgramFolder &folder, const char *sql);
+
+// Another program holding the store's write lock, through a connection of
+// its own: until destroyed or, with holdMs, for that long (released by a
+// thread of its own, as the other program would).
+class OtherProgramLock
+{
+public:
+    explicit OtherProgramLock(const TempProgramFolder &folder, int holdMs = -1);
+    ~OtherProgramLock();
+    OtherProgramLock(const OtherProgramLock &) = delete;
+    OtherProgramLock &operator=(const OtherProgramLock &) = delete;
+
+private:
+    void release();
+
+    sqlite3 *m_db = nullptr;
+    std::thread m_releaser;
+};
 }
