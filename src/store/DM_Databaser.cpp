@@ -8,6 +8,7 @@
 #include "platform/TextFile.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 namespace {
 
@@ -134,10 +135,30 @@ void TDM_Databaser::DataModuleCreate()
     });
 }
 
+int TDM_Databaser::VersionInStore() const
+{
+    TDatabase store;
+    store.Params = {"path=" + DataFolder()};
+    if (!QFileInfo::exists(store.fileName()))
+        return 0;
+    store.Open();
+    const int version = store.UserVersion();
+    return version == 0 && store.HasTable("GROUPS") ? 1 : version;
+}
+
 bool TDM_Databaser::CheckVersion()
 {
     ProfileIni ini(IniFileName());
     int version = ini.readInteger("DATABAS", "VERSION", 0);
+    if (version != RequiredVersion) {
+        // A settings file that was lost or damaged must not make an existing
+        // store run its upgrade again: the store's own word counts.
+        const int inStore = VersionInStore();
+        if (inStore > 0)
+            version = inStore;
+        if (inStore == RequiredVersion)
+            ini.writeInteger("DATABAS", "VERSION", inStore);
+    }
     TDatabase scripts; // qu_DBV's connection: the data folder by path
     scripts.DatabaseName = "DBV";
     scripts.Params = {"path=" + DataFolder()};
@@ -173,6 +194,8 @@ bool TDM_Databaser::CheckVersion()
                 throw;
         }
     }
+    scripts.Open();
+    scripts.SetUserVersion(version);
     ini.writeInteger("DATABAS", "VERSION", version);
     scripts.Close();
     Databas.Close();
@@ -187,6 +210,9 @@ void TDM_Databaser::Connect()
     Databas.Close();
     Databas.Params = {"path=" + DataFolder()};
     Databas.Open();
+    // A store made before it kept its version learns it now.
+    if (Databas.UserVersion() == 0 && Databas.HasTable("GROUPS"))
+        Databas.SetUserVersion(RequiredVersion);
 }
 
 void TDM_Databaser::OpenTables()

@@ -61,6 +61,10 @@ public:
 private:
     // False when start-up is not to go on.
     bool CheckVersion();
+    // The version of the store in the data folder as the store itself tells
+    // it: 0 when there is no store yet. A store from before the store kept
+    // its version is at version 1, the only one there was then.
+    int VersionInStore() const;
     void Connect();
     void OpenTables();
     void ta_EmailsAfterInsert(TDataSet &dataSet);

@@ -99,6 +99,25 @@ void TDatabase::executeScript(const QString &sql)
     exec(db, "COMMIT");
 }
 
+int TDatabase::UserVersion() const
+{
+    SqlStatement pragma(handle(), QStringLiteral("PRAGMA user_version"));
+    return pragma.step() ? pragma.value(0).toInt() : 0;
+}
+
+void TDatabase::SetUserVersion(int version)
+{
+    // A pragma takes no parameters; the number is formatted, never text.
+    exec(handle(), QByteArray("PRAGMA user_version = " + QByteArray::number(version)).constData());
+}
+
+bool TDatabase::HasTable(const QString &name) const
+{
+    SqlStatement query(handle(), QStringLiteral("SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = ?"));
+    query.bind(1, name);
+    return query.step() && query.value(0).toInt() > 0;
+}
+
 void TDatabase::StartTransaction()
 {
     exec(handle(), "BEGIN IMMEDIATE");

@@ -40,6 +40,11 @@ public:
     // takes effect or, on an error, none of it.
     void executeScript(const QString &sql);
 
+    // The version number the store keeps of itself; 0 when it keeps none.
+    int UserVersion() const;
+    void SetUserVersion(int version);
+    bool HasTable(const QString &name) const;
+
 private:
     sqlite3 *m_db = nullptr;
 };

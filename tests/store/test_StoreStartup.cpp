@@ -205,4 +205,77 @@ TEST(StoreStartup, StoreLockedByAnotherProgramIsReported)
     sqlite3_close(other);
 }
 
+int versionInStore(const TempProgramFolder &folder)
+{
+    TDatabase store;
+    store.Params = {"path=" + folder.file("DATA")};
+    store.Open();
+    return store.UserVersion();
+}
+
+TEST(StoreStartup, TheStoreKeepsItsVersionAndAnOlderStoreLearnsIt)
+{
+    TempProgramFolder fresh;
+    {
+        ScriptedPrompts prompts;
+        prompts.answer(PromptAnswer::Ok);
+        TDM_Databaser dm(fresh.path());
+        dm.DataModuleCreate();
+    }
+    EXPECT_EQ(versionInStore(fresh), 1);
+
+    // A store made before the store kept its version opens as it did.
+    TempProgramFolder older;
+    StoreSetup::createStore(older);
+    ASSERT_EQ(versionInStore(older), 0);
+    ScriptedPrompts prompts;
+    TDM_Databaser dm(older.path());
+    dm.DataModuleCreate();
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_TRUE(dm.TablesOpen());
+    EXPECT_EQ(versionInStore(older), 1);
+}
+
+// Damaged or lost settings: the store at the current version is recognised,
+// the settings file repaired, and the upgrade script (gone here, so running
+// it would fail) not run.
+TEST(StoreStartup, DamagedSettingsOverACurrentStoreAreRepairedWithoutTheScript)
+{
+    for (const bool storeKeptItsVersion : {true, false}) {
+        TempProgramFolder folder;
+        StoreSetup::createStore(folder);
+        if (storeKeptItsVersion) {
+            ScriptedPrompts prompts;
+            TDM_Databaser(folder.path()).DataModuleCreate();
+        }
+        StoreSetup::otherProgram(folder, "INSERT INTO GROUPS (Grupp, Members) VALUES ('Kept', 0)");
+        folder.writeFile("CORVAN.INI", "[SMTP]\r\nSERVER=mail\r\n[DATABAS]\r\nVERSION=#?!\r\n");
+        ASSERT_TRUE(QFile::remove(folder.file("DBV_0001.SQL")));
+        ScriptedPrompts prompts;
+        TDM_Databaser dm(folder.path());
+        dm.DataModuleCreate();
+        EXPECT_TRUE(prompts.shown().isEmpty()) << storeKeptItsVersion;
+        EXPECT_FALSE(dm.TerminateRequested());
+        ASSERT_TRUE(dm.TablesOpen());
+        EXPECT_EQ(dm.ta_Group.RecordCount(), 1) << "the store is untouched";
+        EXPECT_EQ(storedVersion(folder), 1);
+        EXPECT_EQ(ProfileIni(folder.file("CORVAN.INI")).readString("SMTP", "SERVER", ""), "mail");
+    }
+}
+
+TEST(StoreStartup, LostSettingsOverANewerStoreAreNotTakenForAnUpgrade)
+{
+    TempProgramFolder folder;
+    StoreSetup::createStore(folder);
+    StoreSetup::otherProgram(folder, "PRAGMA user_version = 2");
+    QFile::remove(folder.file("CORVAN.INI"));
+    ScriptedPrompts prompts;
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_TRUE(prompts.shown()[0].text.contains("version 2"));
+    EXPECT_FALSE(dm.TablesOpen());
+    EXPECT_EQ(versionInStore(folder), 2);
+}
+
 }
