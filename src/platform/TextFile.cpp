@@ -34,9 +34,12 @@ QString decode(const QByteArray &bytes)
     QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(bytes);
     if (utf8.hasError())
-        return decodeCp1252(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
+        text = decodeCp1252(bytes);
+    else if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
+    // A line travels on as a NUL-terminated string: a NUL inside it would
+    // cut off the rest. It is no character of any text, so it goes.
+    text.remove(QChar(0));
     return text;
 }
 

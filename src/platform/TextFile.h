@@ -11,6 +11,7 @@
 namespace TextFile {
 
 // Decodes bytes as UTF-8, or as Windows-1252 when they are not valid UTF-8.
+// NUL bytes are left out.
 QString decode(const QByteArray &bytes);
 
 // Splits text into lines at CR LF or LF; a final line end adds no empty line.

@@ -126,4 +126,13 @@ TEST(SignatureFolder, ReadingAMissingSignatureReportsTheFile)
     EXPECT_TRUE(signatures.remove("GONE")) << "a file that is already gone counts as removed";
 }
 
+TEST(SignatureFolder, ANulByteInASignatureKeepsTheRestOfItsLine)
+{
+    TempProgramFolder folder;
+    folder.writeFile("SIGNATURE/Nul.sig", QByteArray("Ann\0 Sender\r\n\0second\r\n", 21));
+    QStringList lines;
+    ASSERT_TRUE(TSignatureFolder(folder.path()).read("NUL", lines));
+    EXPECT_EQ(lines, QStringList({"Ann Sender", "second"}));
+}
+
 }
