@@ -129,7 +129,7 @@ TEST(SignatureFolder, ReadingAMissingSignatureReportsTheFile)
 TEST(SignatureFolder, ANulByteInASignatureKeepsTheRestOfItsLine)
 {
     TempProgramFolder folder;
-    folder.writeFile("SIGNATURE/Nul.sig", QByteArray("Ann\0 Sender\r\n\0second\r\n", 21));
+    folder.writeFile("SIGNATURE/Nul.sig", QByteArray("Ann\0 Sender\r\n\0second\r\n", 22));
     QStringList lines;
     ASSERT_TRUE(TSignatureFolder(folder.path()).read("NUL", lines));
     EXPECT_EQ(lines, QStringList({"Ann Sender", "second"}));
