@@ -15,6 +15,12 @@ QStringList of(QPlainTextEdit *box);
 
 // Replaces the box's text with the lines, each a paragraph of its own; as
 // after reading a file, the caret ends on a fresh row after the last line.
+// A word of more than a thousand characters (that the box can only wrap
+// anywhere) becomes paragraphs of a thousand characters each, so loading
+// takes time in proportion to the text.
 void put(QPlainTextEdit *box, const QStringList &lines);
+
+// The lines as put() lays them into paragraphs.
+QStringList withLongWordsCut(const QStringList &lines);
 
 }

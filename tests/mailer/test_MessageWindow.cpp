@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include "mailer/DisplayedLines.h"
+
 #include <QListWidget>
 #include <QPushButton>
 #include <QMdiSubWindow>
@@ -236,6 +238,26 @@ TEST_F(MessageWindowTest, WrappedLinesAreSavedAsDisplayed)
     const QFontMetrics metrics(window->mo_Message->font());
     for (const QString &line : saved.Text)
         EXPECT_LE(metrics.horizontalAdvance(line.trimmed()), width) << line.toStdString();
+}
+
+TEST_F(MessageWindowTest, AHugeWordLoadsWholeAndFitsTheBox)
+{
+    TMessageFile file;
+    const QString word = QString("0123456789").repeated(500); // 5000 characters without a blank
+    file.Text = {"before", "a " + word + " z", "after"};
+    file.Signature = "None";
+    openPath = folder.file("MSG/huge.MSG");
+    QDir().mkpath(folder.file("MSG"));
+    ASSERT_TRUE(file.Save(openPath));
+    TF_NewMsg *window = openMessage();
+    load();
+    const QStringList shown = DisplayedLines::of(window->mo_Message);
+    EXPECT_EQ(shown.first(), "before");
+    EXPECT_EQ(shown.last(), "after");
+    EXPECT_EQ(shown.mid(1, shown.size() - 2).join(QString()), "a " + word + " z") << "nothing lost or added";
+    const QFontMetrics metrics(window->mo_Message->font());
+    for (const QString &line : shown)
+        EXPECT_LE(metrics.horizontalAdvance(line.trimmed()), window->mo_Message->viewport()->width());
 }
 
 TEST_F(MessageWindowTest, LoadingTwiceDoublesTheAttachments)
