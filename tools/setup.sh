@@ -13,8 +13,9 @@ build=${CORVANE_BUILD_DIR:-$top/build}
 # The tests of the installed copy check its desktop entries (desktop-file-utils)
 # and build the Debian package, whose dependencies CPack reads with
 # dpkg-shlibdeps (dpkg-dev) from the programs it recognises with file.
+# The fuzz targets are built with clang and its libFuzzer runtime (libclang-rt-dev).
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
-          python3 python3-aiosmtpd dbus-daemon desktop-file-utils dpkg-dev file)
+          python3 python3-aiosmtpd dbus-daemon desktop-file-utils dpkg-dev file clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -31,5 +32,13 @@ cmake --build "$build" -j "${CORVANE_JOBS:-2}"
 if [ "$mode" = run ]; then
   exec "$build/dist/corvane"
 fi
-cd "$build"
-QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "${CORVANE_JOBS:-2}"
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "${CORVANE_JOBS:-2}")
+
+# The fuzz targets, in a folder of their own built with clang: a short run of
+# each over its corpus in tests/fuzz/corpus/.
+fuzz=${CORVANE_FUZZ_BUILD_DIR:-$build-fuzz}
+cmake -S "$top" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+      -DCORVANE_FUZZ=ON >/dev/null
+cmake --build "$fuzz" -j "${CORVANE_JOBS:-2}"
+cd "$fuzz"
+ctest --output-on-failure -j "${CORVANE_JOBS:-2}"
