@@ -34,6 +34,9 @@ public:
     // Makes the group's Members equal to its number of recipients and shows
     // the new count in the group table.
     void RefreshMemberCount(const QString &group);
+    // Hands out count consecutive recipient numbers and returns the first;
+    // with count 0 it tells the next number without handing it out.
+    int TakeRecipientNumbers(int count);
 
     TDatabase Databas;
     TTable ta_Group;
