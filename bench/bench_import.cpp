@@ -6,6 +6,9 @@
 // bar; at every turn it compares the Members the editor shows with the rows
 // the store holds. The baseline, measured in the same run, is the same rows
 // inserted straight through SQL in one transaction.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_import
+//   xvfb-run -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb build/bench/bench_import
 #include "BenchStore.h"
 #include "addressbook/AddressBook.h"
 #include "addressbook/TF_Groups.h"

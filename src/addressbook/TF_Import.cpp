@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QAbstractItemView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -321,7 +323,10 @@ void TF_Import::runImport()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_running = true;
     TAddressImport::Progress progress;
-    progress.counted = [this](qint64 lines) { pg_Amazon->setMaximum(static_cast<int>(std::min<qint64>(lines, INT_MAX))); };
+    // An empty file keeps a maximum of 1: a maximum of 0 makes a busy bar.
+    progress.counted = [this](qint64 lines) {
+        pg_Amazon->setMaximum(static_cast<int>(std::clamp<qint64>(lines, 1, INT_MAX)));
+    };
     progress.linesRead = [this](qint64 linesRead) {
         pg_Amazon->setValue(static_cast<int>(std::min<qint64>(linesRead, INT_MAX)));
         // Paints and timers only: a click now would act on a wizard at work.

@@ -273,6 +273,18 @@ TEST_F(ImportWizardTest, FileRemovedBeforeTheRunIsReportedAndTheWizardFinishes)
     EXPECT_EQ(members("Friends"), 1);
 }
 
+TEST_F(ImportWizardTest, EmptyFileFinishesWithAStillBar)
+{
+    folder.writeFile("empty.txt", "");
+    toGroupStep(TF_Import::FormatUnknown, folder.file("empty.txt"));
+    w->co_Group->setCurrentText("Friends");
+    w->bu_Next->click();
+    EXPECT_TRUE(w->la_Finish->isVisible());
+    EXPECT_GT(w->pg_Amazon->maximum(), 0) << "a maximum of 0 would keep the bar busy";
+    EXPECT_EQ(w->pg_Amazon->value(), 0);
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
 TEST_F(ImportWizardTest, GroupEditorImportShowsTheNewRecipientsAndCount)
 {
     wizard.reset();
