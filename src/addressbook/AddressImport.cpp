@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <algorithm>
 #include <utility>
 
 const QString TAddressImport::NameField = QStringLiteral("Name");
@@ -92,10 +93,12 @@ bool TAddressImport::ChooseGroup(const QString &name)
 
 namespace {
 
-// Work done between two turns of the event loop: short enough that the
-// window repaints well within a tenth of a second, long enough that the
-// commit and recount that close a batch cost little beside it.
-constexpr qint64 BatchMs = 30;
+// A batch's work and its close (the recount and the commit, whose time
+// follows the disk) take about this long together, so that the window
+// repaints well within a tenth of a second; the close of one batch tells how
+// long the next may work. Longer batches would spend less on closing.
+constexpr qint64 TurnMs = 40;
+constexpr qint64 LeastWorkMs = 5;
 // Lines whose rows go in with one statement; a statement that fails is
 // repeated line by line.
 constexpr qsizetype ChunkLines = 32;
@@ -142,25 +145,29 @@ void TAddressImport::importLines(TextFile::LineDecoder &lines, const TImportSett
     // from this program or another, Members equals the group's rows.
     QString line;
     qint64 linesRead = 0;
+    qint64 closeMs = 0;
     bool more = true;
     m_rowsShown.start();
     while (more) {
         QElapsedTimer batchClock;
         batchClock.start();
+        const qint64 workMs = std::max(LeastWorkMs, TurnMs - closeMs);
         if (m_rowsShown.hasExpired(RowsShownMs))
             showRows();
         try {
             beginBatch();
             QStringList batch;
             QStringList chunk;
-            while (batchClock.elapsed() < BatchMs && (more = lines.next(line))) {
+            while (batchClock.elapsed() < workMs && (more = lines.next(line))) {
                 ++linesRead;
                 chunk.append(line);
                 if (chunk.size() == ChunkLines)
                     importChunk(chunk, batch, settings);
             }
             importChunk(chunk, batch, settings);
+            const qint64 closing = batchClock.elapsed();
             endBatch();
+            closeMs = batchClock.elapsed() - closing;
         } catch (...) {
             m_dm.Databas.Rollback();
             showStore();

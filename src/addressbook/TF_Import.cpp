@@ -329,6 +329,9 @@ void TF_Import::runImport()
     };
     progress.linesRead = [this](qint64 linesRead) {
         pg_Amazon->setValue(static_cast<int>(std::min<qint64>(linesRead, INT_MAX)));
+        // The bar repaints itself only by whole percents; a long run moves
+        // it by a few pixels at every turn.
+        pg_Amazon->update();
         // Paints and timers only: a click now would act on a wizard at work.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
