@@ -200,11 +200,20 @@ void TDM_Databaser::OpenTables()
 void TDM_Databaser::ta_EmailsAfterInsert(TDataSet &)
 {
     // The number is used up even when the new row is cancelled later.
+    ta_Emails.FieldByName("Unikt").SetAsString(QString::number(TakeRecipientNumbers(1)));
+}
+
+int TDM_Databaser::TakeRecipientNumbers(int count)
+{
     ta_General.Edit();
-    const int number = ta_General.FieldByName("LopNr").AsInteger() + 1;
-    ta_General.FieldByName("LopNr").SetAsInteger(number);
+    const int first = ta_General.FieldByName("LopNr").AsInteger() + 1;
+    if (count == 0) {
+        ta_General.Cancel();
+        return first;
+    }
+    ta_General.FieldByName("LopNr").SetAsInteger(first + count - 1);
     ta_General.Post();
-    ta_Emails.FieldByName("Unikt").SetAsString(QString::number(number));
+    return first;
 }
 
 void TDM_Databaser::ta_EmailsAfterPost(TDataSet &)
