@@ -223,11 +223,7 @@ void TDM_Databaser::ta_EmailsAfterPost(TDataSet &)
 
 QVariant TDM_Databaser::ReadValue(const QString &select, const QString &where, const QVariantMap &params)
 {
-    m_valueQuery.ClearSQL();
-    m_valueQuery.AddSQL(select);
-    m_valueQuery.AddSQL(where);
-    for (auto param = params.cbegin(); param != params.cend(); ++param)
-        m_valueQuery.SetParam(param.key(), param.value());
+    m_valueQuery.SetStatement({select, where}, params);
     m_valueQuery.Open();
     const QVariant value = m_valueQuery.IsEmpty() ? QVariant() : m_valueQuery.Fields(0).Value();
     m_valueQuery.Close();
@@ -236,11 +232,7 @@ QVariant TDM_Databaser::ReadValue(const QString &select, const QString &where, c
 
 void TDM_Databaser::RunUpdate(const QString &update, const QString &where, const QVariantMap &params)
 {
-    qu_Uppdat.ClearSQL();
-    qu_Uppdat.AddSQL(update);
-    qu_Uppdat.AddSQL(where);
-    for (auto param = params.cbegin(); param != params.cend(); ++param)
-        qu_Uppdat.SetParam(param.key(), param.value());
+    qu_Uppdat.SetStatement({update, where}, params);
     qu_Uppdat.ExecSQL();
 }
 
