@@ -2,6 +2,12 @@
 
 #include "store/DatabaseError.h"
 
+namespace {
+
+const QString ReadOnlyText = QStringLiteral("Cannot modify a read-only dataset");
+
+}
+
 TDataSet::TDataSet(QObject *parent) : QObject(parent) {}
 
 TDataSet::~TDataSet() = default;
@@ -29,6 +35,12 @@ void TDataSet::checkActive() const
         throw EDatabaseError(QStringLiteral("Cannot perform this operation on a closed dataset"));
 }
 
+void TDataSet::checkCanModify() const
+{
+    if (!canModify())
+        throw EDatabaseError(ReadOnlyText);
+}
+
 void TDataSet::checkBrowseMode()
 {
     checkActive();
@@ -48,11 +60,17 @@ void TDataSet::fire(const TDataSetNotifyEvent &event)
 
 void TDataSet::notifyLayoutChanged()
 {
-    if (m_disableCount > 0) {
-        m_layoutPending = true;
+    if (m_disableCount == 0)
+        emit layoutChanged();
+}
+
+void TDataSet::notifyRowsChanged()
+{
+    if (m_disableCount > 0)
         return;
-    }
     emit layoutChanged();
+    emit currentRowChanged(m_row);
+    emit recordChanged();
 }
 
 void TDataSet::notifyScrolled()
@@ -73,10 +91,7 @@ void TDataSet::EnableControls()
 {
     if (m_disableCount == 0 || --m_disableCount > 0)
         return;
-    m_layoutPending = false;
-    emit layoutChanged();
-    emit currentRowChanged(m_row);
-    emit recordChanged();
+    notifyRowsChanged();
 }
 
 void TDataSet::Open()
@@ -88,7 +103,17 @@ void TDataSet::Open()
     resetCursorTo(0);
     m_bof = true;
     notifyLayoutChanged();
+    doAfterOpen();
+}
+
+void TDataSet::doAfterOpen()
+{
     fire(AfterOpen);
+}
+
+void TDataSet::doBeforeClose()
+{
+    fire(BeforeClose);
 }
 
 void TDataSet::Close()
@@ -97,7 +122,7 @@ void TDataSet::Close()
         return;
     if (m_state != TDataSetState::dsBrowse)
         Cancel();
-    fire(BeforeClose);
+    doBeforeClose();
     internalClose();
     m_row = -1;
     m_bof = m_eof = true;
@@ -115,6 +140,14 @@ bool TDataSet::loadRow(int row)
     m_buffer = values;
     m_row = row;
     return true;
+}
+
+void TDataSet::rowsReplaced()
+{
+    resetCursorTo(0);
+    m_bof = true;
+    notifyLayoutChanged();
+    notifyScrolled();
 }
 
 void TDataSet::resetCursorTo(int row)
@@ -221,14 +254,49 @@ bool TDataSet::Locate(const QString &fieldName, const QVariant &value)
     return false;
 }
 
+void TDataSet::changeState(TDataSetState state, const TDataSetNotifyEvent &event)
+{
+    m_modified = false;
+    setState(state);
+    if (state == TDataSetState::dsBrowse)
+        notifyRowsChanged();
+    fire(event);
+}
+
 void TDataSet::Insert()
 {
-    throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
+    checkCanModify();
+    checkBrowseMode();
+    m_rowBeforeInsert = m_row;
+    m_buffer.fill(QVariant());
+    initRecord(m_buffer);
+    m_row = RecordCount();
+    changeState(TDataSetState::dsInsert, AfterInsert);
 }
 
 void TDataSet::Edit()
 {
-    throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
+    checkCanModify();
+    checkActive();
+    if (m_state != TDataSetState::dsBrowse)
+        return;
+    if (IsEmpty()) {
+        Insert();
+        return;
+    }
+    internalEdit(m_row);
+    loadRow(m_row);
+    m_savedBuffer = m_buffer;
+    changeState(TDataSetState::dsEdit, AfterEdit);
+}
+
+void TDataSet::checkRequired() const
+{
+    for (int i = 0; i < FieldCount(); ++i) {
+        const TFieldDef &def = m_fieldDefs[i];
+        if (def.Required && (m_buffer[i].isNull() || m_buffer[i].toString().isEmpty()))
+            throw EDatabaseError(QStringLiteral("Field '%1' must have a value").arg(def.label()));
+    }
 }
 
 void TDataSet::Post()
@@ -236,7 +304,12 @@ void TDataSet::Post()
     checkActive();
     if (m_state == TDataSetState::dsBrowse)
         return;
-    throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
+    checkRequired();
+    const bool inserting = m_state == TDataSetState::dsInsert;
+    const int oldPlace = inserting ? m_rowBeforeInsert : m_row;
+    const int written = inserting ? internalInsert(m_buffer) : internalUpdate(m_row, m_buffer);
+    resetCursorTo(written >= 0 ? written : oldPlace);
+    changeState(TDataSetState::dsBrowse, AfterPost);
 }
 
 void TDataSet::Cancel()
@@ -244,31 +317,60 @@ void TDataSet::Cancel()
     checkActive();
     if (m_state == TDataSetState::dsBrowse)
         return;
-    const bool inserting = m_state == TDataSetState::dsInsert;
-    m_modified = false;
-    setState(TDataSetState::dsBrowse);
-    if (inserting)
+    if (m_state == TDataSetState::dsInsert)
         resetCursorTo(m_rowBeforeInsert);
     else
         m_buffer = m_savedBuffer;
-    if (m_disableCount == 0)
-        emit recordChanged();
-    fire(AfterCancel);
+    changeState(TDataSetState::dsBrowse, AfterCancel);
 }
 
 void TDataSet::Delete()
 {
-    throw EDatabaseError(QStringLiteral("Cannot modify a read-only dataset"));
+    checkCanModify();
+    checkActive();
+    if (m_state == TDataSetState::dsInsert) {
+        Cancel();
+        return;
+    }
+    if (m_state == TDataSetState::dsEdit)
+        Cancel();
+    if (IsEmpty())
+        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    const int row = m_row;
+    internalDelete(row);
+    resetCursorTo(row);
+    changeState(TDataSetState::dsBrowse, AfterDelete);
 }
 
 void TDataSet::Refresh()
 {
     checkBrowseMode();
     const int row = m_row;
+    const int found = internalRefresh(row);
+    resetCursorTo(found >= 0 ? found : row);
+    changeState(TDataSetState::dsBrowse, {});
+}
+
+int TDataSet::internalInsert(const QVector<QVariant> &)
+{
+    throw EDatabaseError(ReadOnlyText);
+}
+
+int TDataSet::internalUpdate(int, const QVector<QVariant> &)
+{
+    throw EDatabaseError(ReadOnlyText);
+}
+
+void TDataSet::internalDelete(int)
+{
+    throw EDatabaseError(ReadOnlyText);
+}
+
+int TDataSet::internalRefresh(int)
+{
     internalClose();
     internalOpen();
-    resetCursorTo(row);
-    notifyLayoutChanged();
+    return -1;
 }
 
 TField &TDataSet::Fields(int index)

@@ -22,6 +22,12 @@ QString quoted(const QString &identifier)
     return u'"' + QString(identifier).replace(u'"', QLatin1String("\"\"")) + u'"';
 }
 
+// "?,?,?": a statement's places for count bound values.
+QString placeholders(qsizetype count)
+{
+    return QStringList(count, QStringLiteral("?")).join(u',');
+}
+
 }
 
 TTable::TTable(TDatabase *database, const QString &tableName, const QList<TFieldDef> &fields, QObject *parent)
@@ -40,10 +46,7 @@ void TTable::SetRange(const QString &field, const QVariant &value)
     if (Active()) {
         checkBrowseMode();
         loadKeys();
-        resetCursorTo(0);
-        m_bof = true;
-        notifyLayoutChanged();
-        notifyScrolled();
+        rowsReplaced();
     }
 }
 
@@ -116,9 +119,21 @@ int TTable::RecordCount() const
     return static_cast<int>(m_keys.size());
 }
 
+qint64 TTable::rowIdAt(int row) const
+{
+    return row >= 0 && row < RecordCount() ? m_keys[static_cast<size_t>(row)] : 0;
+}
+
 qint64 TTable::CurrentRowId() const
 {
-    return m_row >= 0 && m_row < RecordCount() ? m_keys[static_cast<size_t>(m_row)] : 0;
+    return rowIdAt(CurrentRow());
+}
+
+int TTable::rowOfId(qint64 rowId) const
+{
+    // From the end: a row just posted is most often the last.
+    const auto it = std::find(m_keys.rbegin(), m_keys.rend(), rowId);
+    return it != m_keys.rend() ? static_cast<int>(m_keys.rend() - it) - 1 : -1;
 }
 
 void TTable::fetchWindow(int firstRow)
@@ -126,16 +141,9 @@ void TTable::fetchWindow(int firstRow)
     if (m_cache.size() > CacheLimit)
         m_cache.clear();
     const int last = std::min(RecordCount(), firstRow + FetchWindow);
-    QStringList columns{QStringLiteral("rowid")};
-    for (const TFieldDef &def : FieldDefs()) {
-        if (def.isStored())
-            columns.append(quoted(def.FieldName));
-    }
-    QStringList marks;
-    for (int row = firstRow; row < last; ++row)
-        marks.append(QStringLiteral("?"));
+    const QStringList columns = QStringList{QStringLiteral("rowid")} + storedColumns();
     SqlStatement select(m_database->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (%3)")
-                                                  .arg(columns.join(u','), quoted(m_tableName), marks.join(u',')));
+                                                  .arg(columns.join(u','), quoted(m_tableName), placeholders(last - firstRow)));
     for (int row = firstRow; row < last; ++row)
         select.bind(row - firstRow + 1, m_keys[static_cast<size_t>(row)]);
     while (select.step()) {
@@ -193,13 +201,6 @@ bool TTable::inRange(const QVector<QVariant> &values) const
     return !value.isNull() && !m_rangeValue.isNull() && value.toString() == m_rangeValue.toString();
 }
 
-void TTable::positionOnRowId(qint64 rowId, int fallbackRow)
-{
-    // From the end: a row just posted is most often the last.
-    const auto it = std::find(m_keys.rbegin(), m_keys.rend(), rowId);
-    resetCursorTo(it != m_keys.rend() ? static_cast<int>(m_keys.rend() - it) - 1 : fallbackRow);
-}
-
 bool TTable::Locate(const QString &fieldName, const QVariant &value)
 {
     checkBrowseMode();
@@ -216,160 +217,112 @@ bool TTable::Locate(const QString &fieldName, const QVariant &value)
     if (!find.step())
         return false;
     const qint64 rowId = find.value(0).toLongLong();
-    auto it = std::find(m_keys.begin(), m_keys.end(), rowId);
-    if (it == m_keys.end()) {
+    int row = rowOfId(rowId);
+    if (row < 0) {
         // Added by another program since the keys were read.
-        loadKeys();
-        notifyLayoutChanged();
-        it = std::find(m_keys.begin(), m_keys.end(), rowId);
-        if (it == m_keys.end())
+        Refresh();
+        row = rowOfId(rowId);
+        if (row < 0)
             return false;
     }
-    MoveToRow(static_cast<int>(it - m_keys.begin()));
+    MoveToRow(row);
     return true;
 }
 
-void TTable::Insert()
+void TTable::initRecord(QVector<QVariant> &values)
 {
-    checkBrowseMode();
-    m_rowBeforeInsert = m_row;
-    m_buffer.fill(QVariant());
-    if (m_hasRange) {
-        const int link = fieldIndex(m_rangeField);
-        if (link >= 0)
-            m_buffer[link] = m_rangeValue;
-    }
-    m_row = RecordCount();
-    m_modified = false;
-    setState(TDataSetState::dsInsert);
-    fire(AfterInsert);
+    const int link = m_hasRange ? fieldIndex(m_rangeField) : -1;
+    if (link >= 0)
+        values[link] = m_rangeValue;
 }
 
-void TTable::Edit()
+void TTable::internalEdit(int row)
 {
-    checkActive();
-    if (State() != TDataSetState::dsBrowse)
-        return;
-    if (IsEmpty()) {
-        Insert();
-        return;
-    }
+    const qint64 rowId = rowIdAt(row);
     // Edit what the store holds now, not what was read earlier.
-    m_cache.remove(CurrentRowId());
-    QVector<QVariant> current(FieldCount());
+    m_cache.remove(rowId);
     SqlStatement exists(m_database->handle(), QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(quoted(m_tableName)));
-    exists.bind(1, CurrentRowId());
+    exists.bind(1, rowId);
     if (!exists.step())
         throw EDatabaseError(RecordChangedText);
-    loadRow(m_row);
-    m_savedBuffer = m_buffer;
-    m_modified = false;
-    setState(TDataSetState::dsEdit);
-    fire(AfterEdit);
 }
 
-void TTable::checkRequired() const
+QStringList TTable::storedColumns() const
 {
-    for (int i = 0; i < FieldCount(); ++i) {
-        const TFieldDef &def = FieldDefs()[i];
-        if (def.Required && (m_buffer[i].isNull() || m_buffer[i].toString().isEmpty()))
-            throw EDatabaseError(QStringLiteral("Field '%1' must have a value").arg(def.label()));
-    }
-}
-
-void TTable::Post()
-{
-    checkActive();
-    if (State() == TDataSetState::dsBrowse)
-        return;
-    checkRequired();
     QStringList columns;
-    QVector<QVariant> values;
+    for (const TFieldDef &def : FieldDefs()) {
+        if (def.isStored())
+            columns.append(quoted(def.FieldName));
+    }
+    return columns;
+}
+
+QVector<QVariant> TTable::storedValues(const QVector<QVariant> &values) const
+{
+    QVector<QVariant> stored;
     for (int i = 0; i < FieldCount(); ++i) {
-        if (FieldDefs()[i].isStored()) {
-            columns.append(quoted(FieldDefs()[i].FieldName));
-            values.append(m_buffer[i]);
-        }
+        if (FieldDefs()[i].isStored())
+            stored.append(values[i]);
     }
-    qint64 rowId = 0;
-    const int fallbackRow = State() == TDataSetState::dsInsert ? m_rowBeforeInsert : m_row;
-    if (State() == TDataSetState::dsInsert) {
-        QStringList marks;
-        for (qsizetype i = 0; i < columns.size(); ++i)
-            marks.append(QStringLiteral("?"));
-        SqlStatement insert(m_database->handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                      .arg(quoted(m_tableName), columns.join(u','), marks.join(u',')));
-        for (qsizetype i = 0; i < values.size(); ++i)
-            insert.bind(static_cast<int>(i + 1), values[i]);
-        insert.execute();
-        rowId = sqlite3_last_insert_rowid(m_database->handle());
-    } else {
-        rowId = CurrentRowId();
-        QStringList assignments;
-        for (const QString &column : columns)
-            assignments.append(column + QStringLiteral(" = ?"));
-        SqlStatement update(m_database->handle(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                                      .arg(quoted(m_tableName), assignments.join(u',')));
-        for (qsizetype i = 0; i < values.size(); ++i)
-            update.bind(static_cast<int>(i + 1), values[i]);
-        update.bind(static_cast<int>(values.size() + 1), rowId);
-        if (update.execute() == 0)
-            throw EDatabaseError(RecordChangedText);
-    }
-    const bool inserted = State() == TDataSetState::dsInsert;
-    m_modified = false;
-    setState(TDataSetState::dsBrowse);
+    return stored;
+}
+
+int TTable::internalInsert(const QVector<QVariant> &values)
+{
+    const QStringList columns = storedColumns();
+    const QVector<QVariant> stored = storedValues(values);
+    SqlStatement insert(m_database->handle(), QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                  .arg(quoted(m_tableName), columns.join(u','), placeholders(columns.size())));
+    for (qsizetype i = 0; i < stored.size(); ++i)
+        insert.bind(static_cast<int>(i + 1), stored[i]);
+    insert.execute();
+    const qint64 rowId = sqlite3_last_insert_rowid(m_database->handle());
     m_cache.remove(rowId);
-    if (!inserted) {
-        loadKeys();
-    } else if (!inRange(m_buffer)) {
+    if (!inRange(values)) {
         // Not one of the rows this table shows: its keys stay as they are.
-    } else if (m_indexField.isEmpty() || (m_hasRange && m_rangeField == m_indexField)) {
+        return -1;
+    }
+    if (m_indexField.isEmpty() || (m_hasRange && m_rangeField == m_indexField)) {
         // Rows in order of their row id: a new row goes last, and a table of
         // any size takes it without reading its keys again.
         m_keys.push_back(rowId);
     } else {
         loadKeys();
     }
-    positionOnRowId(rowId, fallbackRow);
-    notifyLayoutChanged();
-    if (!ControlsDisabled())
-        emit currentRowChanged(m_row);
-    fire(AfterPost);
+    return rowOfId(rowId);
 }
 
-void TTable::Delete()
+int TTable::internalUpdate(int row, const QVector<QVariant> &values)
 {
-    checkActive();
-    if (State() == TDataSetState::dsInsert) {
-        Cancel();
-        return;
-    }
-    if (State() == TDataSetState::dsEdit)
-        Cancel();
-    if (IsEmpty())
-        throw EDatabaseError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    const qint64 rowId = rowIdAt(row);
+    const QVector<QVariant> stored = storedValues(values);
+    QStringList assignments;
+    for (const QString &column : storedColumns())
+        assignments.append(column + QStringLiteral(" = ?"));
+    SqlStatement update(m_database->handle(), QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                                  .arg(quoted(m_tableName), assignments.join(u',')));
+    for (qsizetype i = 0; i < stored.size(); ++i)
+        update.bind(static_cast<int>(i + 1), stored[i]);
+    update.bind(static_cast<int>(stored.size() + 1), rowId);
+    if (update.execute() == 0)
+        throw EDatabaseError(RecordChangedText);
+    m_cache.remove(rowId);
+    // The index field may have changed, and with it the row's place.
+    loadKeys();
+    return rowOfId(rowId);
+}
+
+void TTable::internalDelete(int row)
+{
     SqlStatement remove(m_database->handle(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoted(m_tableName)));
-    remove.bind(1, CurrentRowId());
+    remove.bind(1, rowIdAt(row));
     remove.execute();
-    const int row = m_row;
     loadKeys();
-    resetCursorTo(row);
-    notifyLayoutChanged();
-    if (!ControlsDisabled())
-        emit currentRowChanged(m_row);
-    fire(AfterDelete);
 }
 
-void TTable::Refresh()
+int TTable::internalRefresh(int row)
 {
-    checkBrowseMode();
-    const qint64 rowId = CurrentRowId();
+    const qint64 rowId = rowIdAt(row);
     loadKeys();
-    positionOnRowId(rowId, m_row);
-    notifyLayoutChanged();
-    if (!ControlsDisabled()) {
-        emit currentRowChanged(m_row);
-        emit recordChanged();
-    }
+    return rowOfId(rowId);
 }

@@ -39,11 +39,6 @@ public:
 
     int RecordCount() const override;
     bool Locate(const QString &fieldName, const QVariant &value) override;
-    void Insert() override;
-    void Edit() override;
-    void Post() override;
-    void Delete() override;
-    void Refresh() override;
 
     // The row id of the current row; 0 when there is none.
     qint64 CurrentRowId() const;
@@ -53,6 +48,15 @@ protected:
     void internalClose() override;
     bool internalFetch(int row, QVector<QVariant> &values) override;
     void computeFields(QVector<QVariant> &values) override;
+    bool canModify() const override { return true; }
+    // A new row of a detail table takes the master's value in its link field.
+    void initRecord(QVector<QVariant> &values) override;
+    void internalEdit(int row) override;
+    int internalInsert(const QVector<QVariant> &values) override;
+    int internalUpdate(int row, const QVector<QVariant> &values) override;
+    void internalDelete(int row) override;
+    // Reads the row ids again; the current row is found again by its row id.
+    int internalRefresh(int row) override;
 
 private:
     QString rangeClause() const;
@@ -60,10 +64,14 @@ private:
     void bindRange(SqlStatement &statement) const;
     void loadKeys();
     void fetchWindow(int firstRow);
-    void positionOnRowId(qint64 rowId, int fallbackRow);
+    qint64 rowIdAt(int row) const;
+    // The 0-based row of a row id; -1 when the table does not show it.
+    int rowOfId(qint64 rowId) const;
     bool inRange(const QVector<QVariant> &values) const;
     void followMaster();
-    void checkRequired() const;
+    // The stored fields' quoted column names and their values in a record.
+    QStringList storedColumns() const;
+    QVector<QVariant> storedValues(const QVector<QVariant> &values) const;
 
     TDatabase *m_database;
     QString m_tableName;

@@ -102,6 +102,18 @@ TEST_F(TableTest, RefreshKeepsTheCurrentRowWhereItStillExists)
     EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "F") << "the row that took the old place";
 }
 
+TEST_F(TableTest, LocateFindsARowAnotherProgramAddedAtTheCurrentPlace)
+{
+    StoreSetup::addGroup(*dm, "B", {});
+    StoreSetup::addGroup(*dm, "D", {});
+    dm->ta_Group.First();
+    otherProgram("INSERT INTO GROUPS (Grupp, Members) VALUES ('A', 0)");
+    ASSERT_TRUE(dm->ta_Group.Locate("Grupp", "A"));
+    EXPECT_EQ(dm->ta_Group.RecNo(), 1);
+    EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "A") << "the row found, not the one that stood there";
+    EXPECT_EQ(dm->ta_Group.RecordCount(), 3);
+}
+
 TEST_F(TableTest, NavigationMarksBeginAndEndOfData)
 {
     EXPECT_TRUE(dm->ta_Group.Eof());
