@@ -20,6 +20,15 @@ int storedVersion(const TempProgramFolder &folder)
     return ProfileIni(folder.file("CORVAN.INI")).readInteger("DATABAS", "VERSION", -1);
 }
 
+// The version the store keeps of itself.
+int versionInStore(const TempProgramFolder &folder)
+{
+    TDatabase store;
+    store.Params = {"path=" + folder.file("DATA")};
+    store.Open();
+    return store.UserVersion();
+}
+
 TEST(StoreStartup, FirstStartUpgradesWritesVersionAndEnds)
 {
     TempProgramFolder folder;
@@ -34,6 +43,7 @@ TEST(StoreStartup, FirstStartUpgradesWritesVersionAndEnds)
         EXPECT_EQ(prompts.shown()[1].kind, PromptKind::Information);
         EXPECT_TRUE(dm.TerminateRequested());
         EXPECT_EQ(storedVersion(folder), 1);
+        EXPECT_EQ(versionInStore(folder), 1) << "the store keeps its version too";
         // The rest of start-up ran on the new store.
         EXPECT_TRUE(dm.TablesOpen());
     }
@@ -205,26 +215,9 @@ TEST(StoreStartup, StoreLockedByAnotherProgramIsReported)
     sqlite3_close(other);
 }
 
-int versionInStore(const TempProgramFolder &folder)
+// A store made before the store kept its version opens as it did.
+TEST(StoreStartup, AStoreFromBeforeItKeptItsVersionOpensAndLearnsIt)
 {
-    TDatabase store;
-    store.Params = {"path=" + folder.file("DATA")};
-    store.Open();
-    return store.UserVersion();
-}
-
-TEST(StoreStartup, TheStoreKeepsItsVersionAndAnOlderStoreLearnsIt)
-{
-    TempProgramFolder fresh;
-    {
-        ScriptedPrompts prompts;
-        prompts.answer(PromptAnswer::Ok);
-        TDM_Databaser dm(fresh.path());
-        dm.DataModuleCreate();
-    }
-    EXPECT_EQ(versionInStore(fresh), 1);
-
-    // A store made before the store kept its version opens as it did.
     TempProgramFolder older;
     StoreSetup::createStore(older);
     ASSERT_EQ(versionInStore(older), 0);
