@@ -121,6 +121,7 @@ void TGroupSend::SendToGroup()
     m_phase = Phase::Sending;
     m_sessionOpened = false;
     m_failures.clear();
+    m_failureCount = 0;
     try {
         runToGroup();
     } catch (const std::exception &error) {
@@ -297,7 +298,7 @@ void TGroupSend::endRun()
     });
     if (!m_failures.isEmpty()) {
         FResultLog.append(QString());
-        FResultLog.append(QStringLiteral("Failures of this run: %1").arg(m_failures.size()));
+        FResultLog.append(QStringLiteral("Failures of this run: %1").arg(m_failureCount));
         FResultLog.append(m_failures);
         m_failures.clear();
     }
@@ -340,6 +341,7 @@ void TGroupSend::addFailure(const QString &text, const QString &reason)
 {
     AddResult(text);
     m_failures.append(text);
+    ++m_failureCount;
     if (!reason.isEmpty()) {
         const QString because = QStringLiteral("    because: ") + reason;
         AddResult(because);

@@ -79,7 +79,9 @@ private:
     TDraftMessage m_message;
     Phase m_phase = Phase::Idle;
     bool m_sessionOpened = false;
+    // The lines of the run's failures, and how many failures they tell.
     QStringList m_failures;
+    int m_failureCount = 0;
     // The run reads its members on a query of its own: the shared scratch
     // query is used by windows that stay usable during the run.
     TQuery m_members;

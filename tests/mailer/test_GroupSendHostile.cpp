@@ -46,7 +46,7 @@ TEST_F(GroupSendHostileTest, ARealServerRefusingEveryOtherRecipientStillGetsEver
     EXPECT_EQ(delivered, QStringList({"ok2@x.org", "ok4@x.org", "ok6@x.org", "ok8@x.org", "ok10@x.org"}));
     const QStringList failures = failureSection();
     ASSERT_FALSE(failures.isEmpty());
-    EXPECT_EQ(failures.first(), "Failures of this run: 10");
+    EXPECT_EQ(failures.first(), "Failures of this run: 5");
     for (int i = 1; i <= 10; i += 2) {
         const int at = failures.indexOf(QStringLiteral("ERROR Couldn't send email nr: %1 refuse%1@x.org").arg(i));
         ASSERT_GT(at, 0) << i;
@@ -66,7 +66,7 @@ TEST_F(GroupSendHostileTest, TheResultsEndWithEveryFailureWhateverTheLogDropped)
     const QStringList log = status.results.value(0);
     EXPECT_FALSE(log.contains("Connected with SMTP server")) << "the session log started afresh on the way";
     const QStringList failures = failureSection();
-    EXPECT_EQ(failures.value(0), "Failures of this run: 60");
+    EXPECT_EQ(failures.value(0), "Failures of this run: 30");
     for (int i = 1; i <= 30; ++i)
         EXPECT_TRUE(failures.contains(QStringLiteral("ERROR Couldn't send email nr: %1 r%1@x.org").arg(i))) << i;
     EXPECT_EQ(failures.last(), "    because: 550 no such user");
@@ -84,6 +84,7 @@ TEST_F(GroupSendHostileTest, ALateAnswerToTheEndOfAMessageLeavesItsOutcomeUnknow
     EXPECT_EQ(server.connectionCount(), 2);
     const QStringList failures = failureSection();
     ASSERT_EQ(failures.size(), 3);
+    EXPECT_EQ(failures[0], "Failures of this run: 1");
     EXPECT_TRUE(failures[1].startsWith("UNKNOWN Email nr: 1 a@x.org went out in full")) << failures[1].toStdString();
     EXPECT_EQ(failures[2], "    because: 554 receive timeout");
     EXPECT_FALSE(status.results.value(0).join('\n').contains("ERROR Couldn't send email nr: 1"));
