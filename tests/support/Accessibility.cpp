@@ -43,3 +43,34 @@ void expectAccessibleNames(QWidget *root)
         }
     }
 }
+
+QString spokenName(QWidget *widget)
+{
+    QAccessibleInterface *i = QAccessible::queryAccessibleInterface(widget);
+    return i ? i->text(QAccessible::Name) : QString();
+}
+
+QString spokenDescription(QWidget *widget)
+{
+    QAccessibleInterface *i = QAccessible::queryAccessibleInterface(widget);
+    return i ? i->text(QAccessible::Description) : QString();
+}
+
+QAccessibleInterface *findSpoken(QAccessibleInterface *within, QAccessible::Role role, const QString &name)
+{
+    for (int i = 0; within && i < within->childCount(); ++i) {
+        QAccessibleInterface *child = within->child(i);
+        if (!child)
+            continue;
+        if (child->role() == role && child->text(QAccessible::Name) == name)
+            return child;
+        if (QAccessibleInterface *found = findSpoken(child, role, name))
+            return found;
+    }
+    return nullptr;
+}
+
+QAccessibleInterface *findSpoken(QWidget *within, QAccessible::Role role, const QString &name)
+{
+    return findSpoken(QAccessible::queryAccessibleInterface(within), role, name);
+}
