@@ -1,5 +1,6 @@
 #include "mailer/GroupSend.h"
 #include "mailer/MainWindowFixture.h"
+#include "support/Accessibility.h"
 #include "support/MimeCheck.h"
 #include "support/ModalDialogs.h"
 #include "support/RealSmtpServer.h"
@@ -8,6 +9,7 @@
 #include "mailer/TF_Result.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -96,6 +98,12 @@ TEST_F(GroupSendWindowTest, SendsTheComposedMessageToEveryMemberOfARealServer)
     }
     EXPECT_TRUE(results.last().startsWith("< 221")) << results.last().toStdString();
     EXPECT_EQ(mdi->smtpstatus()->panelText(0), "Operation finished");
+    // A screen reader finds the outcome where the eye does.
+    QAccessibleInterface *outcome = findSpoken(mdi->smtpstatus(), QAccessible::StaticText, "Operation finished");
+    ASSERT_NE(outcome, nullptr);
+    EXPECT_EQ(outcome->object(), mdi->smtpstatus()->panel(0));
+    EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(2)), "Email: ");
+    EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(3)), "Email nr: ");
     EXPECT_FALSE(mdi->button("bu_Stop")->isVisible());
     EXPECT_FALSE(mdi->smtpstatus()->pb()->isVisible());
     compose("Friends", "None", "next message");
