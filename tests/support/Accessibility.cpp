@@ -38,7 +38,7 @@ void expectAccessibleNames(QWidget *root)
         const bool ownedByQt = w->objectName().startsWith(QLatin1String("qt_")) || qobject_cast<QScrollBar *>(w)
                                || partOfAnItemView(w);
         if (control && !ownedByQt) {
-            EXPECT_FALSE(w->accessibleName().isEmpty())
+            EXPECT_FALSE(spokenName(w).isEmpty())
                 << w->metaObject()->className() << " '" << w->objectName().toStdString() << "' has no accessible name";
         }
     }
