@@ -5,6 +5,7 @@
 #include "platform/ErrorReport.h"
 #include "addressbook/TF_AddGrp.h"
 #include "addressbook/TF_AddRec.h"
+#include "addressbook/TF_Import.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -62,8 +63,6 @@ TF_Groups::TF_Groups(TDM_Databaser &dataModule, QWidget *parent)
     gr_Group->setFieldBitmap("Picture", QPixmap(":/addressbook/group.png"));
     gr_Recipient->setDataSet(&m_dm.ta_Emails);
     gr_Recipient->setFieldBitmap("Picture", QPixmap(":/addressbook/mail.png"));
-    // The import wizard is not part of this version.
-    bu_Import->setEnabled(false);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(box(this, "Group", gr_Group, {bu_InsertGroup, bu_ModifyGroup, bu_DeleteGroup}));
@@ -76,6 +75,7 @@ TF_Groups::TF_Groups(TDM_Databaser &dataModule, QWidget *parent)
     connect(bu_InsertRecipient, &QPushButton::clicked, this, &TF_Groups::bu_InsertRecipientClick);
     connect(bu_ModifyRecipient, &QPushButton::clicked, this, &TF_Groups::bu_ModifyRecipientClick);
     connect(bu_DeleteRecipient, &QPushButton::clicked, this, &TF_Groups::bu_DeleteRecipientClick);
+    connect(bu_Import, &QPushButton::clicked, this, &TF_Groups::bu_ImportClick);
 }
 
 void TF_Groups::bu_InsertGroupClick()
@@ -141,4 +141,12 @@ void TF_Groups::bu_DeleteRecipientClick()
 {
     reportErrors([this] { m_book.DeleteRecipient(); });
     gr_Recipient->viewport()->update();
+}
+
+void TF_Groups::bu_ImportClick()
+{
+    reportErrors([this] {
+        TF_Import wizard(this, m_dm, m_book);
+        wizard.exec();
+    });
 }

@@ -36,6 +36,7 @@ private:
     void bu_InsertRecipientClick();
     void bu_ModifyRecipientClick();
     void bu_DeleteRecipientClick();
+    void bu_ImportClick();
 
     TDM_Databaser &m_dm;
     TAddressBook m_book;

@@ -1,8 +1,10 @@
 #include "platform/TextFile.h"
 
 #include <QFile>
+#include <QIODevice>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace TextFile {
 
@@ -27,17 +29,82 @@ QString decodeCp1252(const QByteArray &bytes)
     return text;
 }
 
+const QByteArray kUtf8Bom("\xEF\xBB\xBF");
+// Large enough that a file streams in few reads, small enough to hold once.
+constexpr qint64 kChunkSize = 64 * 1024;
+
+}
+
+bool isUtf8(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    const QString decoded = utf8.decode(bytes); // decoding happens only when the result is taken
+    return !utf8.hasError();
+}
+
+QString decodeAs(const QByteArray &bytes, bool utf8)
+{
+    return utf8 ? QString::fromUtf8(bytes) : decodeCp1252(bytes);
 }
 
 QString decode(const QByteArray &bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return decodeCp1252(bytes);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    return text;
+    const bool utf8 = isUtf8(bytes);
+    return decodeAs(utf8 && bytes.startsWith(kUtf8Bom) ? bytes.mid(kUtf8Bom.size()) : bytes, utf8);
+}
+
+LineReader::LineReader(QIODevice &device) : m_device(device) {}
+
+bool LineReader::next(QByteArray &line)
+{
+    for (;;) {
+        const qsizetype end = m_buffer.indexOf('\n', m_pos);
+        if (end >= 0 || (m_atEnd && m_pos < m_buffer.size())) {
+            const qsizetype stop = end >= 0 ? end : m_buffer.size();
+            line = m_buffer.mid(m_pos, stop - m_pos);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            m_pos = end >= 0 ? end + 1 : m_buffer.size();
+            return true;
+        }
+        if (m_atEnd || m_failed)
+            return false;
+        m_buffer.remove(0, m_pos);
+        m_pos = 0;
+        const qsizetype held = m_buffer.size();
+        m_buffer.resize(held + kChunkSize);
+        const qint64 got = m_device.read(m_buffer.data() + held, kChunkSize);
+        m_buffer.resize(held + std::max<qint64>(got, 0));
+        if (got < 0)
+            m_failed = true;
+        else if (got == 0)
+            m_atEnd = true;
+    }
+}
+
+bool survey(QIODevice &device, Survey &result)
+{
+    result = Survey();
+    LineReader reader(device);
+    QByteArray line;
+    while (reader.next(line)) {
+        ++result.lines;
+        if (result.utf8)
+            result.utf8 = isUtf8(line);
+    }
+    return !reader.failed();
+}
+
+bool LineDecoder::next(QString &line)
+{
+    QByteArray bytes;
+    if (!m_reader.next(bytes))
+        return false;
+    if (m_first && m_utf8 && bytes.startsWith(kUtf8Bom))
+        bytes.remove(0, kUtf8Bom.size());
+    m_first = false;
+    line = decodeAs(bytes, m_utf8);
+    return true;
 }
 
 QStringList splitLines(const QString &text)

@@ -200,11 +200,20 @@ void TDM_Databaser::OpenTables()
 void TDM_Databaser::ta_EmailsAfterInsert(TDataSet &)
 {
     // The number is used up even when the new row is cancelled later.
+    ta_Emails.FieldByName("Unikt").SetAsString(QString::number(TakeRecipientNumbers(1)));
+}
+
+int TDM_Databaser::TakeRecipientNumbers(int count)
+{
     ta_General.Edit();
-    const int number = ta_General.FieldByName("LopNr").AsInteger() + 1;
-    ta_General.FieldByName("LopNr").SetAsInteger(number);
+    const int first = ta_General.FieldByName("LopNr").AsInteger() + 1;
+    if (count == 0) {
+        ta_General.Cancel();
+        return first;
+    }
+    ta_General.FieldByName("LopNr").SetAsInteger(first + count - 1);
     ta_General.Post();
-    ta_Emails.FieldByName("Unikt").SetAsString(QString::number(number));
+    return first;
 }
 
 void TDM_Databaser::ta_EmailsAfterPost(TDataSet &)
@@ -214,11 +223,7 @@ void TDM_Databaser::ta_EmailsAfterPost(TDataSet &)
 
 QVariant TDM_Databaser::ReadValue(const QString &select, const QString &where, const QVariantMap &params)
 {
-    m_valueQuery.ClearSQL();
-    m_valueQuery.AddSQL(select);
-    m_valueQuery.AddSQL(where);
-    for (auto param = params.cbegin(); param != params.cend(); ++param)
-        m_valueQuery.SetParam(param.key(), param.value());
+    m_valueQuery.SetStatement({select, where}, params);
     m_valueQuery.Open();
     const QVariant value = m_valueQuery.IsEmpty() ? QVariant() : m_valueQuery.Fields(0).Value();
     m_valueQuery.Close();
@@ -227,11 +232,7 @@ QVariant TDM_Databaser::ReadValue(const QString &select, const QString &where, c
 
 void TDM_Databaser::RunUpdate(const QString &update, const QString &where, const QVariantMap &params)
 {
-    qu_Uppdat.ClearSQL();
-    qu_Uppdat.AddSQL(update);
-    qu_Uppdat.AddSQL(where);
-    for (auto param = params.cbegin(); param != params.cend(); ++param)
-        qu_Uppdat.SetParam(param.key(), param.value());
+    qu_Uppdat.SetStatement({update, where}, params);
     qu_Uppdat.ExecSQL();
 }
 

@@ -49,6 +49,9 @@ public:
     void StoreLastMail(const QString &group, int number);
     // Today, as the group's date of its last send.
     void StampLastSent(const QString &group);
+    // Hands out count consecutive recipient numbers and returns the first;
+    // with count 0 it tells the next number without handing it out.
+    int TakeRecipientNumbers(int count);
 
     TDatabase Databas;
     TTable ta_Group;

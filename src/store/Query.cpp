@@ -46,6 +46,15 @@ void TQuery::SetParam(const QString &name, const QVariant &value)
     m_params.insert(name.startsWith(u':') ? name : u':' + name, value);
 }
 
+void TQuery::SetStatement(const QStringList &lines, const QVariantMap &params)
+{
+    ClearSQL();
+    for (const QString &line : lines)
+        AddSQL(line);
+    for (auto param = params.cbegin(); param != params.cend(); ++param)
+        SetParam(param.key(), param.value());
+}
+
 std::unique_ptr<SqlStatement> TQuery::prepare() const
 {
     if (!m_database)

@@ -29,6 +29,8 @@ public:
     void ClearSQL();
     void AddSQL(const QString &line);
     void SetParam(const QString &name, const QVariant &value);
+    // A whole statement at once: cleared, its lines added, its values bound.
+    void SetStatement(const QStringList &lines, const QVariantMap &params);
 
     bool UniDirectional = false;
 

@@ -1,0 +1,277 @@
+#include "addressbook/AddressImport.h"
+#include "store/Database.h"
+#include "support/FailingDevice.h"
+#include "support/ScriptedPrompts.h"
+#include "support/StoreSetup.h"
+#include "support/TempProgramFolder.h"
+
+#include <QBuffer>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Recipients = QList<TImportRecipient>;
+
+TImportLayout delimited(const QStringList &order, const QString &delimiter = ",")
+{
+    return TAddressImport::DelimitedLayout(order, delimiter);
+}
+
+TEST(AddressTokens, PicksOutWhatHoldsAnAtSignAndKeepsItAsWritten)
+{
+    EXPECT_EQ(TAddressImport::AddressTokens("Hello ann@x.org, and then bob@y.org thanks"),
+              QStringList({"ann@x.org", "bob@y.org"}));
+    EXPECT_EQ(TAddressImport::AddressTokens("<ann@x.org> mailto:bob@y.org"),
+              QStringList({"<ann@x.org>", "mailto:bob@y.org"}));
+    EXPECT_EQ(TAddressImport::AddressTokens("write @ us"), QStringList{"@"});
+    EXPECT_EQ(TAddressImport::AddressTokens("a@x.org\tb@y.org;c@z.org"), QStringList{"a@x.org\tb@y.org;c@z.org"})
+        << "neither tab nor semicolon ends a token";
+    EXPECT_EQ(TAddressImport::AddressTokens(QString("\"a@x\"#b@y") + QChar(0) + "c@z,,"),
+              QStringList({"a@x", "b@y", "c@z"}));
+    EXPECT_TRUE(TAddressImport::AddressTokens("no address here").isEmpty());
+}
+
+TEST(DelimitedField, FieldsAcrossTheWholeLine)
+{
+    EXPECT_EQ(TAddressImport::DelimitedField("a;b;c", ";", 1), "a");
+    EXPECT_EQ(TAddressImport::DelimitedField("a;b;c", ";", 3), "c");
+    EXPECT_EQ(TAddressImport::DelimitedField("a;b;c", ";", 4), "");
+    EXPECT_EQ(TAddressImport::DelimitedField("a;;c", ";", 2), "");
+    EXPECT_EQ(TAddressImport::DelimitedField("only", ",", 1), "only");
+    EXPECT_EQ(TAddressImport::DelimitedField("only", ",", 2), "");
+    EXPECT_EQ(TAddressImport::DelimitedField("a,b", "", 1), "a,b") << "no delimiter: the line is field 1";
+    EXPECT_EQ(TAddressImport::DelimitedField("a,b", "", 2), "");
+    const QString far(300, u'n');
+    EXPECT_EQ(TAddressImport::DelimitedField(far + ",x," + far + ",last@x.org", ",", 4), "last@x.org")
+        << "no limit of 255 characters";
+}
+
+TEST(ImportLines, FreeTextAndEachDelimitedOrder)
+{
+    const TImportLayout freeText;
+    EXPECT_EQ(TAddressImport::Recipients("Mail ann@x.org, or bob@y.org today", freeText),
+              Recipients({{"Unknown", "ann@x.org"}, {"Unknown", "bob@y.org"}}));
+
+    const QString email = TAddressImport::EmailField;
+    const QString name = TAddressImport::NameField;
+    EXPECT_EQ(TAddressImport::Recipients("ann@x.org;Ann Smith", delimited({email, name}, ";")),
+              Recipients({{"Ann Smith", "ann@x.org"}}));
+    EXPECT_TRUE(TAddressImport::Recipients("Ann Smith", delimited({name, email})).isEmpty())
+        << "a name-only line has an empty email field";
+    EXPECT_EQ(TAddressImport::Recipients("Ann,anything", delimited({name})), Recipients({{"Ann", "Unknown"}}));
+    EXPECT_EQ(TAddressImport::Recipients("ann@x.org,Ann", delimited({email})), Recipients({{"Unknown", "ann@x.org"}}));
+    EXPECT_EQ(TAddressImport::Recipients("Ann,a@x.org b@y.org", delimited({name, email})),
+              Recipients({{"Ann", "a@x.org"}, {"Ann", "b@y.org"}}));
+    EXPECT_EQ(TAddressImport::Recipients(",a@x.org", delimited({name, email})), Recipients({{"", "a@x.org"}}))
+        << "the name field is taken as it is, also empty";
+    EXPECT_TRUE(TAddressImport::Recipients("", delimited({name})).isEmpty());
+}
+
+class AddressImportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dm = StoreSetup::openDataModule(folder);
+        StoreSetup::addGroup(*dm, "Other", {"other@x.org"});
+        StoreSetup::addGroup(*dm, "Friends", {"ann@x.org"});
+        import = std::make_unique<TAddressImport>(*dm);
+    }
+
+    // Runs the import into the current group over devices on content; the
+    // reading pass fails after failAfter bytes.
+    void run(const QByteArray &content, qint64 failAfter = -1)
+    {
+        int opened = 0;
+        TAddressImport::OpenFile open = [&]() -> std::unique_ptr<QIODevice> {
+            const bool reading = ++opened == 2;
+            return std::make_unique<FailingDevice>(content, reading && failAfter >= 0 ? failAfter : content.size());
+        };
+        import->Run(settings, open, progress);
+    }
+    void runFile(const QString &name, const QByteArray &content)
+    {
+        folder.writeFile(name, content);
+        import->Run(settings, TAddressImport::FileOpener(folder.file(name)), progress);
+    }
+
+    QStringList column(const QString &field, const QString &group = "Friends")
+    {
+        TQuery q(&dm->Databas);
+        q.AddSQL(QStringLiteral("SELECT %1 FROM EMAILS WHERE Grupp = :g ORDER BY rowid").arg(field));
+        q.SetParam("g", group);
+        QStringList values;
+        for (q.Open(); !q.Eof(); q.Next())
+            values.append(q.Fields(0).Value().toString());
+        return values;
+    }
+    int members(const QString &group = "Friends")
+    {
+        TQuery q(&dm->Databas);
+        q.AddSQL("SELECT Members FROM GROUPS WHERE Grupp = :g");
+        q.SetParam("g", group);
+        q.Open();
+        return q.Fields(0).AsInteger();
+    }
+
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+    std::unique_ptr<TDM_Databaser> dm;
+    std::unique_ptr<TAddressImport> import;
+    TImportSettings settings;
+    TAddressImport::Progress progress{[](qint64) {}, [](qint64) {}};
+};
+
+TEST_F(AddressImportTest, ImportsIntoTheChosenGroupWithNumbersPictureAndCount)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    EXPECT_FALSE(import->ChooseGroup("friends")) << "group names match exactly";
+    EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Friends");
+    settings.picture = "MAIL";
+    qint64 counted = -1;
+    qint64 lastRead = -1;
+    progress.counted = [&](qint64 lines) { counted = lines; };
+    progress.linesRead = [&](qint64 lines) { lastRead = lines; };
+    run("Mail bob@y.org, or <cid@z.org>\r\nno address\r\n\r\n\"Dora\" dora@w.org");
+
+    EXPECT_EQ(counted, 4);
+    EXPECT_EQ(lastRead, 4);
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", "bob@y.org", "<cid@z.org>", "dora@w.org"}));
+    EXPECT_EQ(column("Name").mid(1), QStringList({"Unknown", "Unknown", "Unknown"}));
+    EXPECT_EQ(column("Picture").mid(1), QStringList({"MAIL", "MAIL", "MAIL"}));
+    EXPECT_EQ(column("Unikt"), QStringList({"2", "3", "4", "5"})) << "numbers go on from the counter";
+    EXPECT_EQ(dm->TakeRecipientNumbers(0), 6) << "and the counter knows they are taken";
+    EXPECT_EQ(members(), 4);
+    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 4);
+    EXPECT_EQ(dm->ta_Emails.RecordCount(), 4) << "the recipient table shows the new rows";
+    EXPECT_EQ(column("Email", "Other"), QStringList{"other@x.org"});
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
+TEST_F(AddressImportTest, SkipsAddressesTheGroupHoldsAndRepeatsOfTheFile)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    settings.skipExisting = true;
+    run("ann@x.org ANN@x.org\nbob@y.org other@x.org\nbob@y.org bob@y.org");
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", "ANN@x.org", "bob@y.org", "other@x.org"}))
+        << "exact and case-sensitive, within this group only";
+    EXPECT_EQ(members(), 4);
+
+    // Names alone have no address to compare: every line adds its row.
+    settings.layout = delimited({TAddressImport::NameField});
+    run("Eve\nEve");
+    EXPECT_EQ(column("Name").mid(4), QStringList({"Eve", "Eve"}));
+
+    settings.skipExisting = false;
+    settings.layout = TImportLayout();
+    run("ann@x.org");
+    EXPECT_EQ(column("Email").count("ann@x.org"), 2) << "without the box every address is imported";
+}
+
+TEST_F(AddressImportTest, ReadsWindows1252AndUtf8WithMarkAndLineEnds)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    settings.layout = delimited({TAddressImport::NameField, TAddressImport::EmailField}, ";");
+    runFile("latin.txt", "G\xF6ran \x80;goran@x.se\r\nZo\xEB;zoe@x.nl\n");
+    runFile("utf8.txt", "\xEF\xBB\xBFJ\xC3\xBCrgen;j@x.de\r\n");
+    EXPECT_EQ(column("Name").mid(1), QStringList({QString::fromUtf8("G\xC3\xB6ran \xE2\x82\xAC"),
+                                                  QString::fromUtf8("Zo\xC3\xAB"), QString::fromUtf8("J\xC3\xBCrgen")}));
+    EXPECT_EQ(column("Email").mid(1), QStringList({"goran@x.se", "zoe@x.nl", "j@x.de"}));
+}
+
+TEST_F(AddressImportTest, FileThatBreaksOffKeepsWhatWasImported)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    const QByteArray content = "bob@y.org\ncid@z.org\ndora@w.org\n";
+    run(content, 14);
+    EXPECT_EQ(prompts.texts(), QStringList{"Couldn't open importfile!"});
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", "bob@y.org"}));
+    EXPECT_EQ(members(), 2);
+
+    int opened = 0;
+    import->Run(settings,
+                [&]() -> std::unique_ptr<QIODevice> {
+                    ++opened;
+                    return std::make_unique<FailingDevice>(content, 3);
+                },
+                progress);
+    EXPECT_EQ(opened, 1) << "a file that cannot be counted is not read again";
+    EXPECT_EQ(prompts.texts().size(), 2);
+    EXPECT_EQ(members(), 2);
+
+    import->Run(settings, TAddressImport::FileOpener(folder.file("absent.txt")), progress);
+    EXPECT_EQ(prompts.texts().last(), "Couldn't open importfile!");
+}
+
+// Checks, whenever the run lets anyone look, that Members is the group's
+// number of rows for this program and for another one, and that no
+// transaction holds the store.
+class LookingUser : public ScriptedPrompts
+{
+public:
+    LookingUser(TDM_Databaser &dm, const TempProgramFolder &folder) : m_dm(dm)
+    {
+        m_other.Params = {"path=" + folder.file("DATA")};
+        m_other.Open();
+    }
+    PromptAnswer show(PromptKind kind, const QString &text, PromptButtons buttons) override
+    {
+        look();
+        return ScriptedPrompts::show(kind, text, buttons);
+    }
+    void look()
+    {
+        ++looks;
+        EXPECT_FALSE(m_dm.Databas.InTransaction());
+        const int shown = m_dm.ta_Group.FieldByName("Members").AsInteger();
+        EXPECT_EQ(shown, count(m_dm.Databas, "SELECT COUNT(*) FROM EMAILS WHERE Grupp = 'Friends'"));
+        EXPECT_EQ(shown, count(m_other, "SELECT COUNT(*) FROM EMAILS WHERE Grupp = 'Friends'"));
+        EXPECT_EQ(shown, count(m_other, "SELECT Members FROM GROUPS WHERE Grupp = 'Friends'"));
+    }
+    int looks = 0;
+
+private:
+    static int count(TDatabase &db, const char *sql)
+    {
+        TQuery q(&db);
+        q.AddSQL(sql);
+        q.Open();
+        return q.Fields(0).AsInteger();
+    }
+    TDM_Databaser &m_dm;
+    TDatabase m_other;
+};
+
+TEST_F(AddressImportTest, LinesThatFailAreReportedOnceAndTheRestGoesIn)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    LookingUser user(*dm, folder);
+    progress.linesRead = [&](qint64) { user.look(); };
+    // The store refuses one address, as a full disk or a constraint would.
+    StoreSetup::otherProgram(folder, "CREATE TRIGGER refuse BEFORE INSERT ON EMAILS WHEN NEW.Email = 'bad@x.org' "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    run("b1@x.org\nbad@x.org\nb2@x.org b3@x.org\nc1@x.org bad@x.org\nd1@x.org");
+    EXPECT_EQ(user.texts(),
+              QStringList({"Error while importing email addresses", "Error while importing email addresses"}));
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", "b1@x.org", "b2@x.org", "b3@x.org", "d1@x.org"}))
+        << "a failing line adds none of its addresses";
+    EXPECT_EQ(members(), 5);
+    EXPECT_GE(user.looks, 3);
+}
+
+TEST_F(AddressImportTest, FailureThatLosesTheTransactionKeepsTheLinesBeforeIt)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    settings.skipExisting = true;
+    LookingUser user(*dm, folder);
+    StoreSetup::otherProgram(folder, "CREATE TRIGGER lose BEFORE INSERT ON EMAILS WHEN NEW.Email = 'lost@x.org' "
+                                     "BEGIN SELECT RAISE(ROLLBACK, 'gone'); END;");
+    run("b1@x.org\nb2@x.org\nlost@x.org\nb1@x.org c1@x.org");
+    EXPECT_EQ(user.texts(), QStringList{"Error while importing email addresses"});
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", "b1@x.org", "b2@x.org", "c1@x.org"}));
+    EXPECT_EQ(column("Unikt"), QStringList({"2", "3", "4", "5"}));
+    EXPECT_EQ(members(), 4);
+    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 4);
+}
+
+}
