@@ -23,10 +23,10 @@
 #include <QToolBar>
 #include <QToolButton>
 
-TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget *parent)
+TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &filesFolder, QWidget *parent)
     : QMainWindow(parent),
       m_dm(dataModule),
-      m_programFolder(programFolder),
+      m_filesFolder(filesFolder),
       m_mdiArea(new TWallpaperMdiArea(QPixmap(":/corvane/wallpaper.png"), this)),
       m_dialUpBackendFactory([] { return std::make_unique<NetworkManagerBackend>(); }),
       m_sendComponents(CreateDialUpBackend())

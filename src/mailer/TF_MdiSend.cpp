@@ -50,7 +50,7 @@ bool TF_Mdi::readSignature(const QString &name, QStringList &lines)
 {
     QStringList fileLines;
     QString error;
-    if (!TSignatureFolder(m_programFolder).read(name, fileLines, &error)) {
+    if (!TSignatureFolder(m_filesFolder).read(name, fileLines, &error)) {
         Prompt::error(error);
         return false;
     }

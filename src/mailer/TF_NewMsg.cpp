@@ -109,7 +109,7 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
 
 QString TF_NewMsg::MessageFolder() const
 {
-    return m_mdi.ProgramFolder() + QStringLiteral("MSG");
+    return m_mdi.FilesFolder() + QStringLiteral("MSG");
 }
 
 void TF_NewMsg::FormActivate()

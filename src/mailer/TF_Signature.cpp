@@ -21,7 +21,7 @@ TF_Signature::TF_Signature(TF_Mdi &mdi, QWidget *parent)
     : QWidget(parent),
       SignatureList(new QTreeWidget(this)),
       m_mdi(mdi),
-      m_folder(mdi.ProgramFolder())
+      m_folder(mdi.FilesFolder())
 {
     setObjectName("F_Signature");
     setWindowTitle("Signature");
