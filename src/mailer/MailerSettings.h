@@ -4,8 +4,10 @@
 
 // The mailer's settings as the main window holds them, read from CORVAN.INI.
 // The texts "Enter your name" and the like are placeholders that count as
-// values: only a key present with an empty value stops a send. The server's
-// placeholder is the exception: it names no server anyone could reach.
+// values: only a key present with an empty value stops a send, except for the
+// server, whose placeholder names no server anyone could reach, and the
+// address, which a send refuses unless it holds one ("Enter your Email
+// address" does not).
 struct TMailerSettings
 {
     static inline const QString ServerPlaceholder = QStringLiteral("Enter SMTP Server");

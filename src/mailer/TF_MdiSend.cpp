@@ -28,6 +28,7 @@ void TF_Mdi::createSendRun()
     mo_Signature->setAttribute(Qt::WA_DontShowOnScreen);
     mo_Signature->setObjectName("mo_Signature");
     mo_Signature->setAccessibleName("mo_Signature");
+    mo_Signature->setAccessibleDescription("Signature text laid out as the message text, never shown");
     mo_Signature->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     mo_Signature->resize(361, 120);
     mo_Signature->show();

@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_Sign.h"
+#include "widgets/Labelling.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -25,9 +26,8 @@ TF_Signature::TF_Signature(TF_Mdi &mdi, QWidget *parent)
     setObjectName("F_Signature");
     setWindowTitle("Signature");
     auto *label = new QLabel("Signatures", this);
-    label->setBuddy(SignatureList);
+    labelControl(label, SignatureList);
     SignatureList->setObjectName("SignatureList");
-    SignatureList->setAccessibleName(label->text());
     SignatureList->setHeaderHidden(true);
     SignatureList->header()->setAccessibleName(label->text());
     SignatureList->setRootIsDecorated(false);

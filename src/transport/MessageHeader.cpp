@@ -19,6 +19,9 @@ QByteArray encodedWord(const QByteArray &charset, const QByteArray &bytes)
 constexpr int FoldColumn = 76;
 // No line of a message may be longer, CR LF not counted.
 constexpr int LineLimit = 998;
+// A longer word could not stand on one line with a header name of up to 97
+// characters in front of it.
+constexpr int LongestPlainWord = LineLimit - 98;
 
 // The text's words, split at blanks. Where several blanks stand together, all
 // but one stay in front of the next word, so that a fold (which stands for one
@@ -76,15 +79,6 @@ bool boundarySafe(const QString &text)
     return true;
 }
 
-QChar timeSeparator(const QLocale &locale)
-{
-    const QString format = locale.timeFormat(QLocale::ShortFormat);
-    auto isHour = [](QChar c) { return c == QLatin1Char('h') || c == QLatin1Char('H'); };
-    const auto hour = std::find_if(format.cbegin(), format.cend(), isHour);
-    const auto separator = std::find_if_not(hour, format.cend(), isHour);
-    return separator == format.cend() ? QLatin1Char(':') : *separator;
-}
-
 } // namespace
 
 QString singleLine(QString text)
@@ -94,13 +88,8 @@ QString singleLine(QString text)
     return text;
 }
 
-QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
+QList<QByteArray> encodeWords(const QString &text, WireText &wire, bool (*plain)(const QString &word))
 {
-    // Words of plain ASCII stay readable (an address in angle brackets must);
-    // neighbouring words with other characters are encoded together, with the
-    // blanks between them. So is a word too long for any line: encoded words
-    // can be folded between, a plain word cannot.
-    const int longestPlain = LineLimit - std::max(startColumn, 1);
     const QStringList words = wordsOf(text);
     QList<QByteArray> parts;
     QString run;
@@ -110,7 +99,7 @@ QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
         run = QString();
     };
     for (const QString &word : words) {
-        if (WireText::isAscii(word) && word.size() <= longestPlain) {
+        if (plain(word)) {
             flush();
             parts.append(word.toLatin1());
         } else {
@@ -118,6 +107,17 @@ QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
         }
     }
     flush();
+    return parts;
+}
+
+QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
+{
+    // Words of plain ASCII stay readable (an address in angle brackets must).
+    // A word too long for any line is encoded: encoded words can be folded
+    // between, a plain word cannot.
+    const QList<QByteArray> parts = encodeWords(text, wire, [](const QString &word) {
+        return WireText::isAscii(word) && word.size() <= LongestPlainWord;
+    });
     // Folded so that lines stay short: between two encoded words the fold is
     // ignored by readers, elsewhere it stands for the blank it replaces.
     QByteArray result;
@@ -135,11 +135,14 @@ QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
     return result;
 }
 
-QString dateText(const QDateTime &when, const QLocale &locale)
+QString dateText(const QDateTime &when)
 {
-    const QString time = QLocale::c().toString(when, QStringLiteral("hh:mm:ss"));
-    const QString separator = timeSeparator(locale);
-    return QLocale::c().toString(when, QStringLiteral("ddd, d MMM yyyy ")) + QString(time).replace(QLatin1Char(':'), separator);
+    // Readers need the zone to place the time; minutes count for zones such
+    // as +0530.
+    const int offsetMinutes = when.offsetFromUtc() / 60;
+    const QString zone = QString::asprintf("%c%02d%02d", offsetMinutes < 0 ? '-' : '+', std::abs(offsetMinutes) / 60,
+                                           std::abs(offsetMinutes) % 60);
+    return QLocale::c().toString(when, QStringLiteral("ddd, d MMM yyyy hh:mm:ss ")) + zone;
 }
 
 QString boundary(const QDateTime &when, const QLocale &locale)
