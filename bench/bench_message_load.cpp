@@ -82,7 +82,9 @@ Timing load(TF_Mdi &mdi, const QString &path)
     timing.lines = DisplayedLines::of(window->mo_Message).size();
     timing.linesMs = clock.nsecsElapsed() / 1e6;
     window->parentWidget()->close();
+    // The closed window goes now, not inside the next measurement.
     QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return timing;
 }
 
