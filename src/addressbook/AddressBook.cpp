@@ -1,10 +1,11 @@
 #include "addressbook/AddressBook.h"
 
 #include "store/DM_Databaser.h"
+#include "store/SelfRefreshQuery.h"
 #include "platform/Prompts.h"
 
 TAddressBook::TAddressBook(TDM_Databaser &dataModule)
-    : m_dm(dataModule), m_ownSlask(new TQuery(&dataModule.Databas))
+    : m_dm(dataModule), m_ownSlask(new TSelfRefreshQuery(&dataModule.Databas))
 {
 }
 
