@@ -29,6 +29,9 @@ class TF_Network;
 class TPanelStatusBar;
 class TToolPanel;
 class TWallpaperMdiArea;
+namespace mailer {
+class TF_Agent;
+}
 
 // The mailer's main window: an MDI frame with its menu, tool panels, status
 // bar and the child windows the user opens.
@@ -42,6 +45,8 @@ public:
     TDM_Databaser &DataModule() const { return m_dm; }
     const QString &ProgramFolder() const { return m_programFolder; }
     QString IniFileName() const { return m_programFolder + QStringLiteral("CORVAN.INI"); }
+    // Where message files are kept by default.
+    QString MessageFolder() const { return m_programFolder + QStringLiteral("MSG"); }
 
     // Reads CORVAN.INI into the settings fields.
     void LoadSettings();
@@ -84,6 +89,9 @@ public:
     void Editgroups1Click();
     void NetworkSettings1Click();
     QPointer<TF_Groups> F_Groups;
+    // The schedule editor, with the navigator on pa_Agent.
+    void AgentSchedule1Click();
+    QPointer<mailer::TF_Agent> F_Agent;
 
     // The group send: "Start sending Email" sends the open message to its
     // group; Cancel stops the run.
