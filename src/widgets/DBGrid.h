@@ -40,7 +40,7 @@ public:
     };
     void setColumns(const QList<Column> &columns);
     // Typing, F2 or a click on the current row's cell opens an editor on it;
-    // the row goes into edit state as the editor opens.
+    // the row goes into edit state with the first change.
     void setEditing(bool editing);
 
 signals:

@@ -39,8 +39,11 @@ QWidget *TDBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewIt
     // row through an insert, not by typing into nothing.
     if (!ds || !def || index.row() != ds->CurrentRow() || (ds->IsEmpty() && ds->State() != TDataSetState::dsInsert))
         return nullptr;
-    if (ds->State() == TDataSetState::dsBrowse && !reportErrors([ds] { ds->Edit(); }))
-        return nullptr;
+    // The row goes into edit state with the first change the user makes.
+    auto startEdit = [ds] {
+        if (ds->State() == TDataSetState::dsBrowse)
+            reportErrors([ds] { ds->Edit(); });
+    };
     QWidget *editor;
     if (def->LookupDataSet) {
         auto *box = new QComboBox(parent);
@@ -55,6 +58,7 @@ QWidget *TDBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewIt
         editor = box;
     } else {
         auto *edit = new QLineEdit(parent);
+        connect(edit, &QLineEdit::textEdited, this, startEdit);
         if (!def->EditMask.isEmpty())
             edit->setInputMask(EditMask::toInputMask(def->EditMask));
         else if (def->DataType == TFieldType::ftString && def->Size > 0)
@@ -92,16 +96,21 @@ void TDBGridDelegate::write(QWidget *editor, const QModelIndex &index) const
 {
     TDataSet *ds = m_grid->dataSet();
     const TFieldDef *def = fieldOf(index);
-    if (!ds || !def || ds->State() == TDataSetState::dsBrowse || index.row() != ds->CurrentRow())
+    if (!ds || !def || index.row() != ds->CurrentRow())
         return;
     if (auto *box = qobject_cast<QComboBox *>(editor)) {
-        TField &key = ds->FieldByName(def->KeyFields);
-        if (box->currentIndex() >= 0 && box->currentData() != key.Value())
-            key.SetValue(box->currentData());
+        const QVariant chosen = box->currentData();
+        if (box->currentIndex() < 0 || chosen == ds->FieldByName(def->KeyFields).Value())
+            return;
+        if (ds->State() == TDataSetState::dsBrowse)
+            ds->Edit();
+        ds->FieldByName(def->KeyFields).SetValue(chosen);
     } else if (auto *edit = qobject_cast<QLineEdit *>(editor)) {
-        // Untouched text leaves the record unmodified.
+        // Untouched text leaves the record as it is.
         if (!edit->isModified())
             return;
+        if (ds->State() == TDataSetState::dsBrowse)
+            ds->Edit();
         TField &field = ds->FieldByName(def->FieldName);
         if (!edit->inputMask().isEmpty() && EditMask::isBlank(edit->text()))
             field.Clear();

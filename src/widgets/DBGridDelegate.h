@@ -8,8 +8,8 @@ struct TFieldDef;
 
 // Draws a grid's cells (a picture field as the grid's bitmap) and edits them
 // in place: a lookup field is chosen from its lookup table's values, a field
-// with an edit mask is typed through the mask, others are typed. Opening an
-// editor puts the row into edit state, as typing into a data grid does.
+// with an edit mask is typed through the mask, others are typed. The row goes
+// into edit state with the first change typed or chosen.
 class TDBGridDelegate : public QStyledItemDelegate
 {
     Q_OBJECT

@@ -239,6 +239,23 @@ TEST_F(ScheduleEditorTest, ARowTypedIntoTheGridIsPostedWithWhatItsEditorHolds)
     EXPECT_EQ(agent().FieldByName("Grupp").AsString(), "Club");
 }
 
+TEST_F(ScheduleEditorTest, TheRowIsEditedFromTheFirstChangeTypedIntoACell)
+{
+    addEntry("Club", "2030-01-02");
+    grid()->setCurrentIndex(grid()->model()->index(0, TimeColumn));
+    QTest::keyClick(grid(), Qt::Key_F2);
+    auto *time = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(time, nullptr);
+    EXPECT_EQ(time->text(), "10:00") << "the stored time, in the mask";
+    EXPECT_EQ(agent().State(), TDataSetState::dsBrowse) << "an open editor changes nothing yet";
+    QTest::keyClick(time, Qt::Key_Home);
+    QTest::keyClicks(time, "1145");
+    EXPECT_EQ(agent().State(), TDataSetState::dsEdit);
+    press(Qt::Key_S);
+    EXPECT_EQ(agent().FieldByName("Time").AsString(), "11:45:00");
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
 TEST_F(ScheduleEditorTest, AnEmptyRequiredFieldIsRefusedWithTheStoresMessage)
 {
     press(Qt::Key_Insert);
