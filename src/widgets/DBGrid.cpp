@@ -45,7 +45,10 @@ void TDBGrid::setDataSet(TDataSet *dataSet)
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, &TDBGrid::rowChosen);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &TDBGrid::cellChosen);
     // A post takes along what the open editor holds.
-    dataSet->addRecordWriter(this, [this] { m_delegate->writeOpenEditor(); });
+    dataSet->addRecordWriter(this, [this, dataSet] {
+        if (this->dataSet() == dataSet)
+            m_delegate->writeOpenEditor();
+    });
     applyColumnWidths();
     selectCurrentRow();
 }
