@@ -5,6 +5,7 @@
 #include "platform/EnterAsTab.h"
 #include "widgets/Placement.h"
 #include "platform/Prompts.h"
+#include "widgets/Labelling.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,16 +27,17 @@ TF_AddGrp::TF_AddGrp(QWidget *parent, TAddressBook &addressBook, bool editMode)
     setWindowTitle("Add new group");
     ed_GrpName->setObjectName("ed_GrpName");
     ed_GrpName->setMaxLength(50);
-    ed_GrpName->setAccessibleName("Group name:");
     ch_CopyEmail->setObjectName("ch_CopyEmail");
     co_Group->setObjectName("co_Group");
+    // The check box beside it is its label.
     co_Group->setAccessibleName("Copy email from Group:");
+    co_Group->setAccessibleDescription("The group whose recipients the new group gets");
     bu_Ok->setObjectName("bu_Ok");
     bu_Cancel->setObjectName("bu_Cancel");
 
     auto *form = new QFormLayout(this);
     auto *nameLabel = new QLabel("Group name:", this);
-    nameLabel->setBuddy(ed_GrpName);
+    labelControl(nameLabel, ed_GrpName);
     form->addRow(nameLabel, ed_GrpName);
     form->addRow(ch_CopyEmail);
     form->addRow(co_Group);

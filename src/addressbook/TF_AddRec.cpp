@@ -5,6 +5,7 @@
 #include "platform/EnterAsTab.h"
 #include "widgets/Placement.h"
 #include "platform/Prompts.h"
+#include "widgets/Labelling.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -28,23 +29,23 @@ TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
     setWindowTitle("Add new recipient");
     ed_Name->setObjectName("ed_Name");
     ed_Name->setMaxLength(30);
-    ed_Name->setAccessibleName("Recipient name:");
     ed_Email->setObjectName("ed_Email");
     ed_Email->setMaxLength(50);
-    ed_Email->setAccessibleName("Recipient email:");
     ch_Add->setObjectName("ch_Add");
     lb_AddToGrp->setObjectName("lb_AddToGrp");
+    // The check box above it is its label.
     lb_AddToGrp->setAccessibleName("Add to these group(s) too.");
+    lb_AddToGrp->setAccessibleDescription("Other groups that also get the recipient");
     lb_AddToGrp->setSelectionMode(QAbstractItemView::MultiSelection);
     bu_Ok->setObjectName("bu_Ok");
     bu_Cancel->setObjectName("bu_Cancel");
 
     auto *form = new QFormLayout(this);
     auto *nameLabel = new QLabel("Recipient name:", this);
-    nameLabel->setBuddy(ed_Name);
+    labelControl(nameLabel, ed_Name);
     form->addRow(nameLabel, ed_Name);
     auto *emailLabel = new QLabel("Recipient email:", this);
-    emailLabel->setBuddy(ed_Email);
+    labelControl(emailLabel, ed_Email);
     form->addRow(emailLabel, ed_Email);
     form->addRow(ch_Add);
     form->addRow(lb_AddToGrp);

@@ -21,9 +21,10 @@ QPushButton *commandButton(QWidget *parent, const QString &objectName, const QSt
 {
     auto *button = new QPushButton(text, parent);
     button->setObjectName(objectName);
+    // Named by its caption, as voice control calls it; the box around it
+    // tells the two "Modify" buttons apart, as it does on the screen.
     button->setToolTip(hint);
-    // Two boxes have buttons called "Insert": the hint tells them apart.
-    button->setAccessibleName(hint);
+    button->setAccessibleDescription(hint);
     return button;
 }
 
@@ -63,6 +64,8 @@ TF_Groups::TF_Groups(TDM_Databaser &dataModule, QWidget *parent)
     gr_Group->setFieldBitmap("Picture", QPixmap(":/addressbook/group.png"));
     gr_Recipient->setDataSet(&m_dm.ta_Emails);
     gr_Recipient->setFieldBitmap("Picture", QPixmap(":/addressbook/mail.png"));
+    gr_Group->setAccessibleDescription("The groups of recipients");
+    gr_Recipient->setAccessibleDescription("The recipients of the selected group");
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(box(this, "Group", gr_Group, {bu_InsertGroup, bu_ModifyGroup, bu_DeleteGroup}));

@@ -5,6 +5,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Prompts.h"
 #include "widgets/Placement.h"
+#include "widgets/Labelling.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +21,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QAbstractItemView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -55,16 +57,16 @@ template <typename Control>
 Control *named(Control *control, QLabel *label, const QString &objectName)
 {
     control->setObjectName(objectName);
-    control->setAccessibleName(label->text());
-    label->setBuddy(control);
+    labelControl(label, control);
     return control;
 }
 
 QPushButton *button(QWidget *parent, const QString &objectName, const QString &caption, const QString &hint = {})
 {
+    // A button is named by its caption, which it may change (Cancel becomes
+    // OK at the end), so no fixed accessible name is set.
     auto *b = new QPushButton(caption, parent);
     b->setObjectName(objectName);
-    b->setAccessibleName(caption);
     if (!hint.isEmpty()) {
         b->setToolTip(hint);
         b->setAccessibleDescription(hint);
@@ -153,8 +155,9 @@ TF_Import::TF_Import(QWidget *parent, TDM_Databaser &dataModule, TAddressBook &a
 
     auto *fileLabel = text(pa_StepFile, "This is the file containing the email addresses you wish to import");
     ed_File = named(new QLineEdit(pa_StepFile), fileLabel, "ed_File");
-    bu_Browse = button(pa_StepFile, "bu_Browse", "...", "Browse for file");
-    // A glyph for a caption: the hint names it.
+    bu_Browse = button(pa_StepFile, "bu_Browse", QString(), "Browse for file");
+    // A glyph without words: the hint names it.
+    bu_Browse->setIcon(bu_Browse->style()->standardIcon(QStyle::SP_DirOpenIcon));
     bu_Browse->setAccessibleName("Browse for file");
     bu_Browse->setFixedWidth(32);
     auto *fileRow = new QHBoxLayout;
@@ -172,7 +175,6 @@ TF_Import::TF_Import(QWidget *parent, TDM_Databaser &dataModule, TAddressBook &a
     pa_StepGrp->layout()->addWidget(co_Group);
     ch_Skip = new QCheckBox("Skip data if already exists", pa_StepGrp);
     ch_Skip->setObjectName("ch_Skip");
-    ch_Skip->setAccessibleName(ch_Skip->text());
     pa_StepGrp->layout()->addWidget(ch_Skip);
     text(pa_StepGrp, "Click next to start the import procedure");
     static_cast<QVBoxLayout *>(pa_StepGrp->layout())->addStretch();

@@ -27,6 +27,7 @@ TF_Agent::TF_Agent(TDM_Databaser &dataModule, TDBNavigator &navigator, const QSt
     gr_Agent->setColumns({{"Grupp", 200}, {"Date", 70}, {"Time", 46}, {"MsgFile", 233}});
     gr_Agent->setEditing(true);
     gr_Agent->setDataSet(&m_dm.ta_Agent);
+    gr_Agent->setAccessibleDescription("The scheduled sends: group, date, time and message file");
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(gr_Agent);

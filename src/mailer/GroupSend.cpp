@@ -6,6 +6,7 @@
 #include "platform/Prompts.h"
 #include "mailer/SendStatus.h"
 #include "transport/LineBuffer.h"
+#include "transport/Mailbox.h"
 #include "transport/SmtpClient.h"
 
 #include <QCoreApplication>
@@ -81,16 +82,18 @@ bool TGroupSend::CheckSettings()
 {
     const struct
     {
-        const QString &value;
+        bool missing;
         const char *message;
     } checks[] = {
-        {m_settings.FSmtpServer, "Must enter SMTP Server in Network settings!"},
-        {m_settings.FSmtpPort, "Must enter SMTP Port in Network settings!"},
-        {m_settings.FUserName, "Must enter your Name in Network settings!"},
-        {m_settings.FUserEmail, "Must enter your Email Address in Network settings!"},
+        {m_settings.FSmtpServer.isEmpty(), "Must enter SMTP Server in Network settings!"},
+        {m_settings.FSmtpPort.isEmpty(), "Must enter SMTP Port in Network settings!"},
+        {m_settings.FUserName.isEmpty(), "Must enter your Name in Network settings!"},
+        // The From line and the Message-IDs need an address; the placeholder
+        // "Enter your Email address" is none.
+        {Mailbox::domain(m_settings.FUserEmail).isEmpty(), "Must enter your Email Address in Network settings!"},
     };
     for (const auto &check : checks) {
-        if (check.value.isEmpty()) {
+        if (check.missing) {
             Prompt::error(check.message);
             return false;
         }
@@ -121,6 +124,7 @@ void TGroupSend::SendToGroup()
         return;
     }
     FAborted = false;
+    m_messageIds.emplace(m_settings.FUserEmail);
     const QString group = m_message.Group;
     const int resumeAt = m_dm.ReadLastMail(group);
     const int members = m_dm.MemberCount(group);
@@ -185,8 +189,9 @@ bool TGroupSend::sendToMember()
     try {
         m_status.setPanelText(0, "Sending to: " + name);
         m_client.RcptName = {email};
-        m_client.HdrFrom = m_settings.FUserName;
-        m_client.HdrTo = name;
+        m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
+        m_client.HdrTo = Mailbox::text(name, email, m_client.CharSet);
+        m_client.HdrMessageId = m_messageIds->forMessage(FEmailNr);
         m_client.HdrSubject = m_message.Subject;
         m_client.SignOn = "SignOn";
         m_client.FromName = m_settings.FUserEmail;

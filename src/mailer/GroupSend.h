@@ -3,10 +3,12 @@
 #include "mailer/DraftMessage.h"
 #include "mailer/MailerSettings.h"
 #include "store/Query.h"
+#include "transport/MessageIds.h"
 
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <optional>
 
 class TDM_Databaser;
 class TDialUp;
@@ -70,4 +72,6 @@ private:
     // The run reads its members on a query of its own: the shared scratch
     // query is used by windows that stay usable during the run.
     TQuery m_members;
+    // Drawn afresh at the start of every run.
+    std::optional<TMessageIds> m_messageIds;
 };

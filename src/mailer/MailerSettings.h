@@ -4,7 +4,9 @@
 
 // The mailer's settings as the main window holds them, read from CORVAN.INI.
 // The texts "Enter SMTP Server" and the like are placeholders that count as
-// values: only a key present with an empty value stops a send.
+// values: only a key present with an empty value stops a send, except for the
+// address, which a send refuses unless it holds one ("Enter your Email
+// address" does not).
 struct TMailerSettings
 {
     QString FSmtpServer = QStringLiteral("Enter SMTP Server");

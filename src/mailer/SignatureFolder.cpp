@@ -13,8 +13,8 @@ const QString kExtension = QStringLiteral("SIG");
 
 }
 
-TSignatureFolder::TSignatureFolder(const QString &programFolder)
-    : m_folder(programFolder + QStringLiteral("SIGNATURE"))
+TSignatureFolder::TSignatureFolder(const QString &filesFolder)
+    : m_folder(filesFolder + QStringLiteral("SIGNATURE"))
 {
 }
 

@@ -10,7 +10,7 @@
 class TSignatureFolder
 {
 public:
-    explicit TSignatureFolder(const QString &programFolder);
+    explicit TSignatureFolder(const QString &filesFolder);
 
     QString folderPath() const { return m_folder; }
 

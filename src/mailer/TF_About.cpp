@@ -6,19 +6,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-QLabel *label(const QString &text, QWidget *parent, const QString &accessibleName = QString())
-{
-    auto *l = new QLabel(text, parent);
-    l->setAccessibleName(accessibleName.isEmpty() ? text : accessibleName);
-    return l;
-}
-
-}
 
 TF_About::TF_About(QWidget *parent, MemorySource memory) : QDialog(parent), m_memory(std::move(memory))
 {
@@ -30,15 +18,20 @@ TF_About::TF_About(QWidget *parent, MemorySource memory) : QDialog(parent), m_me
     auto *icon = new QLabel(this);
     icon->setPixmap(QPixmap(":/corvane/corvane.png"));
     icon->setAccessibleName("Program icon");
+    icon->setAccessibleDescription("The icon of Corvane 98 Professional");
     top->addWidget(icon, 0, 0, 4, 1, Qt::AlignTop);
-    top->addWidget(label("Program", this), 0, 1);
-    auto *name = label(AboutInfo::ProgramName, this);
+    // The labels keep their texts as their accessible names, so a screen
+    // reader reads what the box shows.
+    top->addWidget(new QLabel("Program", this), 0, 1);
+    auto *name = new QLabel(AboutInfo::ProgramName, this);
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
     top->addWidget(name, 1, 1);
-    top->addWidget(label("Version:", this), 2, 1);
-    top->addWidget(label(AboutInfo::Version, this, "Version"), 3, 1);
+    top->addWidget(new QLabel("Version:", this), 2, 1);
+    auto *version = new QLabel(AboutInfo::Version, this);
+    version->setAccessibleDescription("Version of the program");
+    top->addWidget(version, 3, 1);
     layout->addLayout(top);
 
     auto *rule = new QFrame(this);
@@ -46,21 +39,25 @@ TF_About::TF_About(QWidget *parent, MemorySource memory) : QDialog(parent), m_me
     rule->setAutoFillBackground(true);
     rule->setStyleSheet("background-color: #1d4e89;");
     layout->addWidget(rule);
-    auto *maker = label(AboutInfo::Maker, this, "Maker");
+    auto *maker = new QLabel(AboutInfo::Maker, this);
+    maker->setAccessibleDescription("Maker of the program");
     maker->setAlignment(Qt::AlignCenter);
     layout->addWidget(maker);
 
+    // Each caption is made before its value, so assistive technology, which
+    // reads the labels in the order they were made, reads them in pairs.
     auto *memoryGrid = new QGridLayout;
-    m_ram = label(QString(), this, "RAM fritt (tot)");
-    m_swap = label(QString(), this, "SWAP fritt (tot)");
-    memoryGrid->addWidget(label("RAM fritt (tot)", this), 0, 0);
+    memoryGrid->addWidget(new QLabel("RAM fritt (tot)", this), 0, 0);
+    m_ram = new QLabel(this);
+    m_ram->setAccessibleDescription("Free physical memory in percent, and the total");
     memoryGrid->addWidget(m_ram, 0, 1);
-    memoryGrid->addWidget(label("SWAP fritt (tot)", this), 1, 0);
+    memoryGrid->addWidget(new QLabel("SWAP fritt (tot)", this), 1, 0);
+    m_swap = new QLabel(this);
+    m_swap->setAccessibleDescription("Free swap space in percent, and the total");
     memoryGrid->addWidget(m_swap, 1, 1);
     layout->addLayout(memoryGrid);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    buttons->button(QDialogButtonBox::Ok)->setAccessibleName("OK");
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
 }

@@ -17,16 +17,17 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
-TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget *parent)
+TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &filesFolder, QWidget *parent)
     : QMainWindow(parent),
       m_dm(dataModule),
-      m_programFolder(programFolder),
+      m_filesFolder(filesFolder),
       m_mdiArea(new TWallpaperMdiArea(QPixmap(":/corvane/wallpaper.png"), this)),
       m_dialUpBackendFactory([] { return std::make_unique<NetworkManagerBackend>(); }),
       m_sendComponents(CreateDialUpBackend())
@@ -37,6 +38,7 @@ TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget 
     resize(618, 521);
     m_mdiArea->setObjectName("ClientArea");
     m_mdiArea->setAccessibleName("Corvane 98 Professional workspace");
+    m_mdiArea->setAccessibleDescription("The open windows of the mailer");
     setCentralWidget(m_mdiArea);
     createMenu();
     createToolPanels();
@@ -105,6 +107,7 @@ void TF_Mdi::createToolPanels()
     m_header = new QWidget(bar);
     m_header->setObjectName("pa_Header");
     m_header->setAccessibleName("pa_Header");
+    m_header->setAccessibleDescription("Tool panels");
     auto *row = new QHBoxLayout(m_header);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
@@ -112,6 +115,7 @@ void TF_Mdi::createToolPanels()
 
     QStyle *s = style();
     m_program = new TToolPanel("tb_Program", m_header);
+    m_program->setAccessibleDescription("Program commands");
     connect(m_program->addButton("bu_Close", "Exit application", s->standardIcon(QStyle::SP_DialogCloseButton)),
             &QToolButton::clicked, this, &TF_Mdi::bu_CloseClick);
     m_program->addSeparator();
@@ -128,16 +132,20 @@ void TF_Mdi::createToolPanels()
     row->addWidget(m_program);
 
     m_newMsg = new TToolPanel("pa_NewMsg", m_header);
+    m_newMsg->setAccessibleDescription("Commands of the message window");
     m_newMsg->addButton("bu_Ladda", "Load message", s->standardIcon(QStyle::SP_DialogOpenButton));
     m_newMsg->addButton("bu_AttachGrpMail", "Attatch file(s)", s->standardIcon(QStyle::SP_FileLinkIcon));
     m_newMsg->addButton("bu_Save", "Save message", s->standardIcon(QStyle::SP_DialogSaveButton));
     m_newMsg->addButton("bu_SendGrpMail", "Start sending Email", s->standardIcon(QStyle::SP_MediaPlay));
     m_signature = new TToolPanel("pa_Signature", m_header);
+    m_signature->setAccessibleDescription("Commands of the signature list");
     m_signature->addButton("bu_EditSignatur", "Edit current signature", s->standardIcon(QStyle::SP_FileDialogDetailedView));
     m_signature->addButton("bu_DeleteSignatur", "Delete current signature", s->standardIcon(QStyle::SP_TrashIcon));
     m_signature->addButton("bu_NySignatur", "Insert new signature", s->standardIcon(QStyle::SP_FileIcon));
     m_agent = new TToolPanel("pa_Agent", m_header);
+    m_agent->setAccessibleDescription("Commands of the schedule");
     m_agentNavigator = new TDBNavigator("AgentNavigator", m_agent);
+    m_agentNavigator->setAccessibleDescription("Moves through the schedule and edits its entries");
     m_agentNavigator->setDataSet(&m_dm.ta_Agent);
     m_agent->layout()->addWidget(m_agentNavigator);
     for (TToolPanel *panel : {m_newMsg, m_signature, m_agent}) {
@@ -154,10 +162,11 @@ void TF_Mdi::createStatusBar()
     m_status = new TPanelStatusBar(this);
     m_status->setObjectName("smtpstatus");
     m_status->setAccessibleName("smtpstatus");
-    m_status->addPanel(260);
+    m_status->setAccessibleDescription("Status of the group send");
+    m_status->addPanel(260)->setAccessibleDescription("Progress and result of the group send");
     m_status->addPanel(0, QString(), false);
-    m_status->addPanel(100, "Email:");
-    m_status->addPanel(100, "Email nr:");
+    m_status->addPanel(100, "Email:")->setAccessibleDescription("Number of recipients in the group");
+    m_status->addPanel(100, "Email nr:")->setAccessibleDescription("Number of the recipient being sent to");
     m_status->addPanel(70);
     setStatusBar(m_status);
 }

@@ -39,14 +39,16 @@ class TF_Mdi : public QMainWindow
 {
     Q_OBJECT
 public:
-    TF_Mdi(TDM_Databaser &dataModule, const QString &programFolder, QWidget *parent = nullptr);
+    TF_Mdi(TDM_Databaser &dataModule, const QString &filesFolder, QWidget *parent = nullptr);
     ~TF_Mdi() override;
 
     TDM_Databaser &DataModule() const { return m_dm; }
-    const QString &ProgramFolder() const { return m_programFolder; }
-    QString IniFileName() const { return m_programFolder + QStringLiteral("CORVAN.INI"); }
+    // Where the settings file, signatures and messages are (beside the
+    // program, or the user's data folder for an installed copy).
+    const QString &FilesFolder() const { return m_filesFolder; }
+    QString IniFileName() const { return m_filesFolder + QStringLiteral("CORVAN.INI"); }
     // Where message files are kept by default.
-    QString MessageFolder() const { return m_programFolder + QStringLiteral("MSG"); }
+    QString MessageFolder() const { return m_filesFolder + QStringLiteral("MSG"); }
 
     // Reads CORVAN.INI into the settings fields.
     void LoadSettings();
@@ -127,7 +129,7 @@ private:
     void reportChildFailure();
 
     TDM_Databaser &m_dm;
-    QString m_programFolder;
+    QString m_filesFolder;
     TWallpaperMdiArea *m_mdiArea;
     QWidget *m_header = nullptr;
     TToolPanel *m_program = nullptr;

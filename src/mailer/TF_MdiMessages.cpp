@@ -27,7 +27,7 @@ void TF_Mdi::connectMessageCommands()
 
 bool TF_Mdi::ScanSignatures()
 {
-    return reportErrors([this] { FSignatureNames = TSignatureFolder(m_programFolder).scanNames(); });
+    return reportErrors([this] { FSignatureNames = TSignatureFolder(m_filesFolder).scanNames(); });
 }
 
 void TF_Mdi::Editsignature1Click()

@@ -28,6 +28,7 @@ void TF_Mdi::createSendRun()
     mo_Signature->setAttribute(Qt::WA_DontShowOnScreen);
     mo_Signature->setObjectName("mo_Signature");
     mo_Signature->setAccessibleName("mo_Signature");
+    mo_Signature->setAccessibleDescription("Signature text laid out as the message text, never shown");
     mo_Signature->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     mo_Signature->resize(361, 120);
     mo_Signature->show();
@@ -49,7 +50,7 @@ bool TF_Mdi::readSignature(const QString &name, QStringList &lines)
 {
     QStringList fileLines;
     QString error;
-    if (!TSignatureFolder(m_programFolder).read(name, fileLines, &error)) {
+    if (!TSignatureFolder(m_filesFolder).read(name, fileLines, &error)) {
         Prompt::error(error);
         return false;
     }

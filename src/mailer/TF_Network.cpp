@@ -4,6 +4,7 @@
 #include "platform/EnterAsTab.h"
 #include "platform/ErrorReport.h"
 #include "mailer/TF_Mdi.h"
+#include "widgets/Labelling.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -20,12 +21,12 @@
 
 namespace {
 
-// A control named as the spoken name of what its caption says.
+// A control with a caption: assistive technology reads the caption, without
+// "&", as its name, so no other name is set.
 template <typename Control>
 Control *captioned(Control *control, const QString &objectName)
 {
     control->setObjectName(objectName);
-    control->setAccessibleName(QString(control->text()).remove(u'&'));
     return control;
 }
 
@@ -37,10 +38,9 @@ Input *addLabelledRow(QGridLayout *grid, const QString &caption, Input *input, c
 {
     const int row = grid->rowCount();
     auto *label = new QLabel(caption);
-    label->setBuddy(input);
+    labelControl(label, input);
     label->setToolTip(hint);
     input->setObjectName(objectName);
-    input->setAccessibleName(caption);
     input->setAccessibleDescription(hint);
     grid->addWidget(label, row, 0);
     grid->addWidget(input, row, 1);

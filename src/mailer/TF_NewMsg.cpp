@@ -8,6 +8,7 @@
 #include "platform/Prompts.h"
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_NewMsgA.h"
+#include "widgets/Labelling.h"
 #include "widgets/MessageFileDialog.h"
 
 #include <QAbstractItemView>
@@ -30,9 +31,8 @@ template <typename Control>
 void labelled(QFormLayout *form, const QString &caption, Control *control, const QString &objectName)
 {
     auto *label = new QLabel(caption, control->parentWidget());
-    label->setBuddy(control);
+    labelControl(label, control);
     control->setObjectName(objectName);
-    control->setAccessibleName(caption);
     form->addRow(label, control);
 }
 
@@ -75,14 +75,14 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
     co_Signature->lineEdit()->setAccessibleName(co_Signature->accessibleName());
 
     co_AttachedFiles->setObjectName("co_AttachedFiles");
-    co_AttachedFiles->setAccessibleName(kAttachedFiles);
     Label4->setObjectName("Label4");
-    Label4->setBuddy(co_AttachedFiles);
+    labelControl(Label4, co_AttachedFiles);
     form->addRow(Label4, co_AttachedFiles);
     labelled(form, "Subject:", e_subject, "e_subject");
 
     mo_Message->setObjectName("mo_Message");
     mo_Message->setAccessibleName("mo_Message");
+    mo_Message->setAccessibleDescription("Message text");
     mo_Message->setFont(QFont("Arial", 8));
     mo_Message->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     // A drop-down list is named after its box.

@@ -3,6 +3,7 @@
 #include "mailer/AttachmentRowDelegate.h"
 #include "mailer/MessageFile.h"
 #include "platform/Prompts.h"
+#include "widgets/Labelling.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -23,8 +24,8 @@ namespace {
 QPushButton *makeButton(const QString &objectName, const QString &caption, QWidget *parent)
 {
     auto *button = new QPushButton(caption, parent);
+    // Assistive technology reads the caption, without "&", as its name.
     button->setObjectName(objectName);
-    button->setAccessibleName(QString(caption).remove(u'&'));
     return button;
 }
 
@@ -60,12 +61,14 @@ TF_NewMsgA::TF_NewMsgA(QWidget *parent)
 
     DriveComboBox1->setObjectName("DriveComboBox1");
     DriveComboBox1->setAccessibleName("Drive");
+    DriveComboBox1->setAccessibleDescription("Where to look for files");
     DriveComboBox1->addItem(QDir::rootPath(), QDir::rootPath());
     DriveComboBox1->addItem(QDir::homePath(), QDir::homePath());
     m_folders->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
     m_folders->setRootPath(QDir::rootPath());
     DirectoryListBox1->setObjectName("DirectoryListBox1");
     DirectoryListBox1->setAccessibleName("Folders");
+    DirectoryListBox1->setAccessibleDescription("The folders of the chosen place");
     DirectoryListBox1->setModel(m_folders);
     DirectoryListBox1->setHeaderHidden(true);
     DirectoryListBox1->header()->setAccessibleName(DirectoryListBox1->accessibleName());
@@ -74,12 +77,13 @@ TF_NewMsgA::TF_NewMsgA(QWidget *parent)
     m_files->setFilter(QDir::Files);
     FileListBox1->setObjectName("FileListBox1");
     FileListBox1->setAccessibleName("Files");
+    FileListBox1->setAccessibleDescription("The files of the chosen folder, to add to the list");
     FileListBox1->setModel(m_files);
     FileListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     auto *attachedLabel = new QLabel("Attached files", this);
-    attachedLabel->setBuddy(lbx_attach);
-    lbx_attach->setAccessibleName(attachedLabel->text());
+    labelControl(attachedLabel, lbx_attach);
     lbx_real->setAccessibleName("lbx_real");
+    lbx_real->setAccessibleDescription("Full paths of the attached files, never shown");
     lbx_real->setVisible(false);
 
     connect(DriveComboBox1, &QComboBox::activated, this, &TF_NewMsgA::driveChosen);

@@ -12,6 +12,7 @@ TF_Result::TF_Result(QWidget *parent, const QStringList &log) : QDialog(parent),
     resize(480, 360);
     mo_Result->setObjectName("mo_Result");
     mo_Result->setAccessibleName("Results");
+    mo_Result->setAccessibleDescription("What the server and the mailer said during the send");
     mo_Result->setReadOnly(true);
     mo_Result->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mo_Result->setPlainText(log.join(u'\n'));

@@ -1,6 +1,7 @@
 #include "mailer/TF_Sign.h"
 
 #include "widgets/Placement.h"
+#include "widgets/Labelling.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -21,20 +22,16 @@ TF_Sign::TF_Sign(QWidget *parent)
     resize(446, 236);
 
     auto *nameLabel = new QLabel("Name", this);
-    nameLabel->setBuddy(Ed_Name);
+    labelControl(nameLabel, Ed_Name);
     Ed_Name->setObjectName("Ed_Name");
-    Ed_Name->setAccessibleName(nameLabel->text());
     auto *signatureLabel = new QLabel("Signature", this);
-    signatureLabel->setBuddy(Memo1);
+    labelControl(signatureLabel, Memo1);
     Memo1->setObjectName("Memo1");
-    Memo1->setAccessibleName(signatureLabel->text());
     Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Bu_OK->setObjectName("Bu_OK");
-    Bu_OK->setAccessibleName(Bu_OK->text());
     BitBtn2->setObjectName("BitBtn2");
-    BitBtn2->setAccessibleName(BitBtn2->text());
     // Enter in the text box starts a new line; only a click on OK confirms.
     Bu_OK->setAutoDefault(false);
     BitBtn2->setAutoDefault(false);

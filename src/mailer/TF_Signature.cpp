@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_Sign.h"
+#include "widgets/Labelling.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,14 +21,13 @@ TF_Signature::TF_Signature(TF_Mdi &mdi, QWidget *parent)
     : QWidget(parent),
       SignatureList(new QTreeWidget(this)),
       m_mdi(mdi),
-      m_folder(mdi.ProgramFolder())
+      m_folder(mdi.FilesFolder())
 {
     setObjectName("F_Signature");
     setWindowTitle("Signature");
     auto *label = new QLabel("Signatures", this);
-    label->setBuddy(SignatureList);
+    labelControl(label, SignatureList);
     SignatureList->setObjectName("SignatureList");
-    SignatureList->setAccessibleName(label->text());
     SignatureList->setHeaderHidden(true);
     SignatureList->header()->setAccessibleName(label->text());
     SignatureList->setRootIsDecorated(false);

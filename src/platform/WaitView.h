@@ -16,9 +16,16 @@ public:
     QSize sizeHint() const override { return {192, 32}; }
     // Length of the bar for the current count.
     int barLength() const;
+    // The count as the control shows it, and the count it started from;
+    // assistive technology reads them as the control's value and maximum.
+    QString shownCount() const;
+    int initialCount() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+
+private slots:
+    void countChanged();
 
 private:
     QPointer<TWait> m_wait;

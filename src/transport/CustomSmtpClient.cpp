@@ -256,7 +256,7 @@ QStringList TCustomSmtpClient::composeHeader()
         return start + QString::fromLatin1(MessageHeader::encodeText(MessageHeader::singleLine(value), m_wire,
                                                                      static_cast<int>(start.size())));
     };
-    return {
+    QStringList lines{
         line(QStringLiteral("From"), HdrFrom),
         line(QStringLiteral("To"), HdrTo),
         line(QStringLiteral("Subject"), HdrSubject),
@@ -264,6 +264,9 @@ QStringList TCustomSmtpClient::composeHeader()
         QStringLiteral("Content-Type: text/plain; charset=\"%1\"").arg(CharSet),
         QStringLiteral("Date: ") + MessageHeader::dateText(Clock::currentDateTime()),
     };
+    if (!HdrMessageId.isEmpty())
+        lines.append(line(QStringLiteral("Message-ID"), HdrMessageId));
+    return lines;
 }
 
 void TCustomSmtpClient::sendHeader()

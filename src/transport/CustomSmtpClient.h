@@ -43,6 +43,8 @@ public:
     QString HdrFrom;
     QString HdrTo;
     QString HdrSubject;
+    // Goes out as a Message-ID line after the Date line; none when empty.
+    QString HdrMessageId;
     QString CharSet = QStringLiteral("iso-8859-1");
     qint32 TimeOut = 15;
 

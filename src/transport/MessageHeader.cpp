@@ -55,15 +55,6 @@ bool boundarySafe(const QString &text)
     return true;
 }
 
-QChar timeSeparator(const QLocale &locale)
-{
-    const QString format = locale.timeFormat(QLocale::ShortFormat);
-    auto isHour = [](QChar c) { return c == QLatin1Char('h') || c == QLatin1Char('H'); };
-    const auto hour = std::find_if(format.cbegin(), format.cend(), isHour);
-    const auto separator = std::find_if_not(hour, format.cend(), isHour);
-    return separator == format.cend() ? QLatin1Char(':') : *separator;
-}
-
 } // namespace
 
 QString singleLine(QString text)
@@ -73,13 +64,8 @@ QString singleLine(QString text)
     return text;
 }
 
-QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
+QList<QByteArray> encodeWords(const QString &text, WireText &wire, bool (*plain)(const QString &word))
 {
-    if (WireText::isAscii(text))
-        return text.toLatin1();
-    // Words of plain ASCII stay readable (an address in angle brackets must);
-    // neighbouring words with other characters are encoded together, with the
-    // blanks between them.
     const QStringList words = text.split(QLatin1Char(' '));
     QList<QByteArray> parts;
     QString run;
@@ -89,7 +75,7 @@ QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
         run = QString();
     };
     for (const QString &word : words) {
-        if (WireText::isAscii(word)) {
+        if (plain(word)) {
             flush();
             parts.append(word.toLatin1());
         } else {
@@ -97,6 +83,15 @@ QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
         }
     }
     flush();
+    return parts;
+}
+
+QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
+{
+    if (WireText::isAscii(text))
+        return text.toLatin1();
+    // Words of plain ASCII stay readable (an address in angle brackets must).
+    const QList<QByteArray> parts = encodeWords(text, wire, [](const QString &word) { return WireText::isAscii(word); });
     // Folded so that lines stay short: between two encoded words the fold is
     // ignored by readers, elsewhere it stands for the blank it replaces.
     QByteArray result;
@@ -113,11 +108,14 @@ QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
     return result;
 }
 
-QString dateText(const QDateTime &when, const QLocale &locale)
+QString dateText(const QDateTime &when)
 {
-    const QString time = QLocale::c().toString(when, QStringLiteral("hh:mm:ss"));
-    const QString separator = timeSeparator(locale);
-    return QLocale::c().toString(when, QStringLiteral("ddd, d MMM yyyy ")) + QString(time).replace(QLatin1Char(':'), separator);
+    // Readers need the zone to place the time; minutes count for zones such
+    // as +0530.
+    const int offsetMinutes = when.offsetFromUtc() / 60;
+    const QString zone = QString::asprintf("%c%02d%02d", offsetMinutes < 0 ? '-' : '+', std::abs(offsetMinutes) / 60,
+                                           std::abs(offsetMinutes) % 60);
+    return QLocale::c().toString(when, QStringLiteral("ddd, d MMM yyyy hh:mm:ss ")) + zone;
 }
 
 QString boundary(const QDateTime &when, const QLocale &locale)

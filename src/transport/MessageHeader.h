@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QLocale>
 #include <QString>
 
@@ -13,15 +14,21 @@ namespace MessageHeader {
 // CR and LF become blanks, so a text can never start a new header line.
 QString singleLine(QString text);
 
+// The words of a text (split at blanks) as they go into a header: each word
+// plain accepts as it is; each run of neighbouring other words, with the
+// blanks between them, as RFC 2047 encoded words in the message's charset
+// (UTF-8 when the charset cannot hold them). No folding.
+QList<QByteArray> encodeWords(const QString &text, WireText &wire, bool (*plain)(const QString &word));
+
 // The text as it goes into a header: plain ASCII as it is; each run of words
 // with other characters as RFC 2047 encoded words in the message's charset
 // (UTF-8 when the charset cannot hold them), folded to lines of at most 76
 // characters where it can be. startColumn: what precedes it on its line.
 QByteArray encodeText(const QString &text, WireText &wire, int startColumn = 0);
 
-// "Sun, 6 Dec 1998 14:05:09": English names whatever the locale, the
-// locale's time separator, no time zone.
-QString dateText(const QDateTime &when, const QLocale &locale = QLocale());
+// "Sun, 6 Dec 1998 14:05:09 +0100": English names whatever the locale, the
+// time and zone offset of `when`.
+QString dateText(const QDateTime &when);
 
 // "= Multipart Boundary Dec06981405": the locale's month abbreviation
 // (English where it has characters a boundary may not hold), then day, year,

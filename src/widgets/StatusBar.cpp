@@ -8,6 +8,7 @@ TPanelStatusBar::TPanelStatusBar(QWidget *parent) : QStatusBar(parent), m_progre
     setSizeGripEnabled(false);
     m_progress->setObjectName("pb");
     m_progress->setAccessibleName("pb");
+    m_progress->setAccessibleDescription("Progress of the current operation");
     m_progress->setMaximumHeight(16);
     m_progress->setFixedWidth(120);
     m_progress->setTextVisible(false);
@@ -15,17 +16,19 @@ TPanelStatusBar::TPanelStatusBar(QWidget *parent) : QStatusBar(parent), m_progre
     addPermanentWidget(m_progress);
 }
 
-void TPanelStatusBar::addPanel(int width, const QString &text, bool bevel)
+QLabel *TPanelStatusBar::addPanel(int width, const QString &text, bool bevel)
 {
     auto *panel = new QLabel(text, this);
     panel->setObjectName(QStringLiteral("panel%1").arg(m_panels.size()));
-    panel->setAccessibleName(QStringLiteral("Status panel %1").arg(m_panels.size()));
+    // No accessible name: a label's name is the text it shows at the time.
+    panel->setTextFormat(Qt::PlainText);
     panel->setFrameShape(bevel ? QFrame::Panel : QFrame::NoFrame);
     panel->setFrameShadow(QFrame::Sunken);
     panel->setFixedWidth(width);
     panel->setVisible(width > 0);
     addWidget(panel);
     m_panels.append(panel);
+    return panel;
 }
 
 void TPanelStatusBar::setPanelText(int index, const QString &text)

@@ -14,8 +14,11 @@ public:
     explicit TPanelStatusBar(QWidget *parent = nullptr);
 
     // A panel of the given width; width 0 gives a panel that takes no room.
-    void addPanel(int width, const QString &text = QString(), bool bevel = true);
+    // Assistive technology reads a panel's current text as its name; give the
+    // panel an accessible description that says what it reports.
+    QLabel *addPanel(int width, const QString &text = QString(), bool bevel = true);
     int panelCount() const { return static_cast<int>(m_panels.size()); }
+    QLabel *panel(int index) const { return m_panels.at(index); }
     void setPanelText(int index, const QString &text);
     QString panelText(int index) const;
 

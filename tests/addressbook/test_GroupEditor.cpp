@@ -60,6 +60,32 @@ TEST_F(GroupEditorTest, ShowsGroupsAndTheSelectedGroupsRecipients)
     expectAccessibleNames(editor.get());
 }
 
+TEST_F(GroupEditorTest, VoiceControlFindsModifyByItsCaptionInBothBoxes)
+{
+    const QList<std::pair<QString, QString>> boxes{{"Group", "Edit selected group"},
+                                                   {"Recipients", "Edit selected recipient"}};
+    for (const auto &[box, hint] : boxes) {
+        QAccessibleInterface *around = findSpoken(editor.get(), QAccessible::Grouping, box);
+        ASSERT_NE(around, nullptr) << box.toStdString();
+        for (const char *caption : {"Insert", "Modify", "Delete"})
+            EXPECT_NE(findSpoken(around, QAccessible::PushButton, caption), nullptr) << box.toStdString() << caption;
+        QAccessibleInterface *modify = findSpoken(around, QAccessible::PushButton, "Modify");
+        ASSERT_NE(modify, nullptr) << box.toStdString();
+        EXPECT_EQ(modify->text(QAccessible::Description), hint);
+    }
+
+    // "Click Modify" in the recipients box opens the recipient, not the group.
+    editor->gr_Recipient->selectRow(1);
+    QString opened;
+    whenModal<TF_AddRec>([&](TF_AddRec &dialog) { opened = dialog.ed_Email->text(); });
+    QAccessibleInterface *recipients = findSpoken(editor.get(), QAccessible::Grouping, "Recipients");
+    QAccessibleInterface *modify = findSpoken(recipients, QAccessible::PushButton, "Modify");
+    ASSERT_NE(modify->actionInterface(), nullptr);
+    modify->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    ASSERT_TRUE(waitFor([&] { return !opened.isEmpty(); }));
+    EXPECT_EQ(opened, "b@x.org");
+}
+
 TEST_F(GroupEditorTest, InsertGroupDialogCopiesTheChosenGroup)
 {
     whenModal<TF_AddGrp>([](TF_AddGrp &dialog) {

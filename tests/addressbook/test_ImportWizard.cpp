@@ -242,6 +242,7 @@ TEST_F(ImportWizardTest, ImportsFreeTextAndFinishes)
     EXPECT_TRUE(w->la_Finish->isVisible());
     EXPECT_EQ(w->la_Finish->text(), "Finished. Press OK.");
     EXPECT_EQ(w->bu_Cancel->text(), "OK");
+    EXPECT_EQ(spokenName(w->bu_Cancel), "OK") << "the button is read as it now shows";
     EXPECT_EQ(w->pg_Amazon->maximum(), 2);
     EXPECT_EQ(w->pg_Amazon->value(), 2);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

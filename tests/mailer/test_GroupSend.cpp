@@ -2,6 +2,7 @@
 #include "mailer/SendComponents.h"
 #include "mailer/SendStatus.h"
 #include "support/InMemoryPhoneBook.h"
+#include "support/MimeCheck.h"
 #include "support/MockClock.h"
 #include "support/ScriptedPrompts.h"
 #include "support/ScriptedSmtpServer.h"
@@ -10,6 +11,8 @@
 #include "support/WaitFor.h"
 
 #include <QDate>
+#include <QRegularExpression>
+#include <QSet>
 #include <functional>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -124,8 +127,8 @@ TEST_F(GroupSendTest, SendsOneTransactionPerMemberAndEndsIdle)
     EXPECT_EQ(recipients().last(), "m10@x.org");
     EXPECT_EQ(server.connectionCount(), 1) << "one session for the whole group";
     const QByteArray first = server.messages().first();
-    EXPECT_TRUE(first.contains("From: Ann Sender\r\n"));
-    EXPECT_TRUE(first.contains("To: m1\r\n")) << "the To header carries the member's name";
+    EXPECT_TRUE(first.startsWith("From: Ann Sender <ann@x.org>\r\n"));
+    EXPECT_TRUE(first.contains("\r\nTo: m1 <m1@x.org>\r\n")) << "the To header carries the member's name and address";
     EXPECT_TRUE(first.contains("Subject: Greetings\r\n"));
     EXPECT_TRUE(first.contains("\r\n\r\nHello\r\nsecond line\r\n"));
     EXPECT_TRUE(server.commands().contains("HELO " + localHostName()))
@@ -258,6 +261,57 @@ TEST_F(GroupSendTest, MissingSettingsStopTheRunBeforeItStarts)
     EXPECT_EQ(server.connectionCount(), 0);
     EXPECT_TRUE(status.sendEnabled);
     EXPECT_FALSE(run->Busy());
+}
+
+TEST_F(GroupSendTest, ASettingWithoutAnAddressStopsTheRun)
+{
+    for (const QString address : {"Enter your Email address", "ann", "ann@", "@x.org"}) {
+        settings.FUserEmail = address;
+        send("Ten");
+        EXPECT_EQ(prompts.texts().last(), "Must enter your Email Address in Network settings!") << address.toStdString();
+        EXPECT_FALSE(run->Busy());
+    }
+    EXPECT_EQ(prompts.texts().size(), 4);
+    EXPECT_EQ(server.connectionCount(), 0);
+    EXPECT_TRUE(status.sendEnabled);
+}
+
+// Names as users type them into the address book; what arrives is read back
+// by Python's strict header parser.
+TEST_F(GroupSendTest, HeadersReadBackAsTheNamesAndAddressesGiven)
+{
+    const QList<std::pair<QString, QString>> members{
+        {"Smith, John", "john@x.org"},
+        {"Ann \"Boss\" O'Hara", "boss@x.org"},
+        {QString::fromUtf8("Åsa Öberg, Jr."), "asa@x.org"},
+        {QString::fromUtf8("Ελένη"), "eleni@x.org"},
+        {"", "noname@x.org"},
+    };
+    StoreSetup::addNamedGroup(*dm, "Names", members);
+    settings.FUserName = QString::fromUtf8("Ann Sender, Lönn & Co.");
+    send("Names");
+    send("Names");
+    ASSERT_EQ(server.messageCount(), 10);
+
+    QSet<QString> messageIds;
+    for (int i = 0; i < server.messageCount(); ++i) {
+        const ParsedMessage parsed = parseWithPython(server.messages()[i]);
+        ASSERT_TRUE(parsed.ok) << parsed.error.toStdString();
+        EXPECT_TRUE(parsed.headerDefects.isEmpty()) << parsed.headerDefects.join("; ").toStdString();
+        EXPECT_EQ(parsed.fromAddresses, QList<ParsedMessage::Address>({{settings.FUserName, "ann@x.org"}}));
+        const auto &[name, email] = members[i % members.size()];
+        EXPECT_EQ(parsed.toAddresses, QList<ParsedMessage::Address>({{name, email}}));
+        EXPECT_EQ(parsed.date, clock.currentDateTime()) << "the date with the local zone";
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[0-9a-f]{16}\\.%1@x\\.org>$").arg(i % members.size() + 1))
+                        .match(parsed.messageId)
+                        .hasMatch())
+            << parsed.messageId.toStdString();
+        messageIds.insert(parsed.messageId);
+    }
+    EXPECT_EQ(messageIds.size(), 10) << "no two messages of a run, nor of two runs, share a Message-ID";
+    const QStringList log = status.results.value(0);
+    EXPECT_TRUE(log.contains("> To: <noname@x.org>")) << "the session log shows the header lines as sent";
+    EXPECT_EQ(log.filter(QRegularExpression("^> Message-ID: <")).size(), 5);
 }
 
 TEST_F(GroupSendTest, AServerThatCannotBeReachedEndsTheRunAtOnce)

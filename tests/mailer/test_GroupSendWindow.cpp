@@ -1,5 +1,6 @@
 #include "mailer/GroupSend.h"
 #include "mailer/MainWindowFixture.h"
+#include "support/Accessibility.h"
 #include "support/MimeCheck.h"
 #include "support/ModalDialogs.h"
 #include "support/RealSmtpServer.h"
@@ -8,9 +9,11 @@
 #include "mailer/TF_Result.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QSet>
 #include <QToolButton>
 
 namespace {
@@ -76,15 +79,24 @@ TEST_F(GroupSendWindowTest, SendsTheComposedMessageToEveryMemberOfARealServer)
 
     ASSERT_TRUE(waitFor([&] { return server.messages().size() == 3; }, 10000));
     const QStringList expectedTo{"anna@example.org", "bo@example.org", "cy@example.org"};
+    QSet<QString> messageIds;
     for (int i = 0; i < 3; ++i) {
         const RealSmtpServer::Received received = server.messages()[i];
         EXPECT_EQ(received.mailFrom, "ann@example.org");
         EXPECT_EQ(received.rcptTos, QStringList{expectedTo[i]});
         const ParsedMessage parsed = parseWithPython(received.data);
         ASSERT_TRUE(parsed.ok) << parsed.error.toStdString();
-        EXPECT_EQ(parsed.from, "Ann Sender");
+        // What large providers check: an address in From, a Date with its
+        // zone, a Message-ID; Python's strict reading records no defect.
+        EXPECT_TRUE(parsed.headerDefects.isEmpty()) << parsed.headerDefects.join("; ").toStdString();
+        EXPECT_EQ(parsed.fromAddresses, QList<ParsedMessage::Address>({{"Ann Sender", "ann@example.org"}}));
+        EXPECT_EQ(parsed.toAddresses,
+                  QList<ParsedMessage::Address>({{expectedTo[i].section('@', 0, 0), expectedTo[i]}}));
+        ASSERT_TRUE(parsed.date.isValid()) << "the Date line reads as a date with its zone";
+        EXPECT_LE(std::abs(parsed.date.secsTo(QDateTime::currentDateTime())), 60);
+        EXPECT_TRUE(parsed.messageId.endsWith("@example.org>")) << parsed.messageId.toStdString();
+        messageIds.insert(parsed.messageId);
         EXPECT_EQ(parsed.subject, QString::fromUtf8("Spring meeting \xE2\x80\x93 agenda"));
-        EXPECT_TRUE(received.data.contains("\r\nTo: " + expectedTo[i].section('@', 0, 0).toLatin1() + "\r\n"));
         ASSERT_TRUE(parsed.multipart);
         ASSERT_EQ(parsed.parts.size(), 3);
         EXPECT_EQ(parsed.parts[0].text.trimmed().split("\r\n"),
@@ -94,8 +106,15 @@ TEST_F(GroupSendWindowTest, SendsTheComposedMessageToEveryMemberOfARealServer)
         EXPECT_EQ(parsed.parts[2].filename, "data.bin");
         EXPECT_EQ(parsed.parts[2].payload, binary);
     }
+    EXPECT_EQ(messageIds.size(), 3);
     EXPECT_TRUE(results.last().startsWith("< 221")) << results.last().toStdString();
     EXPECT_EQ(mdi->smtpstatus()->panelText(0), "Operation finished");
+    // A screen reader finds the outcome where the eye does.
+    QAccessibleInterface *outcome = findSpoken(mdi->smtpstatus(), QAccessible::StaticText, "Operation finished");
+    ASSERT_NE(outcome, nullptr);
+    EXPECT_EQ(outcome->object(), mdi->smtpstatus()->panel(0));
+    EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(2)), "Email: ");
+    EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(3)), "Email nr: ");
     EXPECT_FALSE(mdi->button("bu_Stop")->isVisible());
     EXPECT_FALSE(mdi->smtpstatus()->pb()->isVisible());
     compose("Friends", "None", "next message");

@@ -8,9 +8,11 @@
 #include "mailer/TF_Mdi.h"
 #include "support/TempProgramFolder.h"
 #include "support/WaitFor.h"
+#include "widgets/StatusBar.h"
 #include "widgets/ToolPanel.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -62,6 +64,9 @@ TEST_F(MainWindowTest, StartsIdleWithItsPanelsAndNamedControls)
         EXPECT_TRUE(hints.contains(mdi->button(name)->toolTip())) << name;
     EXPECT_EQ(mdi->button("bu_SendGrpMail")->toolTip(), "Start sending Email");
     EXPECT_EQ(mdi->button("bu_AttachGrpMail")->toolTip(), "Attatch file(s)");
+    EXPECT_EQ(spokenName(mdi->button("bu_Stop")), "Cancel") << "a glyph is named by its hint";
+    EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(2)), "Email:");
+    EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(3)), "Email nr:");
     expectAccessibleNames(mdi.get());
 }
 

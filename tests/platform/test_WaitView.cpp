@@ -1,6 +1,7 @@
 #include "platform/Wait.h"
 #include "platform/WaitView.h"
 
+#include <QAccessible>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -25,4 +26,23 @@ TEST(WaitView, BarShrinksWithTheCountAndFollowsVisibility)
     wait.Stop();
     wait.setVisible(false);
     EXPECT_TRUE(view.isHidden());
+}
+
+TEST(WaitView, AssistiveTechnologyReadsTheCountItShows)
+{
+    TWait wait;
+    TWaitView view(&wait);
+    wait.Caption = "15";
+    wait.Start();
+    wait.Caption = "9";
+    QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(&view);
+    ASSERT_NE(spoken, nullptr);
+    EXPECT_EQ(spoken->role(), QAccessible::ProgressBar);
+    EXPECT_EQ(spoken->text(QAccessible::Name), "Wait");
+    EXPECT_FALSE(spoken->text(QAccessible::Description).isEmpty());
+    EXPECT_EQ(spoken->text(QAccessible::Value), "9");
+    ASSERT_NE(spoken->valueInterface(), nullptr);
+    EXPECT_EQ(spoken->valueInterface()->currentValue().toInt(), 9);
+    EXPECT_EQ(spoken->valueInterface()->maximumValue().toInt(), 15);
+    wait.Stop();
 }

@@ -10,7 +10,8 @@ namespace {
 const char *const Script = R"PY(
 import sys, json, base64, email, email.policy
 from email.header import decode_header, make_header
-msg = email.message_from_bytes(sys.stdin.buffer.read(), policy=email.policy.compat32)
+data = sys.stdin.buffer.read()
+msg = email.message_from_bytes(data, policy=email.policy.compat32)
 def text(value):
     return str(make_header(decode_header(value))) if value is not None else ""
 parts = []
@@ -25,9 +26,36 @@ for part in (msg.walk() if msg.is_multipart() else [msg]):
         "payload": base64.b64encode(payload).decode(),
         "text": payload.decode(charset) if charset else "",
     })
+strict = email.message_from_bytes(data, policy=email.policy.default)
+defects = [f"message: {d!r}" for d in strict.defects]
+def header(name):
+    value = strict[name]
+    if value is not None:
+        defects.extend(f"{name}: {d!r}" for d in value.defects)
+    return value
+def addresses(name):
+    value = header(name)
+    return [{"name": a.display_name, "address": a.addr_spec} for a in value.addresses] if value is not None else []
+date = header("Date")
+when = date.datetime if date is not None else None
+aware = when is not None and when.utcoffset() is not None
+message_id = header("Message-ID")
 json.dump({"subject": text(msg["Subject"]), "from": text(msg["From"]),
-           "multipart": msg.is_multipart(), "parts": parts, "defects": len(msg.defects)}, sys.stdout)
+           "multipart": msg.is_multipart(), "parts": parts, "defects": len(msg.defects),
+           "fromAddresses": addresses("From"), "toAddresses": addresses("To"),
+           "date": when.isoformat() if aware else "", "messageId": str(message_id or ""),
+           "headerDefects": defects}, sys.stdout)
 )PY";
+
+QList<ParsedMessage::Address> addressList(const QJsonValue &value)
+{
+    QList<ParsedMessage::Address> result;
+    for (const QJsonValue &entry : value.toArray()) {
+        const QJsonObject address = entry.toObject();
+        result.append({address.value(QStringLiteral("name")).toString(), address.value(QStringLiteral("address")).toString()});
+    }
+    return result;
+}
 
 } // namespace
 
@@ -57,8 +85,19 @@ ParsedMessage parseWithPython(const QByteArray &message)
                              QByteArray::fromBase64(part.value(QStringLiteral("payload")).toString().toLatin1()),
                              part.value(QStringLiteral("text")).toString()});
     }
+    parsed.fromAddresses = addressList(root.value(QStringLiteral("fromAddresses")));
+    parsed.toAddresses = addressList(root.value(QStringLiteral("toAddresses")));
+    parsed.date = QDateTime::fromString(root.value(QStringLiteral("date")).toString(), Qt::ISODate);
+    parsed.messageId = root.value(QStringLiteral("messageId")).toString();
+    for (const QJsonValue &defect : root.value(QStringLiteral("headerDefects")).toArray())
+        parsed.headerDefects.append(defect.toString());
     parsed.ok = root.value(QStringLiteral("defects")).toInt() == 0;
     if (!parsed.ok)
         parsed.error = QStringLiteral("the parser found defects");
     return parsed;
+}
+
+std::ostream &operator<<(std::ostream &out, const ParsedMessage::Address &address)
+{
+    return out << '"' << address.name.toStdString() << "\" <" << address.address.toStdString() << '>';
 }

@@ -33,13 +33,21 @@ std::unique_ptr<TDM_Databaser> openDataModule(const TempProgramFolder &folder)
 
 void addGroup(TDM_Databaser &dm, const QString &group, const QStringList &emails)
 {
+    QList<std::pair<QString, QString>> members;
+    for (const QString &email : emails)
+        members.append({email.section(u'@', 0, 0), email});
+    addNamedGroup(dm, group, members);
+}
+
+void addNamedGroup(TDM_Databaser &dm, const QString &group, const QList<std::pair<QString, QString>> &members)
+{
     dm.ta_Group.Insert();
     dm.ta_Group.FieldByName("Grupp").SetAsString(group);
     dm.ta_Group.FieldByName("Members").SetAsInteger(0);
     dm.ta_Group.Post();
-    for (const QString &email : emails) {
+    for (const auto &[name, email] : members) {
         dm.ta_Emails.Insert();
-        dm.ta_Emails.FieldByName("Name").SetAsString(email.section(u'@', 0, 0));
+        dm.ta_Emails.FieldByName("Name").SetAsString(name);
         dm.ta_Emails.FieldByName("Email").SetAsString(email);
         dm.ta_Emails.Post();
     }

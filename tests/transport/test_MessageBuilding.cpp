@@ -1,4 +1,5 @@
 #include "support/MimeCheck.h"
+#include "support/MockClock.h"
 #include "transport/SmtpException.h"
 #include "transport/SmtpTestFixture.h"
 
@@ -7,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 namespace {
 
@@ -77,11 +79,30 @@ TEST_F(MessageTest, SinglePartMessageIsTheHeaderAndTheOwnersLines)
     EXPECT_EQ(header.at(3), "Mime-Version: 1.0");
     EXPECT_EQ(header.at(4), "Content-Type: text/plain; charset=\"iso-8859-1\"");
     EXPECT_TRUE(QRegularExpression("^Date: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), \\d{1,2} "
-                                   "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d$")
+                                   "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}$")
                     .match(QString::fromLatin1(header.at(5)))
                     .hasMatch())
         << header.at(5).toStdString();
     EXPECT_EQ(bodyLines(), (QList<QByteArray>{"first", "second"}));
+}
+
+TEST_F(MessageTest, AMessageIdGoesOutAfterTheDateAndTheDateCarriesTheZone)
+{
+    const MockClock clock(QDateTime(QDate(2026, 12, 8), QTime(7, 41, 16), QTimeZone(3600)));
+    client.HdrFrom = "Me <sender@corvane.test>";
+    client.HdrTo = "<you@corvane.test>";
+    client.HdrMessageId = "<0123456789abcdef.1@corvane.test>";
+    ASSERT_TRUE(client.Mail());
+    const QList<QByteArray> header = headerLines();
+    ASSERT_EQ(header.size(), 7);
+    EXPECT_EQ(header.at(5), "Date: Tue, 8 Dec 2026 07:41:16 +0100");
+    EXPECT_EQ(header.at(6), "Message-ID: <0123456789abcdef.1@corvane.test>");
+
+    const ParsedMessage parsed = parseWithPython(server.messages().at(0));
+    EXPECT_TRUE(parsed.headerDefects.isEmpty()) << parsed.headerDefects.join("; ").toStdString();
+    EXPECT_EQ(parsed.date, clock.currentDateTime());
+    EXPECT_EQ(parsed.date.offsetFromUtc(), 3600);
+    EXPECT_EQ(parsed.messageId, "<0123456789abcdef.1@corvane.test>");
 }
 
 TEST_F(MessageTest, DateLineIsEnglishInAGermanLocale)
@@ -92,7 +113,7 @@ TEST_F(MessageTest, DateLineIsEnglishInAGermanLocale)
     QLocale::setDefault(saved);
     ASSERT_TRUE(sent);
     EXPECT_TRUE(QRegularExpression("^Date: (Sun|Mon|Tue|Wed|Thu|Fri|Sat), \\d{1,2} "
-                                   "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d$")
+                                   "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) \\d{4} \\d\\d:\\d\\d:\\d\\d [+-]\\d{4}$")
                     .match(QString::fromLatin1(headerLines().at(5)))
                     .hasMatch())
         << headerLines().at(5).toStdString();

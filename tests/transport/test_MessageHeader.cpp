@@ -1,20 +1,34 @@
 #include "transport/MessageHeader.h"
 #include "transport/WireText.h"
 
+#include <QTimeZone>
 #include <gtest/gtest.h>
 
 namespace {
 const QDateTime Sunday(QDate(1998, 12, 6), QTime(14, 5, 9));
 }
 
-TEST(MessageHeader, DateIsEnglishWithTheLocaleTimeSeparator)
+TEST(MessageHeader, DateIsEnglishWithColonsAndTheZone)
 {
-    EXPECT_EQ(MessageHeader::dateText(Sunday, QLocale::c()), "Sun, 6 Dec 1998 14:05:09");
-    EXPECT_EQ(MessageHeader::dateText(Sunday, QLocale(QLocale::German)), "Sun, 6 Dec 1998 14:05:09");
-    EXPECT_EQ(MessageHeader::dateText(Sunday, QLocale(QLocale::Swedish)), "Sun, 6 Dec 1998 14:05:09");
-    EXPECT_EQ(MessageHeader::dateText(Sunday, QLocale(QLocale::Finnish)), "Sun, 6 Dec 1998 14.05.09");
-    EXPECT_EQ(MessageHeader::dateText(QDateTime(QDate(2024, 5, 15), QTime(9, 0, 0)), QLocale(QLocale::French)),
-              "Wed, 15 May 2024 09:00:00");
+    const QTimeZone plusOne(3600);
+    const QDateTime sunday(Sunday.date(), Sunday.time(), plusOne);
+    for (const QLocale::Language language : {QLocale::C, QLocale::German, QLocale::Swedish, QLocale::Finnish}) {
+        // A reader expects colons in the time whatever the sender's locale
+        // writes (Finnish: "14.05.09").
+        const QLocale saved;
+        QLocale::setDefault(QLocale(language));
+        const QString text = MessageHeader::dateText(sunday);
+        QLocale::setDefault(saved);
+        EXPECT_EQ(text, "Sun, 6 Dec 1998 14:05:09 +0100") << QLocale::languageToString(language).toStdString();
+    }
+    const QDate wednesday(2024, 5, 15);
+    EXPECT_EQ(MessageHeader::dateText(QDateTime(wednesday, QTime(9, 0), QTimeZone::utc())), "Wed, 15 May 2024 09:00:00 +0000");
+    EXPECT_EQ(MessageHeader::dateText(QDateTime(wednesday, QTime(9, 0), QTimeZone(-(3 * 3600 + 1800)))),
+              "Wed, 15 May 2024 09:00:00 -0330");
+    EXPECT_EQ(MessageHeader::dateText(QDateTime(wednesday, QTime(9, 0), QTimeZone(5 * 3600 + 45 * 60))),
+              "Wed, 15 May 2024 09:00:00 +0545");
+    EXPECT_EQ(MessageHeader::dateText(QDateTime(wednesday, QTime(9, 0), QTimeZone(-11 * 3600))),
+              "Wed, 15 May 2024 09:00:00 -1100");
 }
 
 TEST(MessageHeader, BoundaryUsesTheLocaleMonthWhereABoundaryCanHoldIt)

@@ -1,0 +1,36 @@
+#include "transport/MessageIds.h"
+
+#include "transport/Mailbox.h"
+
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QUrl>
+
+namespace {
+
+// The domain as a Message-ID can hold it: letters outside ASCII in their
+// "xn--" form; what is no domain at all gives the reserved name "invalid".
+QString idDomain(const QString &address)
+{
+    static const QRegularExpression dotAtom(QStringLiteral("^[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+"
+                                                           "(\\.[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+)*$"));
+    static const QRegularExpression literal(QStringLiteral("^\\[[!-Z^-~]*\\]$"));
+    const QString domain = Mailbox::domain(address);
+    if (literal.match(domain).hasMatch())
+        return domain;
+    const QString ace = QString::fromLatin1(QUrl::toAce(domain));
+    return dotAtom.match(ace).hasMatch() ? ace : QStringLiteral("invalid");
+}
+
+} // namespace
+
+TMessageIds::TMessageIds(const QString &senderAddress)
+    : m_random(QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, QLatin1Char('0'))),
+      m_domain(idDomain(senderAddress))
+{
+}
+
+QString TMessageIds::forMessage(int number) const
+{
+    return QStringLiteral("<%1.%2@%3>").arg(m_random).arg(number).arg(m_domain);
+}

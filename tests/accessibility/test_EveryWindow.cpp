@@ -1,0 +1,182 @@
+// Every window of the mailer, walked widget by widget as assistive technology
+// reads it: each says what it shows (support/Accessibility.h has the rule).
+
+#include "addressbook/AddressBook.h"
+#include "addressbook/TF_AddGrp.h"
+#include "addressbook/TF_AddRec.h"
+#include "addressbook/TF_Import.h"
+#include "agent/ScheduleEditor.h"
+#include "mailer/MainWindowFixture.h"
+#include "mailer/TF_About.h"
+#include "mailer/TF_NewMsg.h"
+#include "mailer/TF_NewMsgA.h"
+#include "mailer/TF_Result.h"
+#include "mailer/TF_Sign.h"
+#include "support/Accessibility.h"
+#include "support/InMemoryPhoneBook.h"
+#include "widgets/DBGrid.h"
+#include "widgets/RecordNavigator.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+class EveryWindow;
+
+struct WindowEntry
+{
+    const char *name;
+    // Opens the window in the state to walk; the main window owns it.
+    QWidget *(*open)(EveryWindow &);
+};
+
+void PrintTo(const WindowEntry &entry, std::ostream *out)
+{
+    *out << entry.name;
+}
+
+class EveryWindow : public MainWindowFixture, public ::testing::WithParamInterface<WindowEntry>
+{
+public:
+    void SetUp() override
+    {
+        MainWindowFixture::SetUp();
+        mdi->setDialUpBackendFactory([]() -> std::unique_ptr<DialUpBackend> {
+            auto phoneBook = std::make_unique<InMemoryPhoneBook>();
+            phoneBook->addEntry("Office");
+            phoneBook->addEntry("Home");
+            return phoneBook;
+        });
+        StoreSetup::addGroup(*dm, "Club", {"c@x.org"});
+        StoreSetup::addGroup(*dm, "Friends", {"a@x.org", "b@x.org"});
+        folder.writeFile("SIGNATURE/REGARDS.SIG", "Regards\r\n");
+        book = std::make_unique<TAddressBook>(*dm);
+    }
+
+    TF_Mdi &mainWindow() { return *mdi; }
+    TDM_Databaser &dataModule() { return *dm; }
+    TAddressBook &addressBook() { return *book; }
+    QString file(const QString &name, const QByteArray &content)
+    {
+        folder.writeFile(name, content);
+        return folder.file(name);
+    }
+
+    // The child window that a command of the main window opens.
+    QWidget *childOpenedBy(void (TF_Mdi::*command)())
+    {
+        (mdi.get()->*command)();
+        QMdiSubWindow *sub = mdi->mdiArea()->currentSubWindow();
+        return sub ? sub->widget() : nullptr;
+    }
+    template <typename Dialog>
+    Dialog *shown(Dialog *dialog)
+    {
+        dialog->show();
+        return dialog;
+    }
+
+private:
+    std::unique_ptr<TAddressBook> book;
+};
+
+// The import wizard taken forward to the step with the given box caption;
+// "Importing" runs the import to its end.
+QWidget *importWizardAt(EveryWindow &t, const QString &step)
+{
+    auto *w = t.shown(new TF_Import(&t.mainWindow(), t.dataModule(), t.addressBook()));
+    // What each step needs before "Next >" leaves it.
+    const std::function<void()> fillIn[] = {
+        [w] { w->lb_Format->setCurrentRow(TF_Import::FormatDelimited); },
+        [w] { w->bu_To->click(); },
+        [w, &t] { w->ed_File->setText(t.file("import.txt", "a@x.org,Anna\r\n")); },
+        [w] { w->co_Group->setCurrentText("Club"); },
+    };
+    for (const auto &fill : fillIn) {
+        if (w->CurrentStep()->title() == step)
+            break;
+        fill();
+        w->bu_Next->click();
+    }
+    EXPECT_EQ(w->CurrentStep()->title(), step);
+    return w;
+}
+
+const WindowEntry kWindows[] = {
+    {"MainWindow", [](EveryWindow &t) -> QWidget * { return &t.mainWindow(); }},
+    {"MainWindowWithEveryChild",
+     [](EveryWindow &t) -> QWidget * {
+         t.mainWindow().NetworkSettings1Click();
+         t.mainWindow().Editgroups1Click();
+         t.mainWindow().Editsignature1Click();
+         t.mainWindow().Groupsend1Click();
+         t.mainWindow().AgentSchedule1Click();
+         return &t.mainWindow();
+     }},
+    {"About", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_About(&t.mainWindow())); }},
+    {"NetworkSettings", [](EveryWindow &t) { return t.childOpenedBy(&TF_Mdi::NetworkSettings1Click); }},
+    {"GroupEditor", [](EveryWindow &t) { return t.childOpenedBy(&TF_Mdi::Editgroups1Click); }},
+    {"AddGroup", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_AddGrp(&t.mainWindow(), t.addressBook(), false)); }},
+    {"ModifyGroup", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_AddGrp(&t.mainWindow(), t.addressBook(), true)); }},
+    {"AddRecipient", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_AddRec(&t.mainWindow(), t.addressBook(), false)); }},
+    {"ModifyRecipient", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_AddRec(&t.mainWindow(), t.addressBook(), true)); }},
+    {"ImportFormatStep", [](EveryWindow &t) { return importWizardAt(t, "Select import format"); }},
+    {"ImportOrderStep", [](EveryWindow &t) { return importWizardAt(t, "Comma delimited file format"); }},
+    {"ImportFileStep", [](EveryWindow &t) { return importWizardAt(t, "Select import file"); }},
+    {"ImportGroupStep", [](EveryWindow &t) { return importWizardAt(t, "Select group"); }},
+    {"ImportFinished", [](EveryWindow &t) { return importWizardAt(t, "Importing"); }},
+    {"SignatureList", [](EveryWindow &t) { return t.childOpenedBy(&TF_Mdi::Editsignature1Click); }},
+    {"SignatureEditor", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_Sign(&t.mainWindow())); }},
+    {"MessageWindow", [](EveryWindow &t) { return t.childOpenedBy(&TF_Mdi::Groupsend1Click); }},
+    {"MessageWindowWithALoadedMessage",
+     [](EveryWindow &t) -> QWidget * {
+         auto *message = static_cast<TF_NewMsg *>(t.childOpenedBy(&TF_Mdi::Groupsend1Click));
+         const QString attachment = t.file("notes.txt", "notes\r\n");
+         const QString saved = t.file("MSG/AGENDA.MSG", "Hello\r\n<END OF MESSAGE>\r\nFriends\r\nREGARDS\r\n"
+                                                          + attachment.toUtf8() + ";\r\nAgenda\r\n");
+         message->chooseOpenFile = [saved](const QString &) { return saved; };
+         message->bu_LaddaClick();
+         EXPECT_EQ(message->Label4->text(), "Attached file(s): 1");
+         return message;
+     }},
+    {"AttachmentPicker",
+     [](EveryWindow &t) -> QWidget * {
+         auto *picker = new TF_NewMsgA(&t.mainWindow());
+         picker->setAttachments({t.file("notes.txt", "notes\r\n")});
+         return t.shown(picker);
+     }},
+    {"Results", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_Result(&t.mainWindow(), {"220 ready", "QUIT"})); }},
+    {"Schedule", [](EveryWindow &t) { return t.childOpenedBy(&TF_Mdi::AgentSchedule1Click); }},
+    {"ScheduleWithACellBeingEdited",
+     [](EveryWindow &t) -> QWidget * {
+         auto *schedule = static_cast<mailer::TF_Agent *>(t.childOpenedBy(&TF_Mdi::AgentSchedule1Click));
+         t.mainWindow().AgentNavigator()->BtnClick(TDBNavigator::nbInsert);
+         schedule->gr_Agent->edit(schedule->gr_Agent->model()->index(0, 0));
+         EXPECT_NE(schedule->gr_Agent->viewport()->findChild<QComboBox *>(), nullptr);
+         return schedule;
+     }},
+    // New windows join here. Still to come: the agent program's windows, its
+    // main window and what it opens, for which this test also links the
+    // agent's window library in tests/CMakeLists.txt.
+};
+
+TEST_P(EveryWindow, SaysWhatItShows)
+{
+    QWidget *window = GetParam().open(*this);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(waitFor([&] { return window->isVisible(); }));
+    EXPECT_TRUE(prompts.shown().isEmpty()) << "opening the window asked: " << prompts.texts().join(" | ").toStdString();
+    expectAccessibleNames(window);
+}
+
+INSTANTIATE_TEST_SUITE_P(Mailer, EveryWindow, ::testing::ValuesIn(kWindows),
+                         [](const ::testing::TestParamInfo<WindowEntry> &info) { return std::string(info.param.name); });
+
+}
