@@ -42,12 +42,6 @@ constexpr int LargeGroup = 100000;
 constexpr int SmallGroup = 10;
 constexpr int Rounds = 15;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 double maximum(const std::vector<double> &values)
 {
     return *std::max_element(values.begin(), values.end());
@@ -184,7 +178,7 @@ double engineKeyRead(const QString &dbFile, const QString &group)
         times.push_back(t.nsecsElapsed() / 1e6);
     }
     sqlite3_close(db);
-    return median(times);
+    return BenchStore::median(times);
 }
 
 void printLatency(const char *name, const Latency &l)
@@ -193,8 +187,8 @@ void printLatency(const char *name, const Latency &l)
         return;
     std::printf("  %-22s seen -> painted: median %6.1f ms, max %6.1f ms | reread alone: median %6.1f ms | "
                 "process ended -> seen: median %6.0f ms, max %6.0f ms | rows and current row right: %s\n",
-                name, median(l.shown), maximum(l.shown), median(l.reread), median(l.waited), maximum(l.waited),
-                l.rowsRight ? "yes" : "NO");
+                name, BenchStore::median(l.shown), maximum(l.shown), BenchStore::median(l.reread),
+                BenchStore::median(l.waited), maximum(l.waited), l.rowsRight ? "yes" : "NO");
 }
 
 // CPU ticks (user + system) and context switches of a process.
