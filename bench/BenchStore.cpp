@@ -5,6 +5,7 @@
 #include "platform/TextFile.h"
 
 #include <QFile>
+#include <algorithm>
 
 namespace BenchStore {
 
@@ -50,6 +51,12 @@ long residentKb()
             return line.mid(6).trimmed().split(' ').first().toLong();
     }
     return -1;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 class TDM_Databaser;
 
@@ -12,4 +13,6 @@ void create(const QString &folder);
 void fillGroup(TDM_Databaser &dm, const QString &group, int count);
 // The process's resident memory now, in kB.
 long residentKb();
+// The middle one of a run of timings.
+double median(std::vector<double> values);
 }

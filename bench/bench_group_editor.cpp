@@ -23,12 +23,6 @@ constexpr int LargeGroup = 100000;
 constexpr int SmallGroup = 10;
 constexpr int Inserts = 30;
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // Milliseconds of each of Inserts recipient inserts into the group.
 std::vector<double> timeInserts(TDM_Databaser &dm, TAddressBook &book, const QString &group)
 {
@@ -84,7 +78,7 @@ int main(int argc, char **argv)
     std::printf("open editor, first rows shown: %d recipients %.1f ms, %d recipients %.1f ms\n", SmallGroup,
                 openSmall, LargeGroup, openLarge);
     std::printf("insert one recipient (median of %d): %d recipients %.2f ms, %d recipients %.2f ms (max %.2f ms)\n",
-                Inserts, SmallGroup, median(small), LargeGroup, median(large),
+                Inserts, SmallGroup, BenchStore::median(small), LargeGroup, BenchStore::median(large),
                 *std::max_element(large.begin(), large.end()));
     return 0;
 }

@@ -1,10 +1,12 @@
 #include "addressbook/AddressBook.h"
 
+#include "addressbook/GroupNames.h"
 #include "store/DM_Databaser.h"
+#include "store/SelfRefreshQuery.h"
 #include "platform/Prompts.h"
 
 TAddressBook::TAddressBook(TDM_Databaser &dataModule)
-    : m_dm(dataModule), m_ownSlask(new TQuery(&dataModule.Databas))
+    : m_dm(dataModule), m_ownSlask(new TSelfRefreshQuery(&dataModule.Databas))
 {
 }
 
@@ -34,19 +36,12 @@ void TAddressBook::inTransaction(Work &&work)
 
 QStringList TAddressBook::GroupNames(const std::optional<QString> &except) const
 {
-    TQuery &q = m_dm.qu_Slask;
-    q.ClearSQL();
-    q.AddSQL("SELECT Grupp FROM GROUPS");
-    if (except) {
-        q.AddSQL("WHERE Grupp<>:current ");
-        q.SetParam("current", *except);
-    }
-    q.Open();
-    QStringList names;
-    for (; !q.Eof(); q.Next())
-        names.append(q.Fields(0).AsString());
-    q.Close();
-    return names;
+    return TGroupNames(m_dm, except).Names();
+}
+
+TGroupNames *TAddressBook::WatchGroupNames(const std::optional<QString> &except, QObject *parent) const
+{
+    return new TGroupNames(m_dm, except, parent);
 }
 
 QString TAddressBook::CurrentGroup() const

@@ -4,7 +4,9 @@
 #include <QStringList>
 #include <optional>
 
+class QObject;
 class TDM_Databaser;
+class TGroupNames;
 class TQuery;
 
 // What the group editor does to the address book, without its windows: the
@@ -20,6 +22,8 @@ public:
 
     // Every group name, or every one but the named group, in the store's order.
     QStringList GroupNames(const std::optional<QString> &except = std::nullopt) const;
+    // The same names, kept current while the object lives.
+    TGroupNames *WatchGroupNames(const std::optional<QString> &except, QObject *parent) const;
     QString CurrentGroup() const;
 
     // A new group, made current; with copyFrom set, holding a copy of that

@@ -1,6 +1,7 @@
 #include "addressbook/TF_AddGrp.h"
 
 #include "addressbook/AddressBook.h"
+#include "addressbook/GroupLists.h"
 #include "platform/EnterAsTab.h"
 #include "widgets/Placement.h"
 #include "platform/Prompts.h"
@@ -54,8 +55,7 @@ TF_AddGrp::TF_AddGrp(QWidget *parent, TAddressBook &addressBook, bool editMode)
         ch_CopyEmail->setEnabled(false);
         co_Group->setEnabled(false);
     } else {
-        co_Group->addItems(addressBook.GroupNames());
-        co_Group->setCurrentIndex(-1);
+        GroupLists::show(co_Group, addressBook.WatchGroupNames(std::nullopt, this));
     }
     adjustSize();
     centreOnScreen(this);

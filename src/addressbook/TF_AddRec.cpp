@@ -1,6 +1,7 @@
 #include "addressbook/TF_AddRec.h"
 
 #include "addressbook/AddressBook.h"
+#include "addressbook/GroupLists.h"
 #include "platform/EnterAsTab.h"
 #include "widgets/Placement.h"
 #include "platform/Prompts.h"
@@ -62,7 +63,7 @@ TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
         ch_Add->setEnabled(false);
         lb_AddToGrp->setEnabled(false);
     } else {
-        lb_AddToGrp->addItems(addressBook.GroupNames(addressBook.CurrentGroup()));
+        GroupLists::show(lb_AddToGrp, addressBook.WatchGroupNames(addressBook.CurrentGroup(), this));
     }
     adjustSize();
     centreOnScreen(this);

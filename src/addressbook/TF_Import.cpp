@@ -1,5 +1,6 @@
 #include "addressbook/TF_Import.h"
 
+#include "addressbook/GroupLists.h"
 #include "addressbook/AddressBook.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompts.h"
@@ -303,9 +304,11 @@ void TF_Import::bu_BrowseClick()
 
 void TF_Import::fillGroups()
 {
-    co_Group->clear();
-    co_Group->addItems(m_book.GroupNames());
-    co_Group->setCurrentIndex(-1);
+    // Filled afresh at each visit, and kept current while the wizard is open.
+    if (!m_groups)
+        GroupLists::show(co_Group, m_groups = m_book.WatchGroupNames(std::nullopt, this));
+    else
+        GroupLists::refill(co_Group, m_groups);
 }
 
 TImportSettings TF_Import::settings() const

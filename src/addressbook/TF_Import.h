@@ -15,6 +15,7 @@ class QProgressBar;
 class QPushButton;
 class TAddressBook;
 class TDM_Databaser;
+class TGroupNames;
 
 // The address import wizard: format, column order (delimited files only),
 // file and group, one step panel at a time, then the import with its
@@ -75,6 +76,7 @@ private:
     TImportSettings settings() const;
 
     TAddressBook &m_book;
+    TGroupNames *m_groups = nullptr;
     TAddressImport m_import;
     QGroupBox *m_step = nullptr;
     bool m_running = false;

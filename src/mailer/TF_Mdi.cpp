@@ -1,6 +1,7 @@
 #include "mailer/TF_Mdi.h"
 
 #include "store/DM_Databaser.h"
+#include "agent/ScheduleEditor.h"
 #include "mailer/GroupSend.h"
 #include "mailer/MdiSendStatus.h"
 #include "connection/NetworkManagerBackend.h"
@@ -81,8 +82,7 @@ void TF_Mdi::createMenu()
     file->setObjectName("File1");
     connect(add(file, "NetworkSettings1", "&Network Settings"), &QAction::triggered, this,
             &TF_Mdi::NetworkSettings1Click);
-    // Windows that come with their own parts of the mailer enable these.
-    add(file, "AgentSchedule1", "&Agent Scheduler")->setEnabled(false);
+    connect(add(file, "AgentSchedule1", "&Agent Scheduler"), &QAction::triggered, this, &TF_Mdi::AgentSchedule1Click);
     file->addSeparator();
     connect(add(file, "Exit1", "E&xit"), &QAction::triggered, this, &TF_Mdi::bu_CloseClick);
     QMenu *message = menuBar()->addMenu("&Message");
@@ -124,7 +124,8 @@ void TF_Mdi::createToolPanels()
     m_program->addButton("bu_Signatur", "Signature", s->standardIcon(QStyle::SP_FileDialogContentsView))->setEnabled(false);
     m_program->addSeparator();
     m_program->addButton("bu_SendGrp", "Group send", s->standardIcon(QStyle::SP_ArrowForward))->setEnabled(false);
-    m_program->addButton("bu_Agent", "Agent Scheduler", s->standardIcon(QStyle::SP_FileDialogInfoView))->setEnabled(false);
+    connect(m_program->addButton("bu_Agent", "Agent Scheduler", s->standardIcon(QStyle::SP_FileDialogInfoView)),
+            &QToolButton::clicked, this, &TF_Mdi::AgentSchedule1Click);
     QToolButton *stop = m_program->addButton("bu_Stop", "Cancel", s->standardIcon(QStyle::SP_BrowserStop));
     stop->setVisible(false);
     stop->setEnabled(false);
@@ -153,6 +154,7 @@ void TF_Mdi::createToolPanels()
         row->addWidget(panel);
     }
     row->addStretch();
+    bindToolPanel(mailer::TF_Agent::staticMetaObject, m_agent);
 }
 
 void TF_Mdi::createStatusBar()
@@ -280,6 +282,11 @@ void TF_Mdi::About1Click()
     about.adjustSize();
     centreOnScreen(&about);
     about.exec();
+}
+
+void TF_Mdi::AgentSchedule1Click()
+{
+    OpenChild(F_Agent, [this] { return new mailer::TF_Agent(m_dm, *m_agentNavigator, MessageFolder()); });
 }
 
 void TF_Mdi::NetworkSettings1Click()

@@ -29,6 +29,9 @@ class TF_Network;
 class TPanelStatusBar;
 class TToolPanel;
 class TWallpaperMdiArea;
+namespace mailer {
+class TF_Agent;
+}
 
 // The mailer's main window: an MDI frame with its menu, tool panels, status
 // bar and the child windows the user opens.
@@ -44,6 +47,8 @@ public:
     // program, or the user's data folder for an installed copy).
     const QString &FilesFolder() const { return m_filesFolder; }
     QString IniFileName() const { return m_filesFolder + QStringLiteral("CORVAN.INI"); }
+    // Where message files are kept by default.
+    QString MessageFolder() const { return m_filesFolder + QStringLiteral("MSG"); }
 
     // Reads CORVAN.INI into the settings fields.
     void LoadSettings();
@@ -86,6 +91,9 @@ public:
     void Editgroups1Click();
     void NetworkSettings1Click();
     QPointer<TF_Groups> F_Groups;
+    // The schedule editor, with the navigator on pa_Agent.
+    void AgentSchedule1Click();
+    QPointer<mailer::TF_Agent> F_Agent;
 
     // The group send: "Start sending Email" sends the open message to its
     // group; Cancel stops the run.

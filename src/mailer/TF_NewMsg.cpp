@@ -9,6 +9,7 @@
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_NewMsgA.h"
 #include "widgets/Labelling.h"
+#include "widgets/MessageFileDialog.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -25,17 +26,6 @@ namespace {
 
 const QString kNoSignature = QStringLiteral("None");
 const QString kAttachedFiles = QStringLiteral("Attached file(s):");
-
-TF_NewMsg::FileChoice fileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &title)
-{
-    return [parent, mode, title](const QString &startFolder) {
-        QFileDialog dialog(parent, title, startFolder, QStringLiteral("Mailfiles (*.MSG)"));
-        dialog.setAcceptMode(mode);
-        dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-        dialog.setDefaultSuffix(QStringLiteral("MSG"));
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-    };
-}
 
 template <typename Control>
 void labelled(QFormLayout *form, const QString &caption, Control *control, const QString &objectName)
@@ -56,8 +46,10 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
       co_AttachedFiles(new QComboBox(this)),
       e_subject(new QLineEdit(this)),
       mo_Message(new QPlainTextEdit(this)),
-      chooseSaveFile(fileDialog(this, QFileDialog::AcceptSave, QStringLiteral("Save message"))),
-      chooseOpenFile(fileDialog(this, QFileDialog::AcceptOpen, QStringLiteral("Load message"))),
+      chooseSaveFile(messageFileDialog(this, QFileDialog::AcceptSave, QStringLiteral("Save message"),
+                                       QStringLiteral("SD"))),
+      chooseOpenFile(messageFileDialog(this, QFileDialog::AcceptOpen, QStringLiteral("Load message"),
+                                       QStringLiteral("OD"))),
       pickerFolder(QDir::homePath()),
       m_mdi(mdi),
       m_groups(new TDataSetModel(&mdi.DataModule().ta_Group, this))
@@ -109,7 +101,7 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
 
 QString TF_NewMsg::MessageFolder() const
 {
-    return m_mdi.FilesFolder() + QStringLiteral("MSG");
+    return m_mdi.MessageFolder();
 }
 
 void TF_NewMsg::FormActivate()
@@ -142,15 +134,9 @@ TMessageFile TF_NewMsg::composedMessage() const
     return message;
 }
 
-QString TF_NewMsg::askForMessageFile(const FileChoice &choose) const
-{
-    QDir().mkpath(MessageFolder());
-    return choose(MessageFolder());
-}
-
 void TF_NewMsg::bu_SaveClick()
 {
-    const QString path = askForMessageFile(chooseSaveFile);
+    const QString path = askForMessageFile(MessageFolder(), chooseSaveFile);
     if (path.isEmpty())
         return;
     QString error;
@@ -160,7 +146,7 @@ void TF_NewMsg::bu_SaveClick()
 
 void TF_NewMsg::bu_LaddaClick()
 {
-    const QString path = askForMessageFile(chooseOpenFile);
+    const QString path = askForMessageFile(MessageFolder(), chooseOpenFile);
     if (path.isEmpty())
         return;
     TMessageFile message;

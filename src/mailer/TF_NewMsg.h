@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mailer/MessageFile.h"
+#include "widgets/MessageFileDialog.h"
 
 #include <QWidget>
 #include <functional>
@@ -20,7 +21,7 @@ class TF_NewMsg : public QWidget
     Q_OBJECT
 public:
     // Asks for a message file in the file dialog; empty when cancelled.
-    using FileChoice = std::function<QString(const QString &startFolder)>;
+    using FileChoice = TFileChoice;
 
     explicit TF_NewMsg(TF_Mdi &mdi, QWidget *parent = nullptr);
     // The client size the window opens with in its frame.
@@ -47,8 +48,6 @@ public:
     void bu_AttachGrpMailClick();
 
 private:
-    // Runs the file dialog in the message folder, made first if missing.
-    QString askForMessageFile(const FileChoice &choose) const;
     TMessageFile composedMessage() const;
     // Shows entries in the attachments box and the number of attached files.
     void showAttachments(const QStringList &entries);

@@ -23,6 +23,18 @@ public:
 
 DefaultAnswerService s_defaultService;
 
+int s_showing = 0;
+
+PromptAnswer showCounted(PromptKind kind, const QString &text, PromptButtons buttons)
+{
+    struct Showing
+    {
+        Showing() { ++s_showing; }
+        ~Showing() { --s_showing; }
+    } showing;
+    return PromptService::current().show(kind, text, buttons);
+}
+
 }
 
 PromptService *PromptService::s_current = &s_defaultService;
@@ -46,32 +58,37 @@ namespace Prompt {
 
 PromptAnswer confirm(const QString &text, PromptButtons buttons)
 {
-    return PromptService::current().show(PromptKind::Confirmation, text, buttons);
+    return showCounted(PromptKind::Confirmation, text, buttons);
 }
 
 void error(const QString &text)
 {
-    PromptService::current().show(PromptKind::Error, text, PromptButtons::Ok);
+    showCounted(PromptKind::Error, text, PromptButtons::Ok);
 }
 
 void warning(const QString &text)
 {
-    PromptService::current().show(PromptKind::Warning, text, PromptButtons::Ok);
+    showCounted(PromptKind::Warning, text, PromptButtons::Ok);
 }
 
 void information(const QString &text)
 {
-    PromptService::current().show(PromptKind::Information, text, PromptButtons::Ok);
+    showCounted(PromptKind::Information, text, PromptButtons::Ok);
 }
 
 void message(const QString &text)
 {
-    PromptService::current().show(PromptKind::Plain, text, PromptButtons::Ok);
+    showCounted(PromptKind::Plain, text, PromptButtons::Ok);
 }
 
 PromptAnswer errorWithChoice(const QString &text, PromptButtons buttons)
 {
-    return PromptService::current().show(PromptKind::Error, text, buttons);
+    return showCounted(PromptKind::Error, text, buttons);
+}
+
+bool showing()
+{
+    return s_showing > 0;
 }
 
 }

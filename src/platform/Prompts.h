@@ -44,4 +44,7 @@ void information(const QString &text);
 void message(const QString &text);
 // An error box with a choice of buttons, as the upgrade's "Continue?" asks.
 PromptAnswer errorWithChoice(const QString &text, PromptButtons buttons);
+// True while a box is open: the user is answering a question about what the
+// windows show now, so nothing may change it under them.
+bool showing();
 }

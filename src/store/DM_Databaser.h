@@ -2,7 +2,7 @@
 
 #include "store/Database.h"
 #include "store/Query.h"
-#include "store/Table.h"
+#include "store/SelfRefreshTable.h"
 
 #include <QObject>
 #include <QString>
@@ -54,10 +54,12 @@ public:
     int TakeRecipientNumbers(int count);
 
     TDatabase Databas;
-    TTable ta_Group;
-    TTable ta_Emails;
-    TTable ta_Agent;
-    TTable ta_General;
+    // Each table shows what another program or a statement changed at the
+    // next idle moment.
+    TSelfRefreshTable ta_Group;
+    TSelfRefreshTable ta_Emails;
+    TSelfRefreshTable ta_Agent;
+    TSelfRefreshTable ta_General;
     TQuery qu_Slask;
     TQuery qu_Uppdat;
 

@@ -304,12 +304,28 @@ void TDataSet::Post()
     checkActive();
     if (m_state == TDataSetState::dsBrowse)
         return;
+    writeRecord();
     checkRequired();
     const bool inserting = m_state == TDataSetState::dsInsert;
     const int oldPlace = inserting ? m_rowBeforeInsert : m_row;
     const int written = inserting ? internalInsert(m_buffer) : internalUpdate(m_row, m_buffer);
     resetCursorTo(written >= 0 ? written : oldPlace);
     changeState(TDataSetState::dsBrowse, AfterPost);
+}
+
+void TDataSet::addRecordWriter(QObject *control, std::function<void()> write)
+{
+    m_recordWriters.append({control, std::move(write)});
+}
+
+void TDataSet::writeRecord()
+{
+    m_recordWriters.removeIf([](const auto &writer) { return writer.first.isNull(); });
+    const auto writers = m_recordWriters;
+    for (const auto &writer : writers) {
+        if (writer.first)
+            writer.second();
+    }
 }
 
 void TDataSet::Cancel()
@@ -345,6 +361,7 @@ void TDataSet::Delete()
 void TDataSet::Refresh()
 {
     checkBrowseMode();
+    emit aboutToReread();
     const int row = m_row;
     const int found = internalRefresh(row);
     resetCursorTo(found >= 0 ? found : row);

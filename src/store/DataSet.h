@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QVariant>
 #include <QVector>
 #include <deque>
@@ -84,6 +85,11 @@ public:
     TField *FindField(const QString &name);
     int fieldIndex(const QString &name) const;
 
+    // A control that edits the record in place adds a writer: every post
+    // first has it write the values it still holds, and an error it throws
+    // stops the post. The writer goes with the control.
+    void addRecordWriter(QObject *control, std::function<void()> write);
+
     // Grid updates are held back between these; Enable tells views once.
     void DisableControls();
     void EnableControls();
@@ -106,6 +112,9 @@ signals:
     // A value of the current record changed, or the record was reread.
     void recordChanged();
     void stateChanged();
+    // The rows are about to be read again with the current row kept: views
+    // note where the current row stands so it keeps its place.
+    void aboutToReread();
 
 protected:
     // What a concrete dataset provides.
@@ -154,6 +163,7 @@ private:
     void checkActive() const;
     void checkCanModify() const;
     void checkRequired() const;
+    void writeRecord();
     void setState(TDataSetState state);
     // The one way into and out of the edit states. Back in browse, the cursor
     // is already placed: views reload before the event fires.
@@ -178,4 +188,5 @@ private:
     bool m_eof = true;
     bool m_modified = false;
     int m_disableCount = 0;
+    QList<std::pair<QPointer<QObject>, std::function<void()>>> m_recordWriters;
 };

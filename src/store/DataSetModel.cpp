@@ -5,9 +5,20 @@
 TDataSetModel::TDataSetModel(TDataSet *dataSet, QObject *parent) : QAbstractTableModel(parent), m_dataSet(dataSet)
 {
     connect(dataSet, &TDataSet::layoutChanged, this, &TDataSetModel::reset);
-    connect(dataSet, &TDataSet::stateChanged, this, &TDataSetModel::reset);
+    connect(dataSet, &TDataSet::stateChanged, this, &TDataSetModel::stateChanged);
     connect(dataSet, &TDataSet::recordChanged, this, &TDataSetModel::currentRecordChanged);
     reset();
+}
+
+void TDataSetModel::setColumnFields(const QStringList &fieldNames)
+{
+    m_columnFields = fieldNames;
+    reset();
+}
+
+void TDataSetModel::setEditable(bool editable)
+{
+    m_editable = editable;
 }
 
 void TDataSetModel::reset()
@@ -15,12 +26,26 @@ void TDataSetModel::reset()
     beginResetModel();
     m_columns.clear();
     if (m_dataSet) {
-        for (int i = 0; i < m_dataSet->FieldCount(); ++i) {
+        for (const QString &name : std::as_const(m_columnFields)) {
+            const int field = m_dataSet->fieldIndex(name);
+            if (field >= 0)
+                m_columns.append(field);
+        }
+        for (int i = 0; m_columnFields.isEmpty() && i < m_dataSet->FieldCount(); ++i) {
             if (m_dataSet->FieldDefs()[i].Visible)
                 m_columns.append(i);
         }
     }
+    m_rowCount = rowCount();
     endResetModel();
+}
+
+void TDataSetModel::stateChanged()
+{
+    if (rowCount() != m_rowCount)
+        reset();
+    else
+        currentRecordChanged();
 }
 
 void TDataSetModel::currentRecordChanged()
@@ -59,6 +84,18 @@ QVariant TDataSetModel::data(const QModelIndex &index, int role) const
         return {};
     const int field = fieldIndexOfColumn(index.column());
     return TField::displayText(m_dataSet->FieldDefs()[field], m_dataSet->rowValue(index.row(), field));
+}
+
+Qt::ItemFlags TDataSetModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    const int field = fieldIndexOfColumn(index.column());
+    if (!m_editable || !m_dataSet || field < 0)
+        return flags;
+    const TFieldDef &def = m_dataSet->FieldDefs()[field];
+    if (!def.ReadOnly && def.DataType != TFieldType::ftGraphic && def.DataType != TFieldType::ftBoolean)
+        flags |= Qt::ItemIsEditable;
+    return flags;
 }
 
 QVariant TDataSetModel::headerData(int section, Qt::Orientation orientation, int role) const

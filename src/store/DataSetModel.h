@@ -15,6 +15,12 @@ public:
     explicit TDataSetModel(TDataSet *dataSet, QObject *parent = nullptr);
 
     TDataSet *dataSet() const { return m_dataSet; }
+    // Shows these fields, in this order, in place of every visible field.
+    void setColumnFields(const QStringList &fieldNames);
+    // Cells of fields that are not read-only can be edited in place (the
+    // grid writes them to the dataset's record).
+    void setEditable(bool editable);
+    bool isEditable() const { return m_editable; }
     // The dataset's field index shown in a column.
     int fieldIndexOfColumn(int column) const;
     int columnOfField(const QString &fieldName) const;
@@ -23,11 +29,18 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
     void reset();
+    // Entering or leaving a state changes the rows only when a new record
+    // comes or goes; starting an edit leaves the view and its editor alone.
+    void stateChanged();
     void currentRecordChanged();
 
     QPointer<TDataSet> m_dataSet;
     QList<int> m_columns;
+    QStringList m_columnFields;
+    bool m_editable = false;
+    int m_rowCount = 0;
 };

@@ -70,34 +70,38 @@ void TQuery::ExecSQL()
     m_rowsAffected = prepare()->execute();
 }
 
-void TQuery::readRow(QVector<QVariant> &values) const
+void TQuery::readRow(const SqlStatement &statement, QVector<QVariant> &values)
 {
-    values.resize(m_statement->columnCount());
+    values.resize(statement.columnCount());
     for (int i = 0; i < values.size(); ++i)
-        values[i] = m_statement->value(i);
+        values[i] = statement.value(i);
 }
 
 void TQuery::internalOpen()
 {
-    m_statement = prepare();
+    // Nothing changes before the statement has run: a query opened again
+    // that fails keeps the rows it had.
+    std::unique_ptr<SqlStatement> statement = prepare();
     QList<TFieldDef> defs;
-    for (int i = 0; i < m_statement->columnCount(); ++i) {
+    for (int i = 0; i < statement->columnCount(); ++i) {
         TFieldDef def;
-        def.FieldName = m_statement->columnName(i);
-        def.DataType = typeFromDeclaration(m_statement->columnDeclaredType(i));
+        def.FieldName = statement->columnName(i);
+        def.DataType = typeFromDeclaration(statement->columnDeclaredType(i));
         defs.append(def);
+    }
+    QVector<QVector<QVariant>> rows;
+    if (!UniDirectional) {
+        QVector<QVariant> values;
+        while (statement->step()) {
+            readRow(*statement, values);
+            rows.append(values);
+        }
+        statement.reset();
     }
     setFieldDefs(defs);
     m_streamRow = -1;
-    m_rows.clear();
-    if (UniDirectional)
-        return;
-    QVector<QVariant> values;
-    while (m_statement->step()) {
-        readRow(values);
-        m_rows.append(values);
-    }
-    m_statement.reset();
+    m_rows = std::move(rows);
+    m_statement = std::move(statement);
 }
 
 void TQuery::internalClose()
@@ -133,7 +137,7 @@ bool TQuery::internalFetch(int row, QVector<QVariant> &values)
         return false;
     }
     m_streamRow = row;
-    readRow(m_streamValues);
+    readRow(*m_statement, m_streamValues);
     values = m_streamValues;
     return true;
 }

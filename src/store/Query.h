@@ -48,7 +48,7 @@ protected:
 
 private:
     std::unique_ptr<SqlStatement> prepare() const;
-    void readRow(QVector<QVariant> &values) const;
+    static void readRow(const SqlStatement &statement, QVector<QVariant> &values);
 
     TDatabase *m_database;
     QStringList m_sql;

@@ -52,13 +52,26 @@ void TTable::SetRange(const QString &field, const QVariant &value)
 
 void TTable::SetMasterSource(TTable *master, const QString &masterField, const QString &detailField)
 {
-    m_master = master;
     m_masterField = masterField;
     m_rangeField = detailField;
     m_hasRange = true;
+    m_master = master;
+    master->m_details.append(this);
     for (auto signal : {&TDataSet::layoutChanged, &TDataSet::recordChanged, &TDataSet::stateChanged})
         connect(master, signal, this, &TTable::followMaster);
     connect(master, &TDataSet::currentRowChanged, this, &TTable::followMaster);
+}
+
+bool TTable::DetailInEditState() const
+{
+    for (const TTable *detail : m_details) {
+        if (!detail)
+            continue;
+        const TDataSetState state = detail->State();
+        if (state == TDataSetState::dsEdit || state == TDataSetState::dsInsert || detail->DetailInEditState())
+            return true;
+    }
+    return false;
 }
 
 void TTable::followMaster()
@@ -92,13 +105,17 @@ void TTable::bindRange(SqlStatement &statement) const
 
 void TTable::loadKeys()
 {
-    m_cache.clear();
-    m_keys.clear();
+    // The keys are replaced only once all are read: a table whose reread
+    // fails keeps the rows it had.
+    std::vector<qint64> keys;
+    keys.reserve(m_keys.size());
     SqlStatement select(m_database->handle(),
                         QStringLiteral("SELECT rowid FROM %1").arg(quoted(m_tableName)) + rangeClause() + orderClause());
     bindRange(select);
     while (select.step())
-        m_keys.push_back(select.value(0).toLongLong());
+        keys.push_back(select.value(0).toLongLong());
+    m_keys = std::move(keys);
+    m_cache.clear();
 }
 
 void TTable::internalOpen()

@@ -3,6 +3,7 @@
 #include "store/DataSet.h"
 
 #include <QHash>
+#include <QPointer>
 #include <memory>
 #include <vector>
 
@@ -36,6 +37,9 @@ public:
     // master's masterField.
     void SetMasterSource(TTable *master, const QString &masterField, const QString &detailField);
     TTable *MasterSource() const { return m_master; }
+    // True while a table that follows this one, directly or through other
+    // details, is being edited or inserted into.
+    bool DetailInEditState() const;
 
     int RecordCount() const override;
     bool Locate(const QString &fieldName, const QVariant &value) override;
@@ -80,6 +84,7 @@ private:
     QVariant m_rangeValue;
     bool m_hasRange = false;
     TTable *m_master = nullptr;
+    QList<QPointer<TTable>> m_details;
     QString m_masterField;
     std::vector<qint64> m_keys;
     QHash<qint64, QVector<QVariant>> m_cache;

@@ -2,49 +2,27 @@
 
 #include "store/DataSet.h"
 #include "store/DataSetModel.h"
+#include "widgets/DBGridDelegate.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompts.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QPainter>
-#include <QStyledItemDelegate>
+#include <QScrollBar>
 
-namespace {
-
-// Draws the grid's bitmap stretched over cells of a picture field.
-class BitmapCellDelegate : public QStyledItemDelegate
-{
-public:
-    explicit BitmapCellDelegate(TDBGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
-
-    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
-    {
-        const QPixmap bitmap = m_grid->fieldBitmap(index.column());
-        if (bitmap.isNull()) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        if (option.state & QStyle::State_Selected)
-            painter->fillRect(option.rect, option.palette.highlight());
-        painter->drawPixmap(option.rect, bitmap);
-    }
-
-private:
-    TDBGrid *m_grid;
-};
-
-}
-
-TDBGrid::TDBGrid(const QString &objectName, QWidget *parent) : QTableView(parent)
+TDBGrid::TDBGrid(const QString &objectName, QWidget *parent)
+    : QTableView(parent), m_delegate(new TDBGridDelegate(this))
 {
     setObjectName(objectName);
     setAccessibleName(objectName);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The scroll bar counts rows, so a row's place in the window is a number.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setShowGrid(true);
-    setItemDelegate(new BitmapCellDelegate(this));
+    setItemDelegate(m_delegate);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
     verticalHeader()->hide();
@@ -55,13 +33,22 @@ void TDBGrid::setDataSet(TDataSet *dataSet)
 {
     delete m_model;
     m_model = new TDataSetModel(dataSet, this);
+    QStringList fields;
+    for (const Column &column : std::as_const(m_columns))
+        fields.append(column.fieldName);
+    m_model->setColumnFields(fields);
+    m_model->setEditable(editTriggers() != NoEditTriggers);
     setModel(m_model);
-    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
-        applyColumnWidths();
-        selectCurrentRow();
-    });
-    connect(dataSet, &TDataSet::currentRowChanged, this, &TDBGrid::selectCurrentRow);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &TDBGrid::modelWasReset);
+    connect(dataSet, &TDataSet::currentRowChanged, this, [this] { selectCurrentRow(); });
+    connect(dataSet, &TDataSet::aboutToReread, this, &TDBGrid::notePlace);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, &TDBGrid::rowChosen);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &TDBGrid::cellChosen);
+    // A post takes along what the open editor holds.
+    dataSet->addRecordWriter(this, [this, dataSet] {
+        if (this->dataSet() == dataSet)
+            m_delegate->writeOpenEditor();
+    });
     applyColumnWidths();
     selectCurrentRow();
 }
@@ -85,6 +72,35 @@ QPixmap TDBGrid::fieldBitmap(int column) const
     return m_bitmaps.value(dataSet()->FieldDefs()[field].FieldName.toLower());
 }
 
+void TDBGrid::setColumns(const QList<Column> &columns)
+{
+    m_columns = columns;
+    if (!m_model)
+        return;
+    QStringList fields;
+    for (const Column &column : columns)
+        fields.append(column.fieldName);
+    m_model->setColumnFields(fields);
+}
+
+void TDBGrid::setEditing(bool editing)
+{
+    setEditTriggers(editing ? AnyKeyPressed | EditKeyPressed | SelectedClicked : NoEditTriggers);
+    if (m_model)
+        m_model->setEditable(editing);
+}
+
+int TDBGrid::fullValueWidth(const TFieldDef &def) const
+{
+    // The widest value of a date or a time field, and the cell's margins.
+    const QString widest = def.DataType == TFieldType::ftDate   ? QStringLiteral("0000-00-00")
+                           : def.DataType == TFieldType::ftTime ? QStringLiteral("00:00:00")
+                                                                : QString();
+    if (widest.isEmpty())
+        return 0;
+    return fontMetrics().horizontalAdvance(widest) + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 8;
+}
+
 void TDBGrid::applyColumnWidths()
 {
     if (!m_model)
@@ -92,21 +108,67 @@ void TDBGrid::applyColumnWidths()
     const int charWidth = fontMetrics().averageCharWidth();
     for (int column = 0; column < m_model->columnCount(); ++column) {
         const TFieldDef &def = dataSet()->FieldDefs()[m_model->fieldIndexOfColumn(column)];
-        if (def.DisplayWidth > 0)
+        const int given = column < m_columns.size() ? m_columns[column].width : 0;
+        // Widths given in pixels were drawn for a smaller font: a date or a
+        // time still shows whole.
+        if (given > 0)
+            setColumnWidth(column, std::max(given, fullValueWidth(def)));
+        else if (def.DisplayWidth > 0)
             setColumnWidth(column, def.DisplayWidth * charWidth + 6);
     }
 }
 
-void TDBGrid::selectCurrentRow()
+void TDBGrid::selectCurrentRow(bool scroll)
 {
     TDataSet *ds = dataSet();
     if (!ds || !ds->Active() || ds->CurrentRow() < 0 || ds->CurrentRow() >= m_model->rowCount())
         return;
+    // Already there: the window stays where the user has it.
+    if (currentIndex().row() == ds->CurrentRow())
+        return;
     m_following = true;
-    const QModelIndex index = m_model->index(ds->CurrentRow(), std::max(currentIndex().column(), 0));
+    const QModelIndex index = m_model->index(ds->CurrentRow(), std::clamp(m_column, 0, m_model->columnCount() - 1));
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    scrollTo(index);
+    if (scroll)
+        scrollTo(index);
     m_following = false;
+}
+
+void TDBGrid::notePlace()
+{
+    const int top = rowAt(0);
+    if (top < 0) {
+        m_place.reset();
+        return;
+    }
+    int bottom = rowAt(viewport()->height() - 1);
+    if (bottom < 0)
+        bottom = m_model->rowCount() - 1;
+    const int current = currentIndex().row();
+    m_place = Place{top, current >= top && current <= bottom ? current - top : -1};
+}
+
+void TDBGrid::restorePlace(const Place &place)
+{
+    TDataSet *ds = dataSet();
+    // The current row stays as far below the top as it was, as far as the
+    // rows before it allow; a window away from it keeps its top row.
+    const int top = place.offset >= 0 ? std::max(ds->CurrentRow() - place.offset, 0) : place.top;
+    updateGeometries();
+    verticalScrollBar()->setValue(top);
+}
+
+void TDBGrid::modelWasReset()
+{
+    applyColumnWidths();
+    if (m_place) {
+        const Place place = *m_place;
+        m_place.reset();
+        selectCurrentRow(false);
+        restorePlace(place);
+    } else {
+        selectCurrentRow();
+    }
 }
 
 void TDBGrid::rowChosen(const QModelIndex &current)
@@ -114,7 +176,18 @@ void TDBGrid::rowChosen(const QModelIndex &current)
     TDataSet *ds = dataSet();
     if (m_following || !ds || !current.isValid() || current.row() == ds->CurrentRow())
         return;
-    reportErrors([&] { ds->MoveToRow(current.row()); });
+    if (!reportErrors([&] { ds->MoveToRow(current.row()); })) {
+        // The dataset stayed (a post refused): so does the grid.
+        QMetaObject::invokeMethod(this, [this] { selectCurrentRow(); }, Qt::QueuedConnection);
+    }
+}
+
+void TDBGrid::cellChosen(const QModelIndex &current)
+{
+    if (m_following || !current.isValid() || current.column() == m_column)
+        return;
+    m_column = current.column();
+    emit columnEntered(m_column);
 }
 
 void TDBGrid::keyPressEvent(QKeyEvent *event)
@@ -131,8 +204,13 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
 
 void TDBGrid::focusOutEvent(QFocusEvent *event)
 {
+    // Focus going into a cell's editor, to a pop-up or to another window
+    // (a dialog the row's editing opened) does not leave the grid.
+    QWidget *next = QApplication::focusWidget();
+    const bool leaves = event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason
+                        && !(next && isAncestorOf(next));
     TDataSet *ds = dataSet();
-    if (ds && ds->State() == TDataSetState::dsInsert && !ds->Modified())
+    if (leaves && ds && ds->State() == TDataSetState::dsInsert && !ds->Modified())
         reportErrors([ds] { ds->Cancel(); });
     QTableView::focusOutEvent(event);
 }

@@ -5,6 +5,7 @@
 #include "addressbook/TF_AddGrp.h"
 #include "addressbook/TF_AddRec.h"
 #include "addressbook/TF_Import.h"
+#include "agent/ScheduleEditor.h"
 #include "mailer/MainWindowFixture.h"
 #include "mailer/TF_About.h"
 #include "mailer/TF_NewMsg.h"
@@ -13,6 +14,8 @@
 #include "mailer/TF_Sign.h"
 #include "support/Accessibility.h"
 #include "support/InMemoryPhoneBook.h"
+#include "widgets/DBGrid.h"
+#include "widgets/RecordNavigator.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -114,6 +117,7 @@ const WindowEntry kWindows[] = {
          t.mainWindow().Editgroups1Click();
          t.mainWindow().Editsignature1Click();
          t.mainWindow().Groupsend1Click();
+         t.mainWindow().AgentSchedule1Click();
          return &t.mainWindow();
      }},
     {"About", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_About(&t.mainWindow())); }},
@@ -149,11 +153,18 @@ const WindowEntry kWindows[] = {
          return t.shown(picker);
      }},
     {"Results", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_Result(&t.mainWindow(), {"220 ready", "QUIT"})); }},
-    // New windows join here. Still to come: the schedule editor TF_Agent
-    // (t.childOpenedBy(&TF_Mdi::AgentSchedule1Click), and in the entry above
-    // that opens every child), and the agent program's windows, its main
-    // window and what it opens, for which this test also links the agent's
-    // window library in tests/CMakeLists.txt.
+    {"Schedule", [](EveryWindow &t) { return t.childOpenedBy(&TF_Mdi::AgentSchedule1Click); }},
+    {"ScheduleWithACellBeingEdited",
+     [](EveryWindow &t) -> QWidget * {
+         auto *schedule = static_cast<mailer::TF_Agent *>(t.childOpenedBy(&TF_Mdi::AgentSchedule1Click));
+         t.mainWindow().AgentNavigator()->BtnClick(TDBNavigator::nbInsert);
+         schedule->gr_Agent->edit(schedule->gr_Agent->model()->index(0, 0));
+         EXPECT_NE(schedule->gr_Agent->viewport()->findChild<QComboBox *>(), nullptr);
+         return schedule;
+     }},
+    // New windows join here. Still to come: the agent program's windows, its
+    // main window and what it opens, for which this test also links the
+    // agent's window library in tests/CMakeLists.txt.
 };
 
 TEST_P(EveryWindow, SaysWhatItShows)

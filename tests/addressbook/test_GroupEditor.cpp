@@ -3,6 +3,7 @@
 #include "store/DataSetModel.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SecondProgram.h"
 #include "support/StoreSetup.h"
 #include "addressbook/TF_AddGrp.h"
 #include "addressbook/TF_AddRec.h"
@@ -205,5 +206,50 @@ TEST_F(GroupEditorTest, GridAsksBeforeCtrlDeleteRemovesARow)
     EXPECT_EQ(dm->ta_Emails.RecordCount(), 1);
     EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 2) << "a grid delete is no recipient command";
 }
+
+QStringList itemsOf(const QComboBox *box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items.append(box->itemText(i));
+    return items;
+}
+
+TEST_F(GroupEditorTest, AGroupAnotherProgramAddsAppearsAndTheCurrentGroupStays)
+{
+    ASSERT_TRUE(runSecondProgram(folder, "INSERT INTO GROUPS (Grupp, Members) VALUES ('Aardvarks', 0)"));
+    EXPECT_TRUE(waitInEventLoop([&] { return editor->gr_Group->dataSetModel()->rowCount() == 3; }, 2000));
+    EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Friends");
+    EXPECT_EQ(editor->gr_Group->currentIndex().row(), 2);
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 2);
+}
+
+TEST_F(GroupEditorTest, TheGroupDialogsListsFollowTheGroupsAndKeepTheChoice)
+{
+    whenModal<TF_AddGrp>([&](TF_AddGrp &dialog) {
+        dialog.co_Group->setCurrentIndex(0);
+        ASSERT_EQ(dialog.co_Group->currentText(), "Club");
+        ASSERT_TRUE(runSecondProgram(folder, "INSERT INTO GROUPS (Grupp) VALUES ('Zoo')"));
+        EXPECT_TRUE(waitInEventLoop([&] { return dialog.co_Group->count() == 3; }, 2000));
+        EXPECT_EQ(itemsOf(dialog.co_Group), QStringList({"Club", "Friends", "Zoo"}));
+        EXPECT_EQ(dialog.co_Group->currentText(), "Club") << "the choice stays";
+        ASSERT_TRUE(runSecondProgram(folder, "DELETE FROM GROUPS WHERE Grupp = 'Club'"));
+        EXPECT_TRUE(waitInEventLoop([&] { return dialog.co_Group->count() == 2; }, 2000));
+        EXPECT_EQ(dialog.co_Group->currentIndex(), -1) << "a group that is gone is no choice";
+        dialog.bu_Cancel->click();
+    });
+    editor->bu_InsertGroup->click();
+
+    whenModal<TF_AddRec>([&](TF_AddRec &dialog) {
+        ASSERT_EQ(dialog.lb_AddToGrp->count(), 1);
+        dialog.lb_AddToGrp->item(0)->setSelected(true);
+        ASSERT_TRUE(runSecondProgram(folder, "INSERT INTO GROUPS (Grupp) VALUES ('Aaa')"));
+        EXPECT_TRUE(waitInEventLoop([&] { return dialog.lb_AddToGrp->count() == 2; }, 2000));
+        EXPECT_EQ(dialog.ChosenGroups(), QStringList{"Zoo"}) << "every other group, the chosen one still chosen";
+        dialog.bu_Cancel->click();
+    });
+    editor->bu_InsertRecipient->click();
+}
+
 
 }

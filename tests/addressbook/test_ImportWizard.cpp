@@ -5,6 +5,7 @@
 #include "support/Accessibility.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SecondProgram.h"
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
 #include "support/WaitFor.h"
@@ -187,6 +188,20 @@ TEST_F(ImportWizardTest, FileStepWantsAFileAndFillsTheGroupsOncePerVisit)
         w->bu_Prev->click();
         EXPECT_EQ(w->CurrentStep(), w->pa_StepFile);
     }
+}
+
+TEST_F(ImportWizardTest, GroupsAddedMeanwhileJoinTheListAndTypedTextStays)
+{
+    folder.writeFile("list.txt", "new@y.org");
+    toGroupStep(TF_Import::FormatUnknown, folder.file("list.txt"));
+    w->co_Group->setEditText("Neighb");
+    ASSERT_TRUE(runSecondProgram(folder, "INSERT INTO GROUPS (Grupp) VALUES ('Neighbours')"));
+    EXPECT_TRUE(waitInEventLoop([&] { return w->co_Group->count() == 3; }, 2000));
+    EXPECT_EQ(w->co_Group->currentText(), "Neighb");
+    w->co_Group->setEditText("Neighbours");
+    w->bu_Next->click();
+    EXPECT_TRUE(waitFor([&] { return w->la_Finish->isVisible(); }));
+    EXPECT_EQ(members("Neighbours"), 1) << "the new group takes the import";
 }
 
 TEST_F(ImportWizardTest, GroupMustBeOneThatExists)

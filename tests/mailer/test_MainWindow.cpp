@@ -1,4 +1,7 @@
 #include "support/Accessibility.h"
+#include "agent/ScheduleEditor.h"
+#include "addressbook/TF_Groups.h"
+#include "widgets/RecordNavigator.h"
 #include "mailer/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/StoreSetup.h"
@@ -139,6 +142,35 @@ TEST_F(MainWindowTest, ToolPanelShowsOnlyWhileItsChildIsActive)
     probe->close();
     EXPECT_TRUE(waitFor([&] { return childCount() == 1 && probe.isNull(); }));
     EXPECT_FALSE(mdi->pa_NewMsg()->isVisible());
+}
+
+TEST_F(MainWindowTest, TheAgentSchedulerOpensOneScheduleWithTheNavigatorShownWhileItIsActive)
+{
+    QAction *item = mdi->menuAction("AgentSchedule1");
+    ASSERT_TRUE(item->isEnabled());
+    ASSERT_TRUE(mdi->button("bu_Agent")->isEnabled());
+    item->trigger();
+    QPointer<mailer::TF_Agent> schedule = mdi->F_Agent;
+    ASSERT_FALSE(schedule.isNull());
+    EXPECT_EQ(schedule->windowTitle(), "Schedule");
+    EXPECT_EQ(schedule->parentWidget()->pos(), QPoint(0, 0));
+    EXPECT_TRUE(mdi->pa_Agent()->isVisible());
+    EXPECT_TRUE(mdi->pa_Agent()->isEnabled());
+    EXPECT_EQ(mdi->AgentNavigator()->dataSet(), &dm->ta_Agent);
+    mdi->button("bu_Agent")->click();
+    EXPECT_EQ(mdi->F_Agent, schedule) << "the button brings the same window forward";
+    EXPECT_EQ(childCount(), 1);
+
+    mdi->Editgroups1Click();
+    EXPECT_FALSE(mdi->pa_Agent()->isVisible()) << "another child is active";
+    item->trigger();
+    EXPECT_TRUE(mdi->pa_Agent()->isVisible());
+    expectAccessibleNames(mdi.get());
+
+    schedule->close();
+    EXPECT_TRUE(waitFor([&] { return schedule.isNull(); }));
+    EXPECT_FALSE(mdi->pa_Agent()->isVisible());
+    EXPECT_TRUE(dm->ta_Agent.Active()) << "the table stays open in the data module";
 }
 
 TEST_F(MainWindowTest, ReadsItsSettingsWhenCreated)

@@ -3,6 +3,7 @@
 #include "mailer/MessageFile.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SecondProgram.h"
 #include "support/StoreSetup.h"
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_NewMsg.h"
@@ -102,6 +103,16 @@ TEST_F(MessageWindowTest, SendGroupOpensTheWindowWithSignaturesAndPanel)
     EXPECT_TRUE(mdi->pa_NewMsg()->isEnabled());
     EXPECT_FALSE(mdi->pa_Signature()->isVisible());
     expectAccessibleNames(window);
+}
+
+TEST_F(MessageWindowTest, GroupsAnotherProgramAddsJoinTheListAndTheChosenGroupStays)
+{
+    TF_NewMsg *window = openMessage();
+    ASSERT_NE(window, nullptr);
+    chooseGroup(window, "Friends");
+    ASSERT_TRUE(runSecondProgram(folder, "INSERT INTO GROUPS (Grupp) VALUES ('Aardvarks')"));
+    EXPECT_TRUE(waitInEventLoop([&] { return window->co_Group->count() == 3; }, 2000));
+    EXPECT_EQ(window->co_Group->currentText(), "Friends");
 }
 
 TEST_F(MessageWindowTest, EmptySignatureFolderOffersOnlyNone)

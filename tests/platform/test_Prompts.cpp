@@ -69,4 +69,35 @@ TEST(PromptService, ScopeRestoresThePreviousService)
     EXPECT_EQ(&PromptService::current(), outer);
 }
 
+// A service that notes whether the system knew a box was open while it was.
+class NotingPrompts : public PromptService
+{
+public:
+    PromptAnswer show(PromptKind, const QString &, PromptButtons) override
+    {
+        if (!nested)
+            return PromptAnswer::Ok;
+        nested = false;
+        showingWhileOpen = Prompt::showing();
+        Prompt::error("inner");
+        stillShowingAfterInner = Prompt::showing();
+        return PromptAnswer::Yes;
+    }
+    bool nested = false;
+    bool showingWhileOpen = false;
+    bool stillShowingAfterInner = false;
+};
+
+TEST(Prompts, KnowWhileABoxIsOpenAlsoWhenBoxesNest)
+{
+    NotingPrompts noting;
+    PromptService::Scope scope(noting);
+    EXPECT_FALSE(Prompt::showing());
+    noting.nested = true;
+    Prompt::confirm("Outer?");
+    EXPECT_TRUE(noting.showingWhileOpen);
+    EXPECT_TRUE(noting.stillShowingAfterInner) << "the outer box is still open";
+    EXPECT_FALSE(Prompt::showing());
+}
+
 }
