@@ -4,6 +4,7 @@
 #include "agent/ScheduleEditor.h"
 #include "mailer/GroupSend.h"
 #include "mailer/MdiSendStatus.h"
+#include "mailer/ThrottledSendStatus.h"
 #include "connection/NetworkManagerBackend.h"
 #include "platform/Prompts.h"
 #include "widgets/RecordNavigator.h"
