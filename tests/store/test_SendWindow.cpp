@@ -2,6 +2,7 @@
 
 #include "store/Query.h"
 #include "support/MockClock.h"
+#include "support/SendSpans.h"
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
 
@@ -51,18 +52,6 @@ protected:
             }
         }
         return times;
-    }
-    // The most sends in any half-open span of spanMs.
-    static int mostInAnySpan(const QList<qint64> &times, qint64 spanMs)
-    {
-        int most = 0;
-        for (qsizetype first = 0; first < times.size(); ++first) {
-            int inSpan = 0;
-            for (qsizetype other = first; other < times.size() && times[other] < times[first] + spanMs; ++other)
-                ++inSpan;
-            most = std::max(most, inSpan);
-        }
-        return most;
     }
 
     TempProgramFolder folder;
