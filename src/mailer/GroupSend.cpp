@@ -270,7 +270,7 @@ bool TGroupSend::waitForSendingPlace()
     if (!m_sendWindow)
         return true;
     while (!m_sendWindow->Take()) {
-        if (!pauseUntil(m_sendWindow->FreeAt(), QStringLiteral("Sending limit reached, going on at ")))
+        if (!pauseUntil(m_sendWindow->FreeAt(), QStringLiteral("Limit reached, going on at ")))
             return false;
     }
     return true;

@@ -12,7 +12,7 @@
 
 namespace {
 
-const QString LimitWait = "Sending limit reached, going on at ";
+const QString LimitWait = "Limit reached, going on at ";
 
 class GroupSendLimitTest : public GroupSendTest
 {
