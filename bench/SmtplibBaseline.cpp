@@ -48,7 +48,7 @@ else:
 QJsonObject runSmtplib(const QStringList &arguments)
 {
     QProcess python;
-    python.start(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), QString::fromLatin1(Script)} + arguments);
+    python.start(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), QString::fromLatin1(Script)} + arguments);
     if (!python.waitForFinished(600000) || python.exitCode() != 0)
         return {{QStringLiteral("error"), QString::fromUtf8(python.readAllStandardError())}};
     return QJsonDocument::fromJson(python.readAllStandardOutput()).object();

@@ -1,30 +1,84 @@
-// Measures the whole group send (store, run, SMTP client) against a local
-// sink server: sends per second over a group of 10 000 members beside the
-// bare SMTP client sending the same number of 1 KB messages in the same run,
-// and the run's peak memory over 100 000 members beside an empty group's.
+// Measures the group send the way a user runs it: the message composed in the
+// message window of the real main window (shown, with its status bar and
+// progress bar), "Start sending Email" clicked, timed until the results
+// window opens. In the same run and against the same local sink: the bare
+// SMTP client sending the same number of 1 KB messages over one session,
+// Python's smtplib doing so over one connection, and the run without any
+// window (a status that draws nothing). Then, through the window, a run over
+// 100 000 members with the memory and the longest gap of the event loop
+// watched, and a Cancel clicked during a run with the time until it answers.
+//
+// Run offscreen (the default) or under xvfb-run with QT_QPA_PLATFORM=xcb.
+// Arguments, all optional: the members of the rate runs (10 000), the members
+// of the long run (100 000; 0 leaves it out) and the rounds of the rate runs (3).
 #include "BenchStore.h"
+#include "SmtplibBaseline.h"
 #include "connection/NetworkManagerBackend.h"
 #include "mailer/GroupSend.h"
 #include "mailer/SendComponents.h"
 #include "mailer/SendStatus.h"
+#include "mailer/TF_Mdi.h"
+#include "mailer/TF_NewMsg.h"
+#include "mailer/TF_Result.h"
+#include "platform/ProfileIni.h"
 #include "platform/Prompts.h"
 #include "platform/Wait.h"
 #include "store/DM_Databaser.h"
 #include "support/ScriptedSmtpServer.h"
 #include "transport/SmtpClient.h"
+#include "widgets/StatusBar.h"
 
-#include <QCoreApplication>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace {
 
-constexpr int RateMembers = 10000;
-constexpr int MemoryMembers = 100000;
-const QStringList Body(16, QString(62, u'x')); // 16 lines of 64 bytes: a 1 KB body
+// 16 lines of 62 characters and CR LF: a 1 KB body.
+const QStringList Body(16, QStringLiteral("The quick brown fox jumps over the lazy dog, again and again..."));
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Rate
+{
+    double perSecond = 0;
+    double cpuMsPerMessage = 0;
+};
+
+Rate rateOf(int count, double seconds, double cpu)
+{
+    return {count / seconds, 1000.0 * cpu / count};
+}
+
+// Every box is answered (No to a question, so nothing is resumed) and shown
+// on the console: a benchmark must not stop for a box nobody sees.
+class ConsolePrompts : public PromptService
+{
+public:
+    PromptAnswer show(PromptKind, const QString &text, PromptButtons buttons) override
+    {
+        std::fprintf(stderr, "box: %s\n", qPrintable(text));
+        return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Ok;
+    }
+};
 
 class SilentStatus : public TSendStatus
 {
@@ -38,7 +92,7 @@ public:
 };
 
 // The bare client: one session, count transactions of the same message.
-double bareClientRate(quint16 port, int count)
+Rate bareClient(quint16 port, int count)
 {
     TWait wait;
     TSmtpClient client;
@@ -46,37 +100,45 @@ double bareClientRate(quint16 port, int count)
     client.Host = "127.0.0.1";
     client.Port = QString::number(port);
     client.FromName = "ann@example.org";
-    client.HdrFrom = "Ann";
+    client.HdrFrom = "Ann <ann@example.org>";
     client.HdrSubject = "Bench";
-    client.OnGetData = [](TCustomSmtpClient *, qint32 lineNum, char *line, qint32, bool &more) {
+    const QByteArray line = Body.first().toLatin1();
+    client.OnGetData = [&](TCustomSmtpClient *, qint32 lineNum, char *buffer, qint32, bool &more) {
         if (lineNum > Body.size()) {
             more = false;
             return;
         }
-        std::memcpy(line, Body[lineNum - 1].toLatin1().constData(), 63);
+        std::memcpy(buffer, line.constData(), static_cast<size_t>(line.size()) + 1);
     };
+    const double cpu = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     client.Open();
     for (int i = 0; i < count; ++i) {
         client.RcptName = {QStringLiteral("member%1@example.org").arg(i)};
-        client.HdrTo = QStringLiteral("Member %1").arg(i);
+        client.HdrTo = QStringLiteral("Member %1 <member%1@example.org>").arg(i);
         client.Mail();
     }
     client.Quit();
-    return count / (timer.nsecsElapsed() / 1e9);
+    return rateOf(count, timer.nsecsElapsed() / 1e9, cpuSeconds() - cpu);
 }
 
-struct RunFigures
+double smtplib(quint16 port, int count)
 {
-    double seconds = 0;
-    long peakGrowthKb = 0;
-    int samples = 0;
-    long beforeKb = 0;
-};
+    QString body;
+    for (const QString &line : Body)
+        body += line + QStringLiteral("\r\n");
+    const QJsonObject answer =
+        runSmtplib({QStringLiteral("small"), QString::number(port), QString::number(count), body});
+    if (answer.contains(QStringLiteral("error"))) {
+        std::fprintf(stderr, "smtplib failed: %s\n", qPrintable(answer.value(QStringLiteral("error")).toString()));
+        return 0;
+    }
+    return count / answer.value(QStringLiteral("seconds")).toDouble();
+}
 
-// A whole run over the group, with the resident memory sampled while it runs.
-RunFigures groupRun(TDM_Databaser &dm, quint16 port, const QString &group)
+// The run without a window: the same store, run and client.
+Rate silentRun(TDM_Databaser &dm, quint16 port, const QString &group, int count)
 {
     TSendComponents components(std::make_unique<NetworkManagerBackend>());
     TMailerSettings settings;
@@ -86,53 +148,204 @@ RunFigures groupRun(TDM_Databaser &dm, quint16 port, const QString &group)
     settings.FUserEmail = "ann@example.org";
     SilentStatus status;
     TGroupSend run(dm, components, settings, status);
-    const long before = BenchStore::residentKb();
-    long peak = before;
-    int samples = 0;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&] {
-        peak = std::max(peak, BenchStore::residentKb());
-        ++samples;
-    });
-    sampler.start(20);
+    const double cpu = cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     run.StartConnection({group, "Bench", {}, Body});
-    RunFigures figures;
-    figures.seconds = timer.nsecsElapsed() / 1e9;
-    figures.peakGrowthKb = std::max(peak, BenchStore::residentKb()) - before;
-    figures.samples = samples;
-    figures.beforeKb = before;
-    return figures;
+    return rateOf(count, timer.nsecsElapsed() / 1e9, cpuSeconds() - cpu);
 }
 
+// Watches the event loop while a run goes on: the longest gap between the
+// ticks of a 5 ms timer, and the resident memory at each tick.
+class LoopProbe
+{
+public:
+    LoopProbe()
+    {
+        m_timer.setInterval(5);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.elapsed();
+            if (m_lastTick >= 0)
+                longestGapMs = std::max(longestGapMs, now - m_lastTick);
+            m_lastTick = now;
+            peakKb = std::max(peakKb, BenchStore::residentKb());
+        });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_timer.start();
+        peakKb = BenchStore::residentKb();
+    }
+    void stop() { m_timer.stop(); }
+
+    qint64 longestGapMs = 0;
+    long peakKb = 0;
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_lastTick = -1;
+};
+
+struct WindowRun
+{
+    double seconds = 0; // from the click to the results window
+    double cpu = 0;
+    int progressAtEnd = 0;
+    QString outcome;
+};
+
+// Composes the message in the message window and clicks "Start sending
+// Email"; the run ends when the results window opens, which is closed.
+// during(ms) is called now and then while the run goes on.
+WindowRun windowRun(TF_Mdi &mdi, const QString &group, const std::function<void(qint64)> &during = {})
+{
+    mdi.menuAction("Groupsend1")->trigger();
+    TF_NewMsg *message = mdi.F_NewMsg;
+    QCoreApplication::processEvents();
+    const int row = message->co_Group->findText(group);
+    message->co_Group->setCurrentIndex(row);
+    emit message->co_Group->activated(row);
+    message->e_subject->setText("Bench");
+    message->mo_Message->setPlainText(Body.join('\n'));
+    QCoreApplication::processEvents();
+
+    WindowRun run;
+    QElapsedTimer clock;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto *results = qobject_cast<TF_Result *>(QApplication::activeModalWidget())) {
+            if (run.seconds == 0) {
+                run.seconds = clock.nsecsElapsed() / 1e9;
+                run.progressAtEnd = mdi.smtpstatus()->pb()->value();
+                run.outcome = mdi.smtpstatus()->panelText(0);
+            }
+            results->accept();
+        } else if (during) {
+            during(clock.elapsed());
+        }
+    });
+    poll.start(10);
+    const double cpu = cpuSeconds();
+    clock.start();
+    mdi.button("bu_SendGrpMail")->click();
+    run.cpu = cpuSeconds() - cpu;
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return run;
 }
+
+void click(QWidget *widget)
+{
+    const QPointF at = QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(at);
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                        Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                        Qt::NoButton, Qt::NoModifier));
+}
+
+void writeSettings(const QString &folder, quint16 port)
+{
+    ProfileIni ini(folder + "CORVAN.INI");
+    ini.writeString("SMTP", "SERVER", "127.0.0.1");
+    ini.writeString("SMTP", "PORT", QString::number(port));
+    ini.writeString("PERSONAL", "NAME", "Ann");
+    ini.writeString("PERSONAL", "EMAIL", "ann@example.org");
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const auto argument = [&](int index, int otherwise) { return argc > index ? QByteArray(argv[index]).toInt() : otherwise; };
+    const int rateMembers = argument(1, 10000);
+    const int memoryMembers = argument(2, 100000);
+    const int rounds = std::max(1, argument(3, 3));
+    ConsolePrompts prompts;
+    PromptService::Scope promptScope(prompts);
     QTemporaryDir dir;
     const QString folder = dir.path() + '/';
     BenchStore::create(folder);
     TDM_Databaser dm(folder);
     dm.DataModuleCreate();
-    BenchStore::fillGroup(dm, "Empty", 0);
-    BenchStore::fillGroup(dm, "Rate", RateMembers);
-    BenchStore::fillGroup(dm, "Memory", MemoryMembers);
+    BenchStore::fillGroup(dm, "Rate", rateMembers);
+    BenchStore::fillGroup(dm, "Memory", memoryMembers);
     dm.ta_Group.Refresh();
 
     ScriptedSmtpServer sink;
     sink.setCapture(false);
-    const double bare = bareClientRate(sink.port(), RateMembers);
-    const RunFigures rate = groupRun(dm, sink.port(), "Rate");
-    const double runRate = RateMembers / rate.seconds;
-    std::printf("%d members, 1 KB message: group send %.0f sends/s, bare SMTP client %.0f messages/s (%.0f%%)\n",
-                RateMembers, runRate, bare, 100.0 * runRate / bare);
+    writeSettings(folder, sink.port());
+    TF_Mdi mdi(dm, folder);
+    mdi.show();
+    QCoreApplication::processEvents();
+    std::printf("platform %s, %d members, a 1 KB message, one connection to a local sink; median of %d rounds\n",
+                qPrintable(QGuiApplication::platformName()), rateMembers, rounds);
 
-    const RunFigures empty = groupRun(dm, sink.port(), "Empty");
-    const RunFigures large = groupRun(dm, sink.port(), "Memory");
-    std::printf("peak memory growth during the run: empty group %ld kB, %d members %ld kB "
-                "(%.1f s; resident memory %ld kB before the run, sampled %d times)\n",
-                empty.peakGrowthKb, MemoryMembers, large.peakGrowthKb, large.seconds, large.beforeKb, large.samples);
+    std::vector<double> bare, bareCpu, python, window, windowCpu, silent, silentCpu;
+    WindowRun last;
+    for (int round = 0; round < rounds; ++round) {
+        const Rate b = bareClient(sink.port(), rateMembers);
+        bare.push_back(b.perSecond);
+        bareCpu.push_back(b.cpuMsPerMessage);
+        python.push_back(smtplib(sink.port(), rateMembers));
+        last = windowRun(mdi, "Rate");
+        const Rate w = rateOf(rateMembers, last.seconds, last.cpu);
+        window.push_back(w.perSecond);
+        windowCpu.push_back(w.cpuMsPerMessage);
+        const Rate s = silentRun(dm, sink.port(), "Rate", rateMembers);
+        silent.push_back(s.perSecond);
+        silentCpu.push_back(s.cpuMsPerMessage);
+    }
+    const double bareRate = BenchStore::median(bare);
+    const double pythonRate = BenchStore::median(python);
+    const double windowRate = BenchStore::median(window);
+    std::printf("  bare SMTP client          %6.0f messages/s  %.3f ms CPU each\n", bareRate,
+                BenchStore::median(bareCpu));
+    std::printf("  smtplib, one connection   %6.0f messages/s\n", pythonRate);
+    std::printf("  group send in the window  %6.0f messages/s  %.3f ms CPU each  = %.0f%% of the bare client, "
+                "%.0f%% of smtplib (ended with \"%s\", progress %d)\n",
+                windowRate, BenchStore::median(windowCpu), 100 * windowRate / bareRate, 100 * windowRate / pythonRate,
+                qPrintable(last.outcome), last.progressAtEnd);
+    std::printf("  group send, no window     %6.0f messages/s  %.3f ms CPU each\n", BenchStore::median(silent),
+                BenchStore::median(silentCpu));
+    std::fflush(stdout);
+
+    if (memoryMembers > 0) {
+        LoopProbe probe;
+        probe.start();
+        const long before = probe.peakKb;
+        const WindowRun large = windowRun(mdi, "Memory");
+        probe.stop();
+        std::printf("%d members through the window: %.0f messages/s (%.1f s); resident memory %ld kB before, "
+                    "at most %ld kB more during the run; longest event-loop gap %lld ms\n",
+                    memoryMembers, memoryMembers / large.seconds, large.seconds, before, probe.peakKb - before,
+                    probe.longestGapMs);
+        std::fflush(stdout);
+    }
+
+    // Cancel a fifth of a second into a run: how long until the click is handled,
+    // and until the run has ended.
+    QElapsedTimer sinceClick;
+    qint64 clickedAtMs = -1;
+    qint64 answeredMs = -1;
+    QToolButton *stop = mdi.button("bu_Stop");
+    const QMetaObject::Connection heard =
+        QObject::connect(stop, &QToolButton::clicked, [&] { answeredMs = sinceClick.elapsed(); });
+    const WindowRun cancelled = windowRun(mdi, "Rate", [&](qint64 ms) {
+        if (ms >= 200 && clickedAtMs < 0) {
+            clickedAtMs = ms;
+            sinceClick.start();
+            click(stop);
+        }
+    });
+    QObject::disconnect(heard);
+    std::printf("Cancel clicked during a run: handled after %lld ms; run ended \"%s\" %.0f ms after the click\n",
+                answeredMs, qPrintable(cancelled.outcome), cancelled.seconds * 1000 - double(clickedAtMs));
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "agent/ScheduleEditor.h"
 #include "mailer/GroupSend.h"
 #include "mailer/MdiSendStatus.h"
+#include "mailer/ThrottledSendStatus.h"
 #include "connection/NetworkManagerBackend.h"
 #include "platform/Prompts.h"
 #include "widgets/RecordNavigator.h"
@@ -243,10 +244,15 @@ bool TF_Mdi::eventFilter(QObject *watched, QEvent *event)
         auto *widget = qobject_cast<QWidget *>(watched);
         QPointer<QMdiSubWindow> sub = widget ? qobject_cast<QMdiSubWindow *>(widget->parentWidget()) : nullptr;
         if (sub) {
+            // Closing the frame closes the child again: only a frame still
+            // shown around a child that has gone is closed, or the two would
+            // close each other at every turn of the event loop until the
+            // frame is deleted, which a run's nested loop puts off to its
+            // end, repainting the whole window each time.
             QMetaObject::invokeMethod(
                 this,
                 [sub] {
-                    if (sub)
+                    if (sub && sub->isVisible() && !(sub->widget() && sub->widget()->isVisible()))
                         sub->close();
                 },
                 Qt::QueuedConnection);

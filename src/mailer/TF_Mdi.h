@@ -19,6 +19,7 @@ class QAction;
 class QPlainTextEdit;
 class TGroupSend;
 class TMdiSendStatus;
+class TThrottledSendStatus;
 class QToolButton;
 class TDBNavigator;
 class TF_Groups;
@@ -147,6 +148,8 @@ private:
     // lines wrap as the message's do.
     QPlainTextEdit *mo_Signature = nullptr;
     std::unique_ptr<TMdiSendStatus> m_sendStatus;
+    // What the run shows reaches the window at the pace of a screen.
+    std::unique_ptr<TThrottledSendStatus> m_shownStatus;
     std::unique_ptr<TGroupSend> m_groupSend;
 };
 

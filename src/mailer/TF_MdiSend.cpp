@@ -7,6 +7,7 @@
 #include "platform/Prompts.h"
 #include "mailer/SignatureFolder.h"
 #include "mailer/TF_NewMsg.h"
+#include "mailer/ThrottledSendStatus.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -19,7 +20,8 @@
 void TF_Mdi::createSendRun()
 {
     m_sendStatus = std::make_unique<TMdiSendStatus>(*m_status, *button("bu_SendGrpMail"), *button("bu_Stop"), *this);
-    m_groupSend = std::make_unique<TGroupSend>(m_dm, m_sendComponents, Settings, *m_sendStatus);
+    m_shownStatus = std::make_unique<TThrottledSendStatus>(*m_sendStatus);
+    m_groupSend = std::make_unique<TGroupSend>(m_dm, m_sendComponents, Settings, *m_shownStatus);
 
     // Laid out like a shown box but never on the screen, so its rows are
     // the rows the user would see.
@@ -76,7 +78,7 @@ void TF_Mdi::bu_SendGrpMailClick()
             return;
         m_draft.Lines.append(signatureLines);
     }
-    m_sendStatus->setSendEnabled(false);
+    m_shownStatus->setSendEnabled(false);
     m_draft.Group = message->co_Group->currentText();
     m_draft.Subject = message->e_subject->text();
     // StartConnection: the run needs nothing more from the message window.

@@ -55,11 +55,16 @@ void TQuery::SetStatement(const QStringList &lines, const QVariantMap &params)
         SetParam(param.key(), param.value());
 }
 
-std::unique_ptr<SqlStatement> TQuery::prepare() const
+sqlite3 *TQuery::handle() const
 {
     if (!m_database)
         throw EDatabaseError(QStringLiteral("Query has no database"));
-    auto statement = std::make_unique<SqlStatement>(m_database->handle(), m_sql.join(u'\n'));
+    return m_database->handle();
+}
+
+std::unique_ptr<SqlStatement> TQuery::prepare() const
+{
+    auto statement = std::make_unique<SqlStatement>(handle(), m_sql.join(u'\n'));
     statement->bindAll(m_params);
     return statement;
 }
@@ -67,7 +72,22 @@ std::unique_ptr<SqlStatement> TQuery::prepare() const
 void TQuery::ExecSQL()
 {
     Close();
-    m_rowsAffected = prepare()->execute();
+    sqlite3 *db = handle();
+    const QString sql = m_sql.join(u'\n');
+    // A statement run again and again with new values, such as a group
+    // send's resume position after every member, is prepared once.
+    if (!m_executed || m_executedOn != db || m_executedSql != sql) {
+        m_executed.reset();
+        m_executed = std::make_unique<SqlStatement>(db, sql);
+        m_executedSql = sql;
+        m_executedOn = db;
+    }
+    // Left reset, also after a failure, so it holds nothing of the store
+    // between runs.
+    const std::unique_ptr<SqlStatement, void (*)(SqlStatement *)> resetAfter(m_executed.get(),
+                                                                           [](SqlStatement *s) { s->reset(); });
+    m_executed->bindAll(m_params);
+    m_rowsAffected = m_executed->execute();
 }
 
 void TQuery::readRow(const SqlStatement &statement, QVector<QVariant> &values)

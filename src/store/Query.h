@@ -8,6 +8,7 @@
 
 class TDatabase;
 class SqlStatement;
+struct sqlite3;
 
 // An SQL statement on the store, built as text lines with its values bound as
 // named parameters (":name"). A SELECT is opened and read as a dataset; any
@@ -47,6 +48,7 @@ protected:
     bool isUniDirectional() const override { return UniDirectional; }
 
 private:
+    sqlite3 *handle() const;
     std::unique_ptr<SqlStatement> prepare() const;
     static void readRow(const SqlStatement &statement, QVector<QVariant> &values);
 
@@ -54,6 +56,11 @@ private:
     QStringList m_sql;
     QVariantMap m_params;
     int m_rowsAffected = 0;
+    // The statement ExecSQL ran last, kept prepared for the next run of the
+    // same text on the same connection.
+    std::unique_ptr<SqlStatement> m_executed;
+    QString m_executedSql;
+    sqlite3 *m_executedOn = nullptr;
     std::unique_ptr<SqlStatement> m_statement; // one-directional reading
     int m_streamRow = -1;
     QVector<QVariant> m_streamValues;

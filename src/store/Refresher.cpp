@@ -42,7 +42,7 @@ TRefresher::TRefresher(QObject *parent) : QObject(parent)
     // The loop is about to wait for the next event: nothing else is to be
     // done, which is the moment to look at one dataset and refresh.
     if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance(thread()))
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TRefresher::Idle);
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TRefresher::loopAboutToWait);
     if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive)
@@ -156,6 +156,18 @@ void TRefresher::Idle()
     if (!m_pending.isEmpty())
         ProcessPending();
     m_idleRunning = false;
+}
+
+void TRefresher::loopAboutToWait()
+{
+    // A program at work, such as one sending to a group, waits for its
+    // sockets thousands of times a second; looking at the store at each of
+    // those waits would cost more than the work itself. The timer's check
+    // still sees every change within its interval.
+    if (m_sinceIdle.isValid() && m_sinceIdle.elapsed() < IdleGapMs)
+        return;
+    m_sinceIdle.start();
+    Idle();
 }
 
 void TRefresher::Activate()

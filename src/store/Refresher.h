@@ -2,6 +2,7 @@
 
 #include "store/TableChanges.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -27,6 +28,8 @@ class TRefresher : public QObject
     Q_OBJECT
 public:
     static constexpr int CheckIntervalMs = 1000;
+    // The least time between two idle moments that look at the store.
+    static constexpr int IdleGapMs = 50;
     // Refreshes the dataset; false when it could not now (not browsed), which
     // leaves it pending.
     using RefreshProcedure = std::function<bool()>;
@@ -81,10 +84,14 @@ private:
     // be rolled back: it is neither checked nor refreshed.
     static bool canUse(const TDatabase *database);
     bool mayRefresh(const Registration &registration) const;
+    // The event loop is about to wait: an idle moment, unless the last one
+    // was less than IdleGapMs ago.
+    void loopAboutToWait();
 
     std::vector<Registration> m_registered;
     QList<TDataSet *> m_pending;
     size_t m_turn = 0;
     QTimer m_timer;
     bool m_idleRunning = false;
+    QElapsedTimer m_sinceIdle;
 };

@@ -149,3 +149,10 @@ int SqlStatement::execute()
     }
     return sqlite3_changes(m_db);
 }
+
+void SqlStatement::reset()
+{
+    // The result repeats the last step's failure, which was reported then.
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+}

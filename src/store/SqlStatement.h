@@ -30,6 +30,8 @@ public:
 
     // Runs a statement that returns no rows; the number of rows it changed.
     int execute();
+    // Ready to run again: back before its first step, with no values bound.
+    void reset();
 
 private:
     sqlite3 *m_db;

@@ -38,6 +38,22 @@ class OtherChild : public QWidget
 
 namespace {
 
+// Counts the close events a window gets.
+class CloseCounter : public QObject
+{
+public:
+    CloseCounter(int &closes, QObject *parent) : QObject(parent), m_closes(closes) {}
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close)
+            ++m_closes;
+        return false;
+    }
+
+private:
+    int &m_closes;
+};
+
 class MainWindowTest : public MainWindowFixture
 {
 protected:
@@ -142,6 +158,32 @@ TEST_F(MainWindowTest, ToolPanelShowsOnlyWhileItsChildIsActive)
     probe->close();
     EXPECT_TRUE(waitFor([&] { return childCount() == 1 && probe.isNull(); }));
     EXPECT_FALSE(mdi->pa_NewMsg()->isVisible());
+}
+
+TEST_F(MainWindowTest, AClosedChildsFrameIsClosedOnceWhileItsDeletionWaits)
+{
+    // A group send closes the message window and runs in a nested event
+    // loop, which puts off the frame's deletion until the run has ended.
+    mdi->OpenChild(probe, [] { return new ProbeChild; });
+    QPointer<QWidget> frame = probe->parentWidget();
+    int closes = 0;
+    frame->installEventFilter(new CloseCounter(closes, frame));
+    probe->close();
+    for (int turn = 0; turn < 20; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(closes, 1) << "frame and child must not close each other at every turn";
+    EXPECT_FALSE(frame && frame->isVisible());
+
+    mdi->OpenChild(other, [] { return new OtherChild; });
+    ASSERT_TRUE(other);
+    frame = other->parentWidget();
+    closes = 0;
+    frame->installEventFilter(new CloseCounter(closes, frame));
+    frame->close();
+    for (int turn = 0; turn < 20; ++turn)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(closes, 1) << "a frame closed by the user closes once";
+    EXPECT_TRUE(waitFor([&] { return frame.isNull() && other.isNull() && childCount() == 0; }));
 }
 
 TEST_F(MainWindowTest, TheAgentSchedulerOpensOneScheduleWithTheNavigatorShownWhileItIsActive)

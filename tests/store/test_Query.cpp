@@ -4,6 +4,7 @@
 #include "support/TempProgramFolder.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -102,6 +103,35 @@ TEST_F(QueryTest, EngineErrorsCarryTheEngineText)
     q.AddSQL("SELECT 1");
     q.Open();
     EXPECT_EQ(q.Fields(0).AsInteger(), 1);
+}
+
+TEST_F(QueryTest, AStatementRunAgainTakesItsNewValuesAlsoAfterAFailure)
+{
+    // The same text run again and again reuses its prepared statement.
+    TQuery &q = dm->qu_Uppdat;
+    const auto insert = [&](const QVariantMap &params) {
+        q.SetStatement({"INSERT INTO GROUPS (Grupp, LastMail) ", "VALUES (:g, abs(:n))"}, params);
+        q.ExecSQL();
+        return q.RowsAffected();
+    };
+    EXPECT_EQ(insert({{"g", "A"}, {"n", -3}}), 1);
+    EXPECT_THROW(insert({{"g", "B"}, {"n", std::numeric_limits<qint64>::min()}}), EDatabaseError)
+        << "abs() of the least integer overflows";
+    EXPECT_EQ(insert({{"g", "C"}, {"n", 5}}), 1);
+    EXPECT_EQ(insert({{"g", "D"}}), 1) << "a value not given this time is none, not the last one";
+    q.SetStatement({"UPDATE GROUPS SET LastMail = 7 ", "WHERE Grupp IN ('A', 'C')"}, {});
+    q.ExecSQL();
+    EXPECT_EQ(q.RowsAffected(), 2);
+
+    TQuery &check = dm->qu_Slask;
+    check.ClearSQL();
+    check.AddSQL("SELECT Grupp, LastMail FROM GROUPS");
+    check.AddSQL("WHERE Grupp IN ('A', 'B', 'C', 'D') ORDER BY Grupp");
+    check.Open();
+    QStringList rows;
+    for (; !check.Eof(); check.Next())
+        rows.append(check.Fields(0).AsString() + "=" + (check.Fields(1).IsNull() ? "none" : check.Fields(1).AsString()));
+    EXPECT_EQ(rows, QStringList({"A=7", "C=7", "D=none"}));
 }
 
 }

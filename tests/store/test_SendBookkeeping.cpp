@@ -1,6 +1,8 @@
 #include "store/DM_Databaser.h"
+#include "store/Query.h"
 #include "support/MockClock.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SecondProgram.h"
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
 
@@ -34,6 +36,26 @@ TEST_F(SendBookkeepingTest, ResumePositionIsStoredPerGroupAndReadsZeroForAnUnkno
     EXPECT_EQ(dm->ReadLastMail("Nobody"), 0);
     dm->StoreLastMail("Friends", 0);
     EXPECT_EQ(dm->ReadLastMail("Friends"), 0);
+}
+
+TEST_F(SendBookkeepingTest, AProgramKilledWhileStoringResumePositionsLeavesEveryCommitAndAWholeStore)
+{
+    // A run commits its resume position for every member; the program may be
+    // killed at any moment of that.
+    const long reported = killSecondProgramAfter(
+        folder, "UPDATE GROUPS SET LastMail = coalesce(LastMail, 0) + 1 WHERE Grupp = 'Friends'", 300);
+    ASSERT_GT(reported, 0);
+    TQuery check(&dm->Databas);
+    check.AddSQL("PRAGMA integrity_check");
+    check.Open();
+    EXPECT_EQ(check.Fields(0).AsString(), "ok");
+    check.Close();
+    const int stored = dm->ReadLastMail("Friends");
+    EXPECT_GE(stored, reported) << "every commit the killed program made is kept";
+    EXPECT_LE(stored, reported + 1) << "and no half of one";
+    EXPECT_EQ(dm->ReadLastMail("Work"), 0);
+    dm->StoreLastMail("Friends", 0);
+    EXPECT_EQ(dm->ReadLastMail("Friends"), 0) << "the store takes the next write";
 }
 
 TEST_F(SendBookkeepingTest, MembersAreCountedAndGroupsFoundByExactName)

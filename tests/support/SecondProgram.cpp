@@ -21,3 +21,22 @@ bool runSecondProgram(const TempProgramFolder &folder, const QString &sql)
     }
     return true;
 }
+
+long killSecondProgramAfter(const TempProgramFolder &folder, const QString &sql, long commits)
+{
+    QProcess process;
+    process.start(QStringLiteral(CORVANE_STORE_WRITER), {folder.file("DATA"), sql, QStringLiteral("--until-killed")});
+    long reported = -1;
+    while (reported < commits && process.waitForReadyRead(30000)) {
+        while (process.canReadLine())
+            reported = process.readLine().trimmed().toLong();
+    }
+    process.kill();
+    process.waitForFinished();
+    if (reported < commits) {
+        ADD_FAILURE() << "the second program stopped before it was killed: "
+                      << process.readAllStandardError().toStdString();
+        return -1;
+    }
+    return reported;
+}

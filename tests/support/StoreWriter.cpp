@@ -1,6 +1,9 @@
 // A second program for the tests: runs one SQL script on the store of the
-// data folder given, through a connection of its own, and ends.
-// Usage: corvane_test_store_writer <data folder> <sql>
+// data folder given, through a connection of its own, and ends. With
+// --until-killed it runs the script again and again, each time in a
+// transaction of its own, and writes the number of commits made so far after
+// each one, until it is killed.
+// Usage: corvane_test_store_writer <data folder> <sql> [--until-killed]
 #include "store/Database.h"
 
 #include <QCoreApplication>
@@ -12,8 +15,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 3) {
-        std::fprintf(stderr, "usage: %s <data folder> <sql>\n", argv[0]);
+    const bool untilKilled = args.size() == 4 && args[3] == QLatin1String("--until-killed");
+    if (args.size() != 3 && !untilKilled) {
+        std::fprintf(stderr, "usage: %s <data folder> <sql> [--until-killed]\n", argv[0]);
         return 2;
     }
     try {
@@ -21,6 +25,11 @@ int main(int argc, char **argv)
         db.Params = {"path=" + args[1]};
         db.Open();
         db.executeScript(args[2]);
+        for (long commits = 1; untilKilled; ++commits) {
+            std::printf("%ld\n", commits);
+            std::fflush(stdout);
+            db.executeScript(args[2]);
+        }
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

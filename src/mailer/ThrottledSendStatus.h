@@ -1,0 +1,45 @@
+#pragma once
+
+#include "mailer/SendStatus.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QObject>
+#include <QTimer>
+#include <optional>
+
+// Shows a run at the pace a screen can show it. A run changes the panels and
+// the progress position for every member, far more often than anyone can
+// read them, and every change costs a repaint; here they reach the display at
+// most once per interval (about 30 times a second), always with their latest
+// values. Everything else goes through at once, after what was waiting, so
+// the end of a run, a Cancel and the results always show the final state.
+class TThrottledSendStatus : public QObject, public TSendStatus
+{
+    Q_OBJECT
+public:
+    static constexpr int DefaultIntervalMs = 33;
+
+    explicit TThrottledSendStatus(TSendStatus &display, int intervalMs = DefaultIntervalMs,
+                                  QObject *parent = nullptr);
+
+    void setPanelText(int panel, const QString &text) override;
+    void setProgressRange(int maximum) override;
+    void setProgressPosition(int position) override;
+    void showRunControls(bool shown) override;
+    void setSendEnabled(bool enabled) override;
+    void showResults(const QStringList &log) override;
+
+    // Puts what waits on the display now.
+    void flush();
+
+private:
+    void schedule();
+
+    TSendStatus &m_display;
+    const int m_intervalMs;
+    QTimer m_timer;
+    QElapsedTimer m_sinceShown;
+    QMap<int, QString> m_panels;
+    std::optional<int> m_position;
+};
