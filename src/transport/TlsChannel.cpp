@@ -210,7 +210,7 @@ ssize_t TlsChannel::outcome(int result, size_t done, bool reading)
     }
 }
 
-ssize_t TlsChannel::peek(char *buffer, size_t length)
+ssize_t TlsChannel::receive(int (*take)(SSL *, void *, size_t, size_t *), char *buffer, size_t length)
 {
     if (m_fatal)
         return 0;
@@ -218,20 +218,18 @@ ssize_t TlsChannel::peek(char *buffer, size_t length)
     errno = 0;
     m_readWantsWrite = false;
     size_t done = 0;
-    const int result = SSL_peek_ex(m_ssl, buffer, length, &done);
+    const int result = take(m_ssl, buffer, length, &done);
     return outcome(result, done, true);
+}
+
+ssize_t TlsChannel::peek(char *buffer, size_t length)
+{
+    return receive(SSL_peek_ex, buffer, length);
 }
 
 ssize_t TlsChannel::read(char *buffer, size_t length)
 {
-    if (m_fatal)
-        return 0;
-    ERR_clear_error();
-    errno = 0;
-    m_readWantsWrite = false;
-    size_t done = 0;
-    const int result = SSL_read_ex(m_ssl, buffer, length, &done);
-    return outcome(result, done, true);
+    return receive(SSL_read_ex, buffer, length);
 }
 
 ssize_t TlsChannel::write(const char *data, size_t length)

@@ -56,6 +56,8 @@ public:
 
 private:
     ssize_t outcome(int result, size_t done, bool reading);
+    // A read or a peek, as take does it.
+    ssize_t receive(int (*take)(ssl_st *, void *, size_t, size_t *), char *buffer, size_t length);
     void fail(const QString &reason);
 
     Io m_io;
