@@ -3,10 +3,10 @@
 // bare SMTP client sending the same number of 1 KB messages in the same run,
 // and the run's peak memory over 100 000 members beside an empty group's.
 #include "BenchStore.h"
+#include "SilentStatus.h"
 #include "connection/NetworkManagerBackend.h"
 #include "mailer/GroupSend.h"
 #include "mailer/SendComponents.h"
-#include "mailer/SendStatus.h"
 #include "platform/Prompts.h"
 #include "platform/Wait.h"
 #include "store/DM_Databaser.h"
@@ -25,17 +25,6 @@ namespace {
 constexpr int RateMembers = 10000;
 constexpr int MemoryMembers = 100000;
 const QStringList Body(16, QString(62, u'x')); // 16 lines of 64 bytes: a 1 KB body
-
-class SilentStatus : public TSendStatus
-{
-public:
-    void setPanelText(int, const QString &) override {}
-    void setProgressRange(int) override {}
-    void setProgressPosition(int) override {}
-    void showRunControls(bool) override {}
-    void setSendEnabled(bool) override {}
-    void showResults(const QStringList &) override {}
-};
 
 // The bare client: one session, count transactions of the same message.
 double bareClientRate(quint16 port, int count)

@@ -3,10 +3,10 @@
 // against a local sink server in the same process run, alternating, with the
 // median of several rounds of each.
 #include "BenchStore.h"
+#include "SilentStatus.h"
 #include "connection/NetworkManagerBackend.h"
 #include "mailer/GroupSend.h"
 #include "mailer/SendComponents.h"
-#include "mailer/SendStatus.h"
 #include "store/DM_Databaser.h"
 #include "support/MemorySecretStore.h"
 #include "support/ScriptedSmtpServer.h"
@@ -22,17 +22,6 @@ namespace {
 constexpr int Members = 5000;
 constexpr int Rounds = 5;
 const QStringList Body(16, QString(62, u'x')); // a 1 KB body
-
-class SilentStatus : public TSendStatus
-{
-public:
-    void setPanelText(int, const QString &) override {}
-    void setProgressRange(int) override {}
-    void setProgressPosition(int) override {}
-    void showRunControls(bool) override {}
-    void setSendEnabled(bool) override {}
-    void showResults(const QStringList &) override {}
-};
 
 // Sends per second of one run over the group.
 double runRate(TDM_Databaser &dm, quint16 port, const QString &security)
