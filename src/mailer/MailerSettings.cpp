@@ -53,6 +53,8 @@ void TMailerSettings::ReadSettings(const QString &iniFileName, const TMailerSett
     FSmtpPort = ini.readString("SMTP", "PORT", defaults.FSmtpPort);
     FSmtpSecurity = ini.readString("SMTP", "SECURITY", defaults.FSmtpSecurity);
     FSmtpUser = ini.readString("SMTP", "USER", defaults.FSmtpUser);
+    FRateCount = ini.readInteger("SMTP", "RATECOUNT", defaults.FRateCount);
+    FRateMinutes = ini.readInteger("SMTP", "RATEMINUTES", defaults.FRateMinutes);
     FUserName = ini.readString("PERSONAL", "NAME", defaults.FUserName);
     FUserEmail = ini.readString("PERSONAL", "EMAIL", defaults.FUserEmail);
     FDialModem = ini.readBool("DIALUP", "MODEM", defaults.FDialModem);
@@ -69,6 +71,8 @@ void TMailerSettings::WriteSettings(const QString &iniFileName) const
     ini.writeString("SMTP", "PORT", FSmtpPort);
     ini.writeString("SMTP", "SECURITY", FSmtpSecurity);
     ini.writeString("SMTP", "USER", FSmtpUser);
+    ini.writeInteger("SMTP", "RATECOUNT", FRateCount);
+    ini.writeInteger("SMTP", "RATEMINUTES", FRateMinutes);
     ini.writeString("PERSONAL", "NAME", FUserName);
     ini.writeString("PERSONAL", "EMAIL", FUserEmail);
     ini.writeBool("DIALUP", "MODEM", FDialModem);

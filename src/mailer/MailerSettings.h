@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transport/CustomSmtpClient.h"
+#include "store/SendWindow.h"
 
 #include <QString>
 #include <optional>
@@ -24,6 +25,10 @@ struct TMailerSettings
     QString FSmtpUser;
     QString FUserName = QStringLiteral("Enter your name");
     QString FUserEmail = QStringLiteral("Enter your Email address");
+    // At most FRateCount messages per FRateMinutes minutes through the
+    // server; no limit while either is 0.
+    int FRateCount = 0;
+    int FRateMinutes = 0;
     bool FDialModem = false;
     bool FDialAutoConnect = false;
     bool FDialDisconnect = false;
@@ -41,6 +46,7 @@ struct TMailerSettings
     // no known kind, which a send refuses rather than guess.
     std::optional<TSmtpSecurity> SmtpSecurity() const;
     static QString SecurityText(TSmtpSecurity security);
+    TSendLimit SendLimit() const { return {FRateCount, FRateMinutes}; }
 
     // Reads every key, each with the main program's default.
     void LoadSettings(const QString &iniFileName);

@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,6 +47,23 @@ Input *addLabelledRow(QGridLayout *grid, const QString &caption, Input *input, c
     grid->addWidget(label, row, 0);
     grid->addWidget(input, row, 1);
     return input;
+}
+
+// A whole number of the sending limit: empty or 0 sets no limit.
+QLineEdit *limitInput(const QString &objectName, const QString &hint)
+{
+    auto *input = new QLineEdit;
+    input->setObjectName(objectName);
+    input->setAccessibleDescription(hint);
+    input->setToolTip(hint);
+    input->setValidator(new QIntValidator(0, 999999, input));
+    input->setMaximumWidth(60);
+    return input;
+}
+
+QString limitText(int value)
+{
+    return value > 0 ? QString::number(value) : QString();
 }
 
 // Checks or unchecks one of the two connection buttons as the file says. A
@@ -119,6 +137,7 @@ QWidget *TF_Network::createMailPage()
     m_password = addLabelledRow(serverGrid, "Password:", new QLineEdit, "ed_Password",
                                 "Kept in the desktop's secret store; empty keeps the stored password");
     m_password->setEchoMode(QLineEdit::Password);
+    serverGrid->addLayout(createLimitRow(), serverGrid->rowCount(), 0, 1, 2);
 
     auto *personal = new QGroupBox("Personal settings", page);
     auto *personalGrid = new QGridLayout(personal);
@@ -131,6 +150,25 @@ QWidget *TF_Network::createMailPage()
     layout->addWidget(personal);
     layout->addStretch();
     return page;
+}
+
+// "Send at most" N "messages per" M "minutes", read as one sentence.
+QHBoxLayout *TF_Network::createLimitRow()
+{
+    const QString hint = "The server takes no more than this; empty or 0: no limit";
+    m_rateCount = limitInput("ed_RateCount", hint);
+    m_rateMinutes = limitInput("ed_RateMinutes", hint);
+    auto *row = new QHBoxLayout;
+    for (const auto &[caption, input] : {std::pair{"Send at most", m_rateCount}, std::pair{"messages per", m_rateMinutes}}) {
+        auto *label = new QLabel(caption);
+        labelControl(label, input);
+        label->setToolTip(hint);
+        row->addWidget(label);
+        row->addWidget(input);
+    }
+    row->addWidget(new QLabel("minutes"));
+    row->addStretch();
+    return row;
 }
 
 QWidget *TF_Network::createConnectionPage()
@@ -182,6 +220,8 @@ void TF_Network::ReadDialogSettings()
     m_security->setCurrentIndex(static_cast<int>(s.SmtpSecurity().value_or(TSmtpSecurity::None)));
     m_user->setText(s.FSmtpUser);
     m_password->clear();
+    m_rateCount->setText(limitText(s.FRateCount));
+    m_rateMinutes->setText(limitText(s.FRateMinutes));
     m_name->setText(s.FUserName);
     m_email->setText(s.FUserEmail);
     setChosen(m_modem, s.FDialModem);
@@ -198,6 +238,8 @@ void TF_Network::WriteDialogSettings()
     s.FSmtpPort = m_port->text();
     s.FSmtpSecurity = TMailerSettings::SecurityText(static_cast<TSmtpSecurity>(m_security->currentIndex()));
     s.FSmtpUser = m_user->text().trimmed();
+    s.FRateCount = m_rateCount->text().toInt();
+    s.FRateMinutes = m_rateMinutes->text().toInt();
     s.FUserName = m_name->text();
     s.FUserEmail = m_email->text();
     s.FDialModem = m_modem->isChecked();

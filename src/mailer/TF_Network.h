@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QHBoxLayout;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -42,6 +43,8 @@ public:
     QComboBox *co_Security() const { return m_security; }
     QLineEdit *ed_User() const { return m_user; }
     QLineEdit *ed_Password() const { return m_password; }
+    QLineEdit *ed_RateCount() const { return m_rateCount; }
+    QLineEdit *ed_RateMinutes() const { return m_rateMinutes; }
     QLineEdit *ed_Name() const { return m_name; }
     QLineEdit *ed_EMail() const { return m_email; }
     QRadioButton *rb_Modem() const { return m_modem; }
@@ -57,6 +60,7 @@ protected:
 
 private:
     QWidget *createMailPage();
+    QHBoxLayout *createLimitRow();
     QWidget *createConnectionPage();
 
     TF_Mdi &m_mainWindow;
@@ -68,6 +72,8 @@ private:
     QComboBox *m_security = nullptr;
     QLineEdit *m_user = nullptr;
     QLineEdit *m_password = nullptr;
+    QLineEdit *m_rateCount = nullptr;
+    QLineEdit *m_rateMinutes = nullptr;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_email = nullptr;
     QRadioButton *m_modem = nullptr;

@@ -91,6 +91,11 @@ public:
     // login ask for (TLS failed, STARTTLS or a login not offered, the login
     // refused), naming the server; empty when Open failed otherwise.
     QString SecurityFailure() const { return m_securityFailure; }
+    // The last Mail failed for a reason that may pass: a 4xx reply, or no
+    // connection to the server before the message went out (it could not be
+    // reached, or it closed the connection). The same Mail may succeed later.
+    // Never set with OutcomeUnknown.
+    bool FailureTransient() const { return m_failureTransient; }
 
     // The user wants the session to end: what runs now gets CancelGraceMs to
     // finish; a wait (connecting, a reply, sending) still going on then ends,
@@ -137,6 +142,8 @@ private:
     // the server does not take it.
     void endTransaction();
     void clearCancel();
+    // Keeps the first reason a Mail fails for.
+    void noteFailure(const QString &reason, bool transient);
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
     QStringList composeHeader();
     void sendHeader();
@@ -154,11 +161,14 @@ private:
     // The lines of the last reply, and what the last EHLO reply offered.
     QStringList m_replyLines;
     TSmtpCapabilities m_capabilities;
+    bool m_failureTransient = false;
     int m_stage = 0;
     bool m_timedOut = false;
     bool m_dataSent = false;
     // The last reply had no answer from the server behind it.
     bool m_noAnswer = false;
+    // ... because the connection was gone.
+    bool m_connectionLost = false;
     bool m_outcomeUnknown = false;
     QTimer m_cancelTimer;
     bool m_cancelled = false;
