@@ -12,6 +12,7 @@
 // Arguments, all optional: the members of the rate runs (10 000), the members
 // of the long run (100 000; 0 leaves it out) and the rounds of the rate runs (3).
 #include "BenchStore.h"
+#include "SilentStatus.h"
 #include "SmtplibBaseline.h"
 #include "connection/NetworkManagerBackend.h"
 #include "mailer/GroupSend.h"
@@ -78,17 +79,6 @@ public:
         std::fprintf(stderr, "box: %s\n", qPrintable(text));
         return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Ok;
     }
-};
-
-class SilentStatus : public TSendStatus
-{
-public:
-    void setPanelText(int, const QString &) override {}
-    void setProgressRange(int) override {}
-    void setProgressPosition(int) override {}
-    void showRunControls(bool) override {}
-    void setSendEnabled(bool) override {}
-    void showResults(const QStringList &) override {}
 };
 
 // The bare client: one session, count transactions of the same message.

@@ -14,8 +14,12 @@ build=${CORVANE_BUILD_DIR:-$top/build}
 # and build the Debian package, whose dependencies CPack reads with
 # dpkg-shlibdeps (dpkg-dev) from the programs it recognises with file.
 # The fuzz targets are built with clang and its libFuzzer runtime (libclang-rt-dev).
+# TLS runs on OpenSSL (libssl-dev); the tests make their certificates with its
+# command (openssl). Passwords go to the desktop's secret store through QtKeychain
+# (qtkeychain-qt6-dev); its tests run a private gnome-keyring-daemon (gnome-keyring).
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
-          python3 python3-aiosmtpd dbus-daemon desktop-file-utils dpkg-dev file clang libclang-rt-dev)
+          python3 python3-aiosmtpd dbus-daemon desktop-file-utils dpkg-dev file clang libclang-rt-dev
+          libssl-dev openssl qtkeychain-qt6-dev gnome-keyring)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -9,6 +9,7 @@
 #include "platform/Exception.h"
 #include "platform/Prompts.h"
 #include "mailer/SendStatus.h"
+#include "mailer/SmtpLogin.h"
 #include "transport/LineBuffer.h"
 #include "transport/Mailbox.h"
 #include "transport/SmtpClient.h"
@@ -21,6 +22,7 @@ TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, c
       m_dm(dataModule),
       m_client(components.SmtpClient),
       m_dialUp(components.DialUp),
+      m_login(components.Login),
       m_settings(settings),
       m_status(status),
       m_members(&dataModule.Databas)
@@ -92,6 +94,8 @@ bool TGroupSend::CheckSettings()
     } checks[] = {
         {m_settings.SmtpServer().isEmpty(), "Must enter SMTP Server in Network settings!"},
         {m_settings.FSmtpPort.isEmpty(), "Must enter SMTP Port in Network settings!"},
+        // A hand-edited value could mean encryption: the run does not guess.
+        {!m_settings.SmtpSecurity(), "Must choose Security None, STARTTLS or SSL/TLS in Network settings!"},
         {m_settings.FUserName.isEmpty(), "Must enter your Name in Network settings!"},
         // The From line and the Message-IDs need an address; the placeholder
         // "Enter your Email address" is none.
@@ -172,7 +176,8 @@ void TGroupSend::runToGroup()
 
     m_client.Host = m_settings.FSmtpServer;
     m_client.Port = m_settings.FSmtpPort;
-    if (!m_client.Open()) {
+    QString failure;
+    if (!prepareLogin(failure) || !m_client.Open()) {
         m_client.Quit();
         m_members.Close();
         // Nothing is running any more: the display says so at once rather
@@ -184,7 +189,11 @@ void TGroupSend::runToGroup()
             FAborted = false;
             return;
         }
-        const QString text = "Timeout while connecting to: " + m_settings.FSmtpServer + " on port: " + m_settings.FSmtpPort;
+        if (failure.isEmpty())
+            failure = m_client.SecurityFailure();
+        const QString text = !failure.isEmpty() ? failure
+                                                : "Timeout while connecting to: " + m_settings.FSmtpServer
+                                                      + " on port: " + m_settings.FSmtpPort;
         AddResult(text);
         Prompt::error(text);
         return;
@@ -221,6 +230,22 @@ void TGroupSend::runToGroup()
     retryDeferred();
     m_client.Quit();
     finishRun();
+}
+
+bool TGroupSend::prepareLogin(QString &failure)
+{
+    m_client.Security = m_settings.SmtpSecurity().value_or(TSmtpSecurity::None);
+    m_client.UserName = m_settings.FSmtpUser.trimmed();
+    m_client.Password.clear();
+    if (m_client.UserName.isEmpty())
+        return true;
+    const std::optional<QString> password = m_login.PasswordFor(m_client.Host, m_client.UserName, failure);
+    if (!password) {
+        SmtpClientDisplay(failure);
+        return false;
+    }
+    m_client.Password = *password;
+    return true;
 }
 
 void TGroupSend::retryDeferred()

@@ -17,6 +17,7 @@ class TDialUp;
 class TSendComponents;
 class TSendStatus;
 class TSmtpClient;
+class TSmtpLogin;
 
 // The group send: connects over the LAN or through the dial-up entry, then
 // sends the message to every member of the group, one SMTP transaction each,
@@ -78,6 +79,9 @@ private:
     // The run itself; a failure of the store leaves it as an exception.
     void runToGroup();
     bool CheckSettings();
+    // Sets the session's security and login; false, with failure set, when
+    // there is no password to log in with.
+    bool prepareLogin(QString &failure);
     void openMembers();
     Outcome sendToMember(Member &member);
     // Holds the run until the sending limit has a place for one message;
@@ -102,6 +106,7 @@ private:
     TDM_Databaser &m_dm;
     TSmtpClient &m_client;
     TDialUp &m_dialUp;
+    TSmtpLogin &m_login;
     const TMailerSettings &m_settings;
     TSendStatus &m_status;
     TDraftMessage m_message;

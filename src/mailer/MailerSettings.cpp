@@ -17,6 +17,30 @@ QString TMailerSettings::SmtpServer() const
     return FSmtpServer.trimmed().compare(ServerPlaceholder, Qt::CaseInsensitive) == 0 ? QString() : FSmtpServer;
 }
 
+std::optional<TSmtpSecurity> TMailerSettings::SmtpSecurity() const
+{
+    for (TSmtpSecurity security : {TSmtpSecurity::None, TSmtpSecurity::StartTls, TSmtpSecurity::Ssl}) {
+        if (FSmtpSecurity.trimmed().compare(SecurityText(security), Qt::CaseInsensitive) == 0)
+            return security;
+    }
+    if (FSmtpSecurity.trimmed().isEmpty())
+        return TSmtpSecurity::None;
+    return std::nullopt;
+}
+
+QString TMailerSettings::SecurityText(TSmtpSecurity security)
+{
+    switch (security) {
+    case TSmtpSecurity::StartTls:
+        return QStringLiteral("STARTTLS");
+    case TSmtpSecurity::Ssl:
+        return QStringLiteral("SSL");
+    case TSmtpSecurity::None:
+        break;
+    }
+    return QStringLiteral("NONE");
+}
+
 void TMailerSettings::LoadSettings(const QString &iniFileName)
 {
     ReadSettings(iniFileName, TMailerSettings());
@@ -27,6 +51,8 @@ void TMailerSettings::ReadSettings(const QString &iniFileName, const TMailerSett
     const ProfileIni ini(iniFileName);
     FSmtpServer = ini.readString("SMTP", "SERVER", defaults.FSmtpServer);
     FSmtpPort = ini.readString("SMTP", "PORT", defaults.FSmtpPort);
+    FSmtpSecurity = ini.readString("SMTP", "SECURITY", defaults.FSmtpSecurity);
+    FSmtpUser = ini.readString("SMTP", "USER", defaults.FSmtpUser);
     FRateCount = ini.readInteger("SMTP", "RATECOUNT", defaults.FRateCount);
     FRateMinutes = ini.readInteger("SMTP", "RATEMINUTES", defaults.FRateMinutes);
     FUserName = ini.readString("PERSONAL", "NAME", defaults.FUserName);
@@ -43,6 +69,8 @@ void TMailerSettings::WriteSettings(const QString &iniFileName) const
     ProfileIni ini(iniFileName);
     ini.writeString("SMTP", "SERVER", FSmtpServer);
     ini.writeString("SMTP", "PORT", FSmtpPort);
+    ini.writeString("SMTP", "SECURITY", FSmtpSecurity);
+    ini.writeString("SMTP", "USER", FSmtpUser);
     ini.writeInteger("SMTP", "RATECOUNT", FRateCount);
     ini.writeInteger("SMTP", "RATEMINUTES", FRateMinutes);
     ini.writeString("PERSONAL", "NAME", FUserName);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "transport/CustomSmtpClient.h"
 #include "store/SendWindow.h"
 
 #include <QString>
+#include <optional>
 
 // The mailer's settings as the main window holds them, read from CORVAN.INI.
 // The texts "Enter your name" and the like are placeholders that count as
@@ -16,6 +18,11 @@ struct TMailerSettings
 
     QString FSmtpServer = ServerPlaceholder;
     QString FSmtpPort = QStringLiteral("25");
+    // How the session is protected: "NONE" (also when missing), "STARTTLS"
+    // or "SSL"; and the login name, none when empty. The password is never
+    // kept here: it is in the secret store (TSmtpLogin).
+    QString FSmtpSecurity = QStringLiteral("NONE");
+    QString FSmtpUser;
     QString FUserName = QStringLiteral("Enter your name");
     QString FUserEmail = QStringLiteral("Enter your Email address");
     // At most FRateCount messages per FRateMinutes minutes through the
@@ -35,6 +42,10 @@ struct TMailerSettings
     // The SMTP server to send through; empty while there is none, also when
     // the settings still hold the placeholder.
     QString SmtpServer() const;
+    // FSmtpSecurity as the client takes it; nothing for a value that names
+    // no known kind, which a send refuses rather than guess.
+    std::optional<TSmtpSecurity> SmtpSecurity() const;
+    static QString SecurityText(TSmtpSecurity security);
     TSendLimit SendLimit() const { return {FRateCount, FRateMinutes}; }
 
     // Reads every key, each with the main program's default.

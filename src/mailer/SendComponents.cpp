@@ -1,7 +1,9 @@
 #include "mailer/SendComponents.h"
 
+#include "platform/KeychainSecretStore.h"
+
 TSendComponents::TSendComponents(std::unique_ptr<DialUpBackend> dialUpBackend)
-    : DialUp(std::move(dialUpBackend))
+    : DialUp(std::move(dialUpBackend)), Login(std::make_unique<KeychainSecretStore>())
 {
     Wait1.Caption = "60";
     Wait1.setInterval(1000);

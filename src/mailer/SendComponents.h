@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection/DialUp.h"
+#include "mailer/SmtpLogin.h"
 #include "platform/Wait.h"
 #include "transport/SmtpClient.h"
 
@@ -10,7 +11,8 @@ class DialUpBackend;
 
 // The components a group send drives, set up as both programs' main windows
 // have them: the countdown wait, the SMTP client waiting in it and the
-// dial-up component. A program assembles these and a run over them without
+// dial-up component, and the login's password kept in the desktop's secret
+// store. A program assembles these and a run over them without
 // any window.
 class TSendComponents
 {
@@ -20,4 +22,5 @@ public:
     TWait Wait1;
     TSmtpClient SmtpClient;
     TDialUp DialUp;
+    TSmtpLogin Login;
 };

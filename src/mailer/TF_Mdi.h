@@ -101,6 +101,9 @@ public:
     void bu_SendGrpMailClick();
     void bu_StopClick();
     TGroupSend &GroupSend() const { return *m_groupSend; }
+    // The login's password, in the desktop's secret store unless a test
+    // gives another store.
+    TSmtpLogin &SmtpLogin() { return m_sendComponents.Login; }
 
     QMdiArea *mdiArea() const;
     TPanelStatusBar *smtpstatus() const { return m_status; }

@@ -3,6 +3,7 @@
 #include "connection/DialUp.h"
 #include "platform/EnterAsTab.h"
 #include "platform/ErrorReport.h"
+#include "platform/Prompts.h"
 #include "mailer/TF_Mdi.h"
 #include "widgets/Labelling.h"
 
@@ -126,6 +127,16 @@ QWidget *TF_Network::createMailPage()
     auto *serverGrid = new QGridLayout(server);
     m_server = addLabelledRow(serverGrid, "Mail server:", new QLineEdit, "ed_Server", serverHint);
     m_port = addLabelledRow(serverGrid, "Port:", new QLineEdit, "ed_Port", serverHint);
+    m_security = addLabelledRow(serverGrid, "Security:", new QComboBox, "co_Security",
+                                "STARTTLS for port 587, SSL/TLS for port 465; None sends unencrypted");
+    // In the order of TSmtpSecurity.
+    m_security->addItems({"None", "STARTTLS", "SSL/TLS"});
+    m_security->view()->setAccessibleName(m_security->accessibleName());
+    m_user = addLabelledRow(serverGrid, "User name:", new QLineEdit, "ed_User",
+                            "Login name at the SMTP server; empty for no login");
+    m_password = addLabelledRow(serverGrid, "Password:", new QLineEdit, "ed_Password",
+                                "Kept in the desktop's secret store; empty keeps the stored password");
+    m_password->setEchoMode(QLineEdit::Password);
     serverGrid->addLayout(createLimitRow(), serverGrid->rowCount(), 0, 1, 2);
 
     auto *personal = new QGroupBox("Personal settings", page);
@@ -206,6 +217,9 @@ void TF_Network::ReadDialogSettings()
     s.ReadSettings(m_mainWindow.IniFileName(), TMailerSettings::DialogDefaults());
     m_server->setText(s.FSmtpServer);
     m_port->setText(s.FSmtpPort);
+    m_security->setCurrentIndex(static_cast<int>(s.SmtpSecurity().value_or(TSmtpSecurity::None)));
+    m_user->setText(s.FSmtpUser);
+    m_password->clear();
     m_rateCount->setText(limitText(s.FRateCount));
     m_rateMinutes->setText(limitText(s.FRateMinutes));
     m_name->setText(s.FUserName);
@@ -222,6 +236,8 @@ void TF_Network::WriteDialogSettings()
     TMailerSettings s;
     s.FSmtpServer = m_server->text();
     s.FSmtpPort = m_port->text();
+    s.FSmtpSecurity = TMailerSettings::SecurityText(static_cast<TSmtpSecurity>(m_security->currentIndex()));
+    s.FSmtpUser = m_user->text().trimmed();
     s.FRateCount = m_rateCount->text().toInt();
     s.FRateMinutes = m_rateMinutes->text().toInt();
     s.FUserName = m_name->text();
@@ -232,6 +248,17 @@ void TF_Network::WriteDialogSettings()
     s.FDialDevice = m_device->currentText();
     s.FDialLan = m_permanent->isChecked();
     s.WriteSettings(m_mainWindow.IniFileName());
+}
+
+void TF_Network::SavePassword()
+{
+    const QString user = m_user->text().trimmed();
+    if (user.isEmpty() || m_password->text().isEmpty())
+        return;
+    const QString error = m_mainWindow.SmtpLogin().Save(m_server->text(), user, m_password->text());
+    if (!error.isEmpty())
+        Prompt::warning("The password could not be kept in the desktop's secret store (" + error
+                        + "). It is kept until Corvane 98 ends, and asked for when sending after that.");
 }
 
 void TF_Network::rb_ModemClick()
@@ -279,6 +306,7 @@ void TF_Network::bu_OkClick()
     reportErrors([this] {
         WriteDialogSettings();
         m_mainWindow.LoadSettings();
+        SavePassword();
         close();
     });
 }

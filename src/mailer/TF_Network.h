@@ -26,6 +26,9 @@ public:
     // Writes every key from the controls; throws EIniFileException at the
     // first key that cannot be written.
     void WriteDialogSettings();
+    // Keeps a typed password in the secret store, saying so where no store
+    // answers; an empty field leaves the kept password as it is.
+    void SavePassword();
     // The modem's own controls are usable exactly while the modem is chosen.
     void rb_ModemClick();
     // Offers the phone-book entries in the device box.
@@ -37,6 +40,9 @@ public:
     QTabWidget *PageControl() const { return m_pages; }
     QLineEdit *ed_Server() const { return m_server; }
     QLineEdit *ed_Port() const { return m_port; }
+    QComboBox *co_Security() const { return m_security; }
+    QLineEdit *ed_User() const { return m_user; }
+    QLineEdit *ed_Password() const { return m_password; }
     QLineEdit *ed_RateCount() const { return m_rateCount; }
     QLineEdit *ed_RateMinutes() const { return m_rateMinutes; }
     QLineEdit *ed_Name() const { return m_name; }
@@ -63,6 +69,9 @@ private:
     QTabWidget *m_pages;
     QLineEdit *m_server = nullptr;
     QLineEdit *m_port = nullptr;
+    QComboBox *m_security = nullptr;
+    QLineEdit *m_user = nullptr;
+    QLineEdit *m_password = nullptr;
     QLineEdit *m_rateCount = nullptr;
     QLineEdit *m_rateMinutes = nullptr;
     QLineEdit *m_name = nullptr;

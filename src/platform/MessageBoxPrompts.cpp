@@ -1,6 +1,8 @@
 #include "platform/MessageBoxPrompts.h"
 
 #include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -58,4 +60,15 @@ PromptAnswer MessageBoxPrompts::show(PromptKind kind, const QString &text, Promp
     if (buttons == PromptButtons::OkCancel)
         return firstChosen ? PromptAnswer::Ok : PromptAnswer::Cancel;
     return PromptAnswer::Ok;
+}
+
+std::optional<QString> MessageBoxPrompts::askPassword(const QString &text)
+{
+    QInputDialog box(QApplication::activeWindow());
+    box.setWindowTitle(QStringLiteral("Password"));
+    box.setLabelText(text);
+    box.setTextEchoMode(QLineEdit::Password);
+    if (box.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return box.textValue();
 }

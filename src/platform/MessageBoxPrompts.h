@@ -7,4 +7,5 @@ class MessageBoxPrompts : public PromptService
 {
 public:
     PromptAnswer show(PromptKind kind, const QString &text, PromptButtons buttons) override;
+    std::optional<QString> askPassword(const QString &text) override;
 };

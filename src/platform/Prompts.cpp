@@ -25,19 +25,27 @@ DefaultAnswerService s_defaultService;
 
 int s_showing = 0;
 
+struct Showing
+{
+    Showing() { ++s_showing; }
+    ~Showing() { --s_showing; }
+};
+
 PromptAnswer showCounted(PromptKind kind, const QString &text, PromptButtons buttons)
 {
-    struct Showing
-    {
-        Showing() { ++s_showing; }
-        ~Showing() { --s_showing; }
-    } showing;
+    Showing showing;
     return PromptService::current().show(kind, text, buttons);
 }
 
 }
 
 PromptService *PromptService::s_current = &s_defaultService;
+
+std::optional<QString> PromptService::askPassword(const QString &text)
+{
+    qWarning().noquote() << "password asked for without a prompt service:" << text;
+    return std::nullopt;
+}
 
 PromptService &PromptService::current()
 {
@@ -84,6 +92,12 @@ void message(const QString &text)
 PromptAnswer errorWithChoice(const QString &text, PromptButtons buttons)
 {
     return showCounted(PromptKind::Error, text, buttons);
+}
+
+std::optional<QString> password(const QString &text)
+{
+    Showing showing;
+    return PromptService::current().askPassword(text);
 }
 
 bool showing()

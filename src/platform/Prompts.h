@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // Every modal message box of the system goes through one prompt service, so
 // that tests can answer the boxes and check their texts. The first button of
@@ -14,6 +15,9 @@ class PromptService
 public:
     virtual ~PromptService() = default;
     virtual PromptAnswer show(PromptKind kind, const QString &text, PromptButtons buttons) = 0;
+    // Asks for a password, shown as it is typed without its text; nothing
+    // when the user cancels. Without a service nobody can answer: nothing.
+    virtual std::optional<QString> askPassword(const QString &text);
 
     // The service in use; before one is installed, boxes are answered with
     // their default button and written to the diagnostic log.
@@ -44,6 +48,7 @@ void information(const QString &text);
 void message(const QString &text);
 // An error box with a choice of buttons, as the upgrade's "Continue?" asks.
 PromptAnswer errorWithChoice(const QString &text, PromptButtons buttons);
+std::optional<QString> password(const QString &text);
 // True while a box is open: the user is answering a question about what the
 // windows show now, so nothing may change it under them.
 bool showing();

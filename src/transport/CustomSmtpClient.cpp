@@ -107,9 +107,19 @@ void TCustomSmtpClient::dropConnection()
 
 void TCustomSmtpClient::sendCommand(const QByteArray &line)
 {
-    if (m_stage == 0)
-        return;
-    display(QStringLiteral("> ") + m_wire.decode(line));
+    if (m_stage != 0)
+        sendLine(line, m_wire.decode(line));
+}
+
+void TCustomSmtpClient::sendSecret(const QByteArray &line, const QString &shown)
+{
+    if (m_stage != 0)
+        sendLine(line, shown);
+}
+
+void TCustomSmtpClient::sendLine(const QByteArray &line, const QString &shown)
+{
+    display(QStringLiteral("> ") + shown);
     pumpMessages();
     if (m_stage == 0)
         return;
@@ -153,8 +163,10 @@ int TCustomSmtpClient::getResponse()
     // The time-out covers the whole reply: a server that keeps sending
     // continuation lines cannot hold the session longer than a silent one.
     TSmtpReply reply(waitTimeoutMs());
+    m_replyLines.clear();
     auto take = [&](const QString &line) {
         reply.addLine(line);
+        m_replyLines.append(line);
         m_lastResponse = line;
         display(QStringLiteral("< ") + line);
     };
@@ -226,6 +238,7 @@ bool TCustomSmtpClient::Open()
     if (m_stage != 0)
         return true;
     m_errorMessage.clear();
+    m_securityFailure.clear();
     if (m_cancelled) {
         m_errorMessage = QStringLiteral("554 cancelled");
         display(m_errorMessage);
@@ -236,6 +249,10 @@ bool TCustomSmtpClient::Open()
         display(m_errorMessage);
         return false;
     }
+    if (!UserName.isEmpty() && Security == TSmtpSecurity::None)
+        return refuseSession(QStringLiteral("Login as '%1' at '%2' not tried: Security is None, and a password is "
+                                            "never sent unencrypted")
+                                 .arg(UserName, Host));
     try {
         m_socket->setProto(QStringLiteral("tcp"));
         m_socket->setPort(Port);
@@ -255,14 +272,107 @@ bool TCustomSmtpClient::Open()
     }
     display(QStringLiteral("Connected with SMTP server"));
     m_stage = 1;
+    if (Security == TSmtpSecurity::Ssl && !startTls())
+        return false;
     if (!expectReply({220}, true))
         return false;
     const QString helo = SignOn.isEmpty() ? TWSocket::LocalHostName() : MessageHeader::singleLine(SignOn);
-    sendCommand("HELO " + m_wire.encode(helo));
-    if (!expectReply({250}, true))
+    if (Security == TSmtpSecurity::None) {
+        sendCommand("HELO " + m_wire.encode(helo));
+        if (!expectReply({250}, true))
+            return false;
+    } else if (!greetSecurely(m_wire.encode(helo))) {
         return false;
+    }
     m_stage = 2;
     return true;
+}
+
+bool TCustomSmtpClient::greetSecurely(const QByteArray &name)
+{
+    if (!ehlo(name))
+        return false;
+    if (Security == TSmtpSecurity::StartTls) {
+        const QString failed = QStringLiteral("Secure connection to '%1' failed: ").arg(Host);
+        if (!m_capabilities.offers(QStringLiteral("STARTTLS")))
+            return refuseSession(failed + QStringLiteral("the server does not offer STARTTLS"));
+        sendCommand("STARTTLS");
+        if (getResponse() != 220)
+            return refuseSession(failed + m_lastResponse);
+        // What the server offered in the clear is forgotten: only the
+        // answer under TLS counts.
+        m_capabilities = TSmtpCapabilities();
+        if (!startTls() || !ehlo(name))
+            return false;
+    }
+    return UserName.isEmpty() || logIn();
+}
+
+bool TCustomSmtpClient::ehlo(const QByteArray &name)
+{
+    sendCommand("EHLO " + name);
+    if (!expectReply({250}, true))
+        return false;
+    m_capabilities = TSmtpCapabilities(m_replyLines);
+    return true;
+}
+
+bool TCustomSmtpClient::startTls()
+{
+    if (m_socket->StartTls(TimeOut, Host)) {
+        display(QStringLiteral("Encrypted with ") + m_socket->TlsDescription());
+        return true;
+    }
+    QString reason = m_socket->TlsFailure();
+    if (reason.isEmpty())
+        reason = m_cancelled   ? QStringLiteral("cancelled")
+                 : m_timedOut ? QStringLiteral("no answer within the time-out")
+                              : QStringLiteral("the connection was lost");
+    return refuseSession(QStringLiteral("Secure connection to '%1' failed: %2").arg(Host, reason));
+}
+
+bool TCustomSmtpClient::logIn()
+{
+    // Never in the clear, whatever led here.
+    if (!m_socket->Encrypted())
+        return refuseSession(QStringLiteral("Login as '%1' at '%2' not tried: the connection is not encrypted")
+                                 .arg(UserName, Host));
+    const QStringList mechanisms = m_capabilities.parameters(QStringLiteral("AUTH"));
+    const QByteArray user = UserName.toUtf8();
+    const QByteArray password = Password.toUtf8();
+    int code = 0;
+    if (mechanisms.contains(QStringLiteral("PLAIN"))) {
+        sendSecret("AUTH PLAIN " + (QByteArray(1, '\0') + user + '\0' + password).toBase64(),
+                   QStringLiteral("AUTH PLAIN (credentials not shown)"));
+        code = getResponse();
+    } else if (mechanisms.contains(QStringLiteral("LOGIN"))) {
+        sendCommand("AUTH LOGIN");
+        code = getResponse();
+        if (code == 334) {
+            sendSecret(user.toBase64(), QStringLiteral("(user name not shown)"));
+            code = getResponse();
+        }
+        if (code == 334) {
+            sendSecret(password.toBase64(), QStringLiteral("(password not shown)"));
+            code = getResponse();
+        }
+    } else {
+        return refuseSession(
+            QStringLiteral("Login at '%1' failed: the server offers no login by AUTH PLAIN or LOGIN").arg(Host));
+    }
+    if (code != 235)
+        return refuseSession(QStringLiteral("Login as '%1' at '%2' failed: %3").arg(UserName, Host, m_lastResponse));
+    return true;
+}
+
+bool TCustomSmtpClient::refuseSession(const QString &text)
+{
+    m_securityFailure = text;
+    if (m_errorMessage.isEmpty())
+        m_errorMessage = text;
+    display(text);
+    dropConnection();
+    return false;
 }
 
 bool TCustomSmtpClient::checkEnvelope()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transport/SmtpCapabilities.h"
 #include "transport/WSocket.h"
 #include "transport/WireText.h"
 
@@ -22,6 +23,12 @@ using TSmtpGetDataEvent =
 using TSmtpHeaderLineEvent = std::function<void(TCustomSmtpClient *Sender, char *Msg, qint32 Size)>;
 using TSmtpHeaderListEvent = std::function<void(TCustomSmtpClient *Sender, QStringList &Lines)>;
 using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient *Sender)>;
+
+// How a session is protected. None speaks SMTP in the clear, greeting with
+// HELO; Ssl starts TLS right after connecting; StartTls says EHLO, needs
+// STARTTLS offered, upgrades and says EHLO again. With TLS the server's
+// certificate must hold for Host.
+enum class TSmtpSecurity { None, StartTls, Ssl };
 
 // One SMTP conversation over a TWSocket: Open connects and greets, each Mail
 // hands over one message, Quit says goodbye. Every call blocks its caller but
@@ -49,6 +56,11 @@ public:
     QString HdrMessageId;
     QString CharSet = QStringLiteral("iso-8859-1");
     qint32 TimeOut = 15;
+    TSmtpSecurity Security = TSmtpSecurity::None;
+    // The login; none when UserName is empty. It is sent only over TLS (AUTH
+    // PLAIN, or LOGIN where only that is offered) and never displayed.
+    QString UserName;
+    QString Password;
 
     TWait *Wait() const { return m_wait; }
     void setWait(TWait *wait);
@@ -75,6 +87,10 @@ public:
     // Why the last Mail failed: the reply that refused it or the client's
     // own reason; empty after a Mail that succeeded.
     QString FailureReason() const { return m_failure; }
+    // Why the last Open could not set up the session Security and the
+    // login ask for (TLS failed, STARTTLS or a login not offered, the login
+    // refused), naming the server; empty when Open failed otherwise.
+    QString SecurityFailure() const { return m_securityFailure; }
     // The last Mail failed for a reason that may pass: a 4xx reply, or no
     // connection to the server before the message went out (it could not be
     // reached, or it closed the connection). The same Mail may succeed later.
@@ -108,6 +124,16 @@ private:
     void display(const QString &text);
     bool checkEnvelope();
     void sendCommand(const QByteArray &line);
+    // Sends a line that carries a secret; the display shows `shown` instead.
+    void sendSecret(const QByteArray &line, const QString &shown);
+    void sendLine(const QByteArray &line, const QString &shown);
+    // EHLO, STARTTLS and the login, after the greeting.
+    bool greetSecurely(const QByteArray &name);
+    bool ehlo(const QByteArray &name);
+    bool startTls();
+    bool logIn();
+    // Ends a session that cannot be had as asked; always false.
+    bool refuseSession(const QString &text);
     void waitUntilSent();
     int getResponse();
     // Closes the connection; the next Mail connects anew.
@@ -131,6 +157,10 @@ private:
     QString m_errorMessage;
     QString m_lastResponse;
     QString m_failure;
+    QString m_securityFailure;
+    // The lines of the last reply, and what the last EHLO reply offered.
+    QStringList m_replyLines;
+    TSmtpCapabilities m_capabilities;
     bool m_failureTransient = false;
     int m_stage = 0;
     bool m_timedOut = false;

@@ -65,6 +65,8 @@ void TCustomWSocket::reset()
     m_moreToFollow = false;
     m_queuedBytes = 0;
     m_handle = -1;
+    m_tls.reset();
+    m_tlsHandshaking = false;
     m_state = wsClosed;
     m_awaited = wsInvalidState;
     m_allSent = true;
@@ -144,6 +146,8 @@ void TCustomWSocket::setSendFlags(TSocketSendFlags flags)
 
 qint32 TCustomWSocket::RcvdCount()
 {
+    if (m_tls && m_handle >= 0)
+        return m_tls->readable();
     int waiting = 0;
     if (m_handle < 0 || ::ioctl(m_handle, FIONREAD, &waiting) != 0) {
         platformError(SocketErrors::fromErrno(m_handle < 0 ? EBADF : errno), QStringLiteral("ioctlSocket"));
@@ -368,10 +372,14 @@ void TCustomWSocket::updateNotifiers()
     if (!m_readNotifier)
         return;
     const bool live = m_handle >= 0 && !m_paused;
-    const bool read = live && m_readEnabled && (m_state == wsConnected || m_state == wsListening);
-    const bool write = live
-                       && (m_state == wsConnecting
-                           || (m_state == wsConnected && !m_datagram && !m_allSent));
+    bool read = live && m_readEnabled && (m_state == wsConnected || m_state == wsListening);
+    bool write = live
+                 && (m_state == wsConnecting
+                     || (m_state == wsConnected && !m_datagram && (!m_allSent || (m_tls && m_tls->readWantsWrite()))));
+    if (m_tlsHandshaking) {
+        read = live && m_tlsStep == TlsChannel::Step::WantRead;
+        write = live && m_tlsStep == TlsChannel::Step::WantWrite;
+    }
     if (m_readNotifier->isEnabled() != read)
         m_readNotifier->setEnabled(read);
     if (m_writeNotifier->isEnabled() != write)
@@ -392,6 +400,8 @@ void TCustomWSocket::guarded(const std::function<void()> &handler)
 
 void TCustomWSocket::onReadable()
 {
+    if (m_tlsHandshaking)
+        return tlsHandshakeStep();
     if (m_state == wsListening) {
         // Like the platform's accept notice: not repeated until Accept.
         m_readEnabled = false;
@@ -405,7 +415,7 @@ void TCustomWSocket::onReadable()
     const int waiting = bytesWaiting();
     if (waiting == 0 && !m_datagram) {
         char byte;
-        const ssize_t peeked = ::recv(m_handle, &byte, 1, MSG_PEEK);
+        const ssize_t peeked = peekBytes(&byte, 1);
         if (peeked == 0)
             closeEvent(0);
         else if (peeked < 0 && errno != EAGAIN)
@@ -424,8 +434,14 @@ void TCustomWSocket::onReadable()
 
 void TCustomWSocket::onWritable()
 {
-    if (m_state != wsConnecting)
+    if (m_tlsHandshaking)
+        return tlsHandshakeStep();
+    if (m_state != wsConnecting) {
+        // A TLS read that had to send first goes on now.
+        if (m_tls && m_tls->readWantsWrite())
+            readRoutine();
         return writeEvent(0);
+    }
     int error = 0;
     socklen_t size = sizeof error;
     ::getsockopt(m_handle, SOL_SOCKET, SO_ERROR, &error, &size);
@@ -486,10 +502,84 @@ void TCustomWSocket::closeEvent(int error)
 
 int TCustomWSocket::bytesWaiting()
 {
+    if (m_tls && m_handle >= 0)
+        return m_tls->readable();
     int waiting = 0;
     if (m_handle < 0 || ::ioctl(m_handle, FIONREAD, &waiting) != 0)
         return -1;
     return waiting;
+}
+
+// ---- TLS ----
+
+bool TCustomWSocket::StartTls(qint32 timeoutSeconds, const QString &peerName)
+{
+    m_tlsFailure.clear();
+    if (m_state != wsConnected || m_handle < 0 || m_datagram || m_tls || !m_allSent) {
+        m_tlsFailure = m_allSent ? QStringLiteral("not connected") : QStringLiteral("data is still being sent");
+        return false;
+    }
+    if (!MultiThreaded && !m_waitCtrl) {
+        raiseError(QStringLiteral("No wait object assigned"));
+        return false;
+    }
+    // Whatever came before the handshake was not asked for: read as part of
+    // the TLS stream it could pass for something the server said under TLS.
+    if (bytesWaiting() != 0) {
+        m_tlsFailure = QStringLiteral("the server sent data before the handshake");
+        Close();
+        return false;
+    }
+    m_tls = std::make_unique<TlsChannel>(m_handle, peerName);
+    m_tlsHandshaking = true;
+    tlsHandshakeStep();
+    if (m_tlsHandshaking) {
+        if (MultiThreaded)
+            pumpUntil(timeoutSeconds, [this] { return !m_tlsHandshaking; });
+        else
+            runWait(timeoutSeconds);
+    }
+    if (Encrypted())
+        return true;
+    if (m_state != wsClosed)
+        Close();
+    return false;
+}
+
+void TCustomWSocket::tlsHandshakeStep()
+{
+    m_tlsStep = m_tls->handshake();
+    if (m_tlsStep == TlsChannel::Step::WantRead || m_tlsStep == TlsChannel::Step::WantWrite)
+        return updateNotifiers();
+    m_tlsHandshaking = false;
+    if (m_tlsStep == TlsChannel::Step::Failed)
+        m_tlsFailure = m_tls->failure();
+    m_readEnabled = true;
+    updateNotifiers();
+    if (m_waitCtrl && !MultiThreaded)
+        m_waitCtrl->Stop();
+}
+
+ssize_t TCustomWSocket::peekBytes(char *buffer, size_t length)
+{
+    if (m_tls)
+        return m_tls->peek(buffer, length);
+    return ::recv(m_handle, buffer, length, MSG_PEEK | MSG_DONTWAIT);
+}
+
+ssize_t TCustomWSocket::takeBytes(char *buffer, size_t length)
+{
+    if (m_tls)
+        return m_tls->read(buffer, length);
+    return ::recv(m_handle, buffer, length, MSG_DONTWAIT);
+}
+
+ssize_t TCustomWSocket::sendBytes(const char *data, size_t length, int flags)
+{
+    if (!m_tls)
+        return ::send(m_handle, data, length, flags);
+    m_tls->setMoreToFollow((flags & MSG_MORE) != 0);
+    return m_tls->write(data, length);
 }
 
 // ---- line reading ----
@@ -512,7 +602,7 @@ void TCustomWSocket::lineStep()
         if (m_state != wsConnected)
             return;
         char bytes[512];
-        const ssize_t peeked = ::recv(m_handle, bytes, sizeof bytes, MSG_PEEK | MSG_DONTWAIT);
+        const ssize_t peeked = peekBytes(bytes, sizeof bytes);
         if (peeked <= 0) {
             if (peeked < 0 && (errno == EAGAIN || errno == EINTR))
                 return;
@@ -534,7 +624,7 @@ void TCustomWSocket::lineStep()
             tooLong = byte != '\n' && m_line.size() >= LineLimit;
             lineEnded = byte == '\n' || tooLong;
         }
-        ::recv(m_handle, bytes, static_cast<size_t>(taken), 0);
+        takeBytes(bytes, static_cast<size_t>(taken));
         m_readCount += taken;
         if (tooLong && OnLineTooLong)
             OnLineTooLong(this);
@@ -633,7 +723,7 @@ void TCustomWSocket::tryToSend()
         const ssize_t sent = m_datagram
                                  ? ::sendto(m_handle, bytes, static_cast<size_t>(length), flags,
                                             reinterpret_cast<const sockaddr *>(&m_remote), sizeof m_remote)
-                                 : ::send(m_handle, bytes, static_cast<size_t>(length), flags);
+                                 : sendBytes(bytes, static_cast<size_t>(length), flags);
         if (sent < 0) {
             const int error = SocketErrors::fromErrno(errno);
             if (error == SocketErrors::WouldBlock)
@@ -689,6 +779,8 @@ void TCustomWSocket::Shutdown(int how)
 void TCustomWSocket::closeSocket(bool shutdownFirst)
 {
     if (m_handle >= 0 && m_state != wsClosed) {
+        if (m_tls && shutdownFirst)
+            m_tls->close();
         if (shutdownFirst)
             ::shutdown(m_handle, SHUT_RDWR);
         dropNotifiers();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transport/Buffer.h"
+#include "transport/TlsChannel.h"
 #include "platform/Wait.h"
 
 #include <QByteArray>
@@ -102,6 +103,18 @@ public:
     void Close();
     void CloseWithoutShutdown();
     void Shutdown(int how);
+    // Starts TLS on the connected socket and waits, as Wait does, until the
+    // handshake has ended or timeoutSeconds have passed. True when the
+    // connection is encrypted and the server's certificate holds for
+    // peerName (the host the user configured). Otherwise TlsFailure tells
+    // why (empty when the wait ran out or was stopped), and a connection on
+    // which the handshake could have begun is closed, so nothing can go out
+    // unencrypted after all.
+    bool StartTls(qint32 timeoutSeconds, const QString &peerName);
+    bool Encrypted() const { return m_tls && m_tls->established(); }
+    QString TlsFailure() const { return m_tlsFailure; }
+    // Protocol and cipher while encrypted.
+    QString TlsDescription() const { return Encrypted() ? m_tls->description() : QString(); }
     // Applies LingerOnOff and LingerTimeout to the open handle (Connect does
     // so by itself); false when it could not.
     bool SetLingerOption();
@@ -155,6 +168,11 @@ private:
     void lineStep();
     void endLine();
     int bytesWaiting();
+    // The platform's recv and send, or the TLS session's once it runs.
+    ssize_t peekBytes(char *buffer, size_t length);
+    ssize_t takeBytes(char *buffer, size_t length);
+    ssize_t sendBytes(const char *data, size_t length, int flags);
+    void tlsHandshakeStep();
 
     void appendToQueue(const char *data, int length);
     void tryToSend();
@@ -192,6 +210,11 @@ private:
 
     QByteArray m_line;
     bool m_lineMode = false;
+
+    std::unique_ptr<TlsChannel> m_tls;
+    bool m_tlsHandshaking = false;
+    TlsChannel::Step m_tlsStep = TlsChannel::Step::Done;
+    QString m_tlsFailure;
 
     bool m_paused = false;
     bool m_sessionClosedFired = false;

@@ -77,9 +77,14 @@ qint32 TCustomWSocket::ReceiveFrom(char *buffer, qint32 length, QString &fromAdd
     }
     sockaddr_in from{};
     socklen_t size = sizeof from;
-    const ssize_t received =
-        ::recvfrom(m_handle, buffer, static_cast<size_t>(std::max(length, 0)), 0,
-                   reinterpret_cast<sockaddr *>(&from), &size);
+    const size_t room = static_cast<size_t>(std::max(length, 0));
+    ssize_t received;
+    if (m_tls) {
+        ::getpeername(m_handle, reinterpret_cast<sockaddr *>(&from), &size);
+        received = m_tls->read(buffer, room);
+    } else {
+        received = ::recvfrom(m_handle, buffer, room, 0, reinterpret_cast<sockaddr *>(&from), &size);
+    }
     m_readEnabled = true;
     updateNotifiers();
     if (received < 0) {

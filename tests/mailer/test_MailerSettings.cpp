@@ -69,6 +69,30 @@ TEST(MailerSettings, PresentKeysWinAndEmptyValuesStayEmpty)
     EXPECT_FALSE(s.FDialLan);
 }
 
+TEST(MailerSettings, SecurityIsNoneUnlessTheFileNamesAKnownKind)
+{
+    TempProgramFolder folder;
+    TMailerSettings s;
+    s.LoadSettings(folder.file("CORVAN.INI"));
+    EXPECT_EQ(s.SmtpSecurity(), TSmtpSecurity::None) << "missing: as before";
+    EXPECT_EQ(s.FSmtpUser, "") << "no login";
+    const QList<std::pair<QString, std::optional<TSmtpSecurity>>> values{
+        {"", TSmtpSecurity::None},        {"none", TSmtpSecurity::None}, {" STARTTLS ", TSmtpSecurity::StartTls},
+        {"starttls", TSmtpSecurity::StartTls}, {"SSL", TSmtpSecurity::Ssl}, {"TLS", std::nullopt},
+        {"SSL/TLS", std::nullopt}};
+    for (const auto &[text, security] : values) {
+        s.FSmtpSecurity = text;
+        EXPECT_EQ(s.SmtpSecurity(), security) << text.toStdString();
+    }
+    s.FSmtpSecurity = TMailerSettings::SecurityText(TSmtpSecurity::Ssl);
+    s.FSmtpUser = "ann";
+    s.WriteSettings(folder.file("CORVAN.INI"));
+    TMailerSettings read;
+    read.LoadSettings(folder.file("CORVAN.INI"));
+    EXPECT_EQ(read.SmtpSecurity(), TSmtpSecurity::Ssl);
+    EXPECT_EQ(read.FSmtpUser, "ann");
+}
+
 TEST(MailerSettings, TheDialogDefaultsLeaveTheUserToTypeTheTexts)
 {
     TempProgramFolder folder;

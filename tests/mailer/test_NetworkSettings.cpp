@@ -1,5 +1,6 @@
 #include "support/Accessibility.h"
 #include "support/InMemoryPhoneBook.h"
+#include "support/MemorySecretStore.h"
 #include "connection/NetworkManagerBackend.h"
 #include "platform/ProfileIni.h"
 #include "support/ScriptedPrompts.h"
@@ -44,6 +45,7 @@ protected:
             phoneBook = book.get();
             return book;
         });
+        mdi->SmtpLogin().setStore(std::make_unique<MemorySecretStore>(vault));
         mdi->show();
         ASSERT_TRUE(waitFor([&] { return mdi->isVisible(); }));
     }
@@ -86,6 +88,7 @@ protected:
 
     TempProgramFolder folder;
     ScriptedPrompts prompts;
+    std::shared_ptr<MemorySecretStore::Vault> vault = std::make_shared<MemorySecretStore::Vault>();
     QStringList entries;
     qint32 enumEntriesResult = DialUpCode::Success;
     InMemoryPhoneBook *phoneBook = nullptr;
@@ -134,6 +137,9 @@ TEST_F(NetworkSettingsTest, ControlsAreLabelledNamedAndHinted)
     expectAccessibleNames(d);
     const QList<std::pair<QWidget *, QString>> labelled{{d->ed_Server(), "Mail server:"},
                                                          {d->ed_Port(), "Port:"},
+                                                         {d->co_Security(), "Security:"},
+                                                         {d->ed_User(), "User name:"},
+                                                         {d->ed_Password(), "Password:"},
                                                          {d->ed_RateCount(), "Send at most"},
                                                          {d->ed_RateMinutes(), "messages per"},
                                                          {d->ed_Name(), "Your name:"},
@@ -155,6 +161,11 @@ TEST_F(NetworkSettingsTest, ControlsAreLabelledNamedAndHinted)
     EXPECT_EQ(d->bu_Ok()->text(), "OK");
     EXPECT_EQ(d->bu_Cancel()->text(), "Cancel");
     EXPECT_TRUE(d->co_Device()->isEditable());
+    EXPECT_EQ(d->ed_Password()->echoMode(), QLineEdit::Password) << "a password shows no text";
+    for (QWidget *input : {static_cast<QWidget *>(d->co_Security()), static_cast<QWidget *>(d->ed_User()),
+                           static_cast<QWidget *>(d->ed_Password())})
+        EXPECT_EQ(input->parentWidget()->objectName(), d->ed_Server()->parentWidget()->objectName())
+            << "in the \"SMTP Server\" box";
 }
 
 // "Send at most" N "messages per" M "minutes": whole numbers only; no limit
@@ -213,7 +224,8 @@ TEST_F(NetworkSettingsTest, OkOnAMissingFileCreatesItWithEveryKeyInOrder)
     ASSERT_NE(d, nullptr);
     click(d->bu_Ok());
     EXPECT_TRUE(dialogCloses());
-    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[SMTP]\r\nSERVER=\r\nPORT=smtp\r\nRATECOUNT=0\r\nRATEMINUTES=0\r\n\r\n"
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[SMTP]\r\nSERVER=\r\nPORT=smtp\r\nSECURITY=NONE\r\nUSER=\r\n"
+                                             "RATECOUNT=0\r\nRATEMINUTES=0\r\n\r\n"
                                              "[PERSONAL]\r\nNAME=\r\nEMAIL=\r\n\r\n"
                                              "[DIALUP]\r\nMODEM=0\r\nAUTOC=0\r\nDISCO=0\r\nDEVICE=None\r\nLAN=1\r\n");
     EXPECT_TRUE(prompts.shown().isEmpty());
@@ -433,6 +445,12 @@ TEST_F(NetworkSettingsTest, EnterMovesToTheNextControlAndNeverConfirms)
     QTest::keyClick(d->ed_Server(), Qt::Key_Return);
     EXPECT_TRUE(d->ed_Port()->hasFocus());
     QTest::keyClick(d->ed_Port(), Qt::Key_Enter);
+    EXPECT_TRUE(d->co_Security()->hasFocus());
+    QTest::keyClick(d->co_Security(), Qt::Key_Return);
+    EXPECT_TRUE(d->ed_User()->hasFocus());
+    QTest::keyClick(d->ed_User(), Qt::Key_Return);
+    EXPECT_TRUE(d->ed_Password()->hasFocus());
+    QTest::keyClick(d->ed_Password(), Qt::Key_Return);
     EXPECT_TRUE(d->ed_RateCount()->hasFocus());
     QTest::keyClick(d->ed_RateCount(), Qt::Key_Enter);
     EXPECT_TRUE(d->ed_RateMinutes()->hasFocus());
@@ -450,6 +468,65 @@ TEST_F(NetworkSettingsTest, TheMenuBringsTheOpenWindowForward)
     EXPECT_TRUE(mdi->menuAction("NetworkSettings1")->isEnabled());
     EXPECT_EQ(openDialog(), first);
     EXPECT_EQ(mdi->mdiArea()->subWindowList().size(), 1);
+}
+
+TEST_F(NetworkSettingsTest, SecurityAndUserGoToTheFileAndThePasswordOnlyToTheSecretStore)
+{
+    useSettingsFile(QByteArray(filledIni).replace("PORT=2525\r\n", "PORT=2525\r\nSECURITY=starttls\r\nUSER=ann\r\n"));
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->co_Security()->currentText(), "STARTTLS");
+    EXPECT_EQ(d->ed_User()->text(), "ann");
+    EXPECT_EQ(d->ed_Password()->text(), "") << "the stored password is never shown";
+    EXPECT_EQ(d->co_Security()->count(), 3);
+    EXPECT_EQ(d->co_Security()->itemText(0), "None");
+    EXPECT_EQ(d->co_Security()->itemText(2), "SSL/TLS");
+
+    d->co_Security()->setCurrentIndex(2);
+    d->ed_User()->setText(" bob ");
+    d->ed_Password()->setText("pa55 word");
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("SMTP", "SECURITY"), "SSL");
+    EXPECT_EQ(ini("SMTP", "USER"), "bob");
+    EXPECT_EQ(mdi->Settings.FSmtpUser, "bob");
+    EXPECT_EQ(vault->secrets, (QHash<QString, QString>{{"smtp:bob@mail.example.org", "pa55 word"}}));
+    EXPECT_FALSE(folder.readFile("CORVAN.INI").contains("pa55")) << "never in the settings file";
+    EXPECT_TRUE(prompts.shown().isEmpty());
+
+    // An empty password field keeps what the store holds.
+    d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->co_Security()->currentText(), "SSL/TLS");
+    d->co_Security()->setCurrentIndex(0);
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("SMTP", "SECURITY"), "NONE");
+    EXPECT_EQ(vault->secrets.value("smtp:bob@mail.example.org"), "pa55 word");
+}
+
+TEST_F(NetworkSettingsTest, WithoutASecretStoreSavingSaysSoAndThePasswordLastsThisRunOnly)
+{
+    useSettingsFile(filledIni);
+    vault->available = false;
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->co_Security()->setCurrentIndex(1);
+    d->ed_User()->setText("ann");
+    d->ed_Password()->setText("pa55 word");
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses()) << "the settings themselves were saved";
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Warning);
+    EXPECT_EQ(prompts.shown()[0].text, "The password could not be kept in the desktop's secret store (no store in "
+                                       "this test). It is kept until Corvane 98 ends, and asked for when sending "
+                                       "after that.");
+    EXPECT_EQ(ini("SMTP", "SECURITY"), "STARTTLS");
+    EXPECT_FALSE(folder.readFile("CORVAN.INI").contains("pa55"));
+
+    QString failure;
+    EXPECT_EQ(mdi->SmtpLogin().PasswordFor("MAIL.example.org ", "ann", failure), "pa55 word");
+    EXPECT_TRUE(prompts.passwordQuestions().isEmpty());
 }
 
 }

@@ -7,8 +7,12 @@
 namespace {
 
 const char *const Script = R"PY(
-import asyncio, base64, json, sys
-from aiosmtpd.smtp import SMTP
+import asyncio, base64, json, ssl, sys
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+# With a certificate: TLS from the first byte ("implicit") or STARTTLS
+# required; with a user, a login required, under TLS only.
+config = json.loads(sys.argv[1]) if len(sys.argv) > 1 else {}
 
 class Keep:
     # Refuses every recipient whose address starts with "refuse".
@@ -23,9 +27,30 @@ class Keep:
                           "data": base64.b64encode(envelope.original_content).decode()}), flush=True)
         return "250 OK"
 
+def check_login(server, session, envelope, mechanism, auth_data):
+    ok = (isinstance(auth_data, LoginPassword) and auth_data.login == config["user"].encode()
+          and auth_data.password == config["password"].encode())
+    return AuthResult(success=ok, handled=False)
+
+def make_smtp():
+    options = {}
+    if "certificate" in config and not config.get("implicit"):
+        options.update(tls_context=context, require_starttls=True)
+    if "user" in config:
+        # Implicit TLS is TLS too, which aiosmtpd only knows of STARTTLS.
+        options.update(authenticator=check_login, auth_required=True,
+                       auth_require_tls=not config.get("implicit"))
+    return SMTP(Keep(), **options)
+
+context = None
+if "certificate" in config:
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(config["certificate"], config["key"])
+
 async def main():
     loop = asyncio.get_running_loop()
-    server = await loop.create_server(lambda: SMTP(Keep()), "127.0.0.1", 0)
+    server = await loop.create_server(make_smtp, "127.0.0.1", 0,
+                                      ssl=context if config.get("implicit") else None)
     print(server.sockets[0].getsockname()[1], flush=True)
     await server.serve_forever()
 
@@ -44,7 +69,24 @@ RealSmtpServer::~RealSmtpServer()
 
 bool RealSmtpServer::start()
 {
-    m_process.start(QStringLiteral(CORVANE_PYTHON), {QStringLiteral("-c"), QString::fromLatin1(Script)});
+    return start(Security());
+}
+
+bool RealSmtpServer::start(const Security &security)
+{
+    QJsonObject config;
+    if (!security.certificateFile.isEmpty()) {
+        config.insert(QStringLiteral("certificate"), security.certificateFile);
+        config.insert(QStringLiteral("key"), security.keyFile);
+        config.insert(QStringLiteral("implicit"), security.implicit);
+    }
+    if (!security.user.isEmpty()) {
+        config.insert(QStringLiteral("user"), security.user);
+        config.insert(QStringLiteral("password"), security.password);
+    }
+    m_process.start(QStringLiteral(CORVANE_PYTHON),
+                    {QStringLiteral("-c"), QString::fromLatin1(Script),
+                     QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))});
     if (!m_process.waitForStarted(10000)) {
         m_error = QStringLiteral("python3 did not start");
         return false;

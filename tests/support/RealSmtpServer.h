@@ -21,8 +21,21 @@ public:
     RealSmtpServer();
     ~RealSmtpServer();
 
+    // With a certificate the server speaks TLS: from the first byte
+    // (implicit) or after STARTTLS, which it then requires; with a user it
+    // requires that login (PLAIN or LOGIN) before any mail.
+    struct Security
+    {
+        QString certificateFile;
+        QString keyFile;
+        bool implicit = false;
+        QString user;
+        QString password;
+    };
+
     // False, with error() telling why, when the server did not come up.
     bool start();
+    bool start(const Security &security);
     quint16 port() const { return m_port; }
     QString error() const { return m_error; }
     // Reads what the server reported so far.

@@ -8,6 +8,7 @@ ScriptedPrompts::ScriptedPrompts() : m_scope(*this) {}
 ScriptedPrompts::~ScriptedPrompts()
 {
     EXPECT_TRUE(m_answers.isEmpty()) << m_answers.size() << " scripted answers were never asked for";
+    EXPECT_TRUE(m_passwords.isEmpty()) << m_passwords.size() << " scripted passwords were never asked for";
 }
 
 QStringList ScriptedPrompts::texts() const
@@ -30,4 +31,14 @@ PromptAnswer ScriptedPrompts::show(PromptKind kind, const QString &text, PromptB
         return defaultAnswer;
     }
     return m_answers.takeFirst();
+}
+
+std::optional<QString> ScriptedPrompts::askPassword(const QString &text)
+{
+    m_passwordQuestions.append(text);
+    if (m_passwords.isEmpty()) {
+        ADD_FAILURE() << "unexpected password question: " << text.toStdString();
+        return std::nullopt;
+    }
+    return m_passwords.takeFirst();
 }

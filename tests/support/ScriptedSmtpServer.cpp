@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <csignal>
 #include <poll.h>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -14,6 +16,7 @@ struct ScriptedSmtpServer::Client
 {
     int fd = -1;
     QByteArray input;
+    SSL *ssl = nullptr;
     bool inData = false;
     bool reading = true;
     QByteArray message;
@@ -29,7 +32,7 @@ const QHash<QByteArray, QByteArray> &defaultReplies()
         {"CONNECT", "220 test.local ready"}, {"HELO", "250 test.local"},   {"EHLO", "250 test.local"},
         {"MAIL", "250 sender ok"},           {"RCPT", "250 recipient ok"}, {"DATA", "354 go ahead"},
         {".", "250 queued"},                 {"RSET", "250 reset"},        {"QUIT", "221 bye"},
-        {"NOOP", "250 ok"},
+        {"NOOP", "250 ok"},                  {"STARTTLS", "220 go ahead"},
     };
     return replies;
 }
@@ -75,6 +78,57 @@ ScriptedSmtpServer::~ScriptedSmtpServer()
     ::close(m_listen);
     ::close(m_wake[0]);
     ::close(m_wake[1]);
+    SSL_CTX_free(static_cast<SSL_CTX *>(m_tlsContext));
+}
+
+void ScriptedSmtpServer::setTls(const QString &certificateFile, const QString &keyFile, bool implicit)
+{
+    SSL_CTX *context = SSL_CTX_new(TLS_server_method());
+    if (!context || SSL_CTX_use_certificate_chain_file(context, certificateFile.toLocal8Bit().constData()) != 1
+        || SSL_CTX_use_PrivateKey_file(context, keyFile.toLocal8Bit().constData(), SSL_FILETYPE_PEM) != 1)
+        throw std::runtime_error("ScriptedSmtpServer: cannot load the certificate");
+    std::lock_guard lock(m_mutex);
+    SSL_CTX_free(static_cast<SSL_CTX *>(m_tlsContext));
+    m_tlsContext = context;
+    m_implicitTls = implicit;
+}
+
+void ScriptedSmtpServer::startTls(Client &client)
+{
+    {
+        // The session holds on to its context from here on.
+        std::lock_guard lock(m_mutex);
+        client.ssl = SSL_new(static_cast<SSL_CTX *>(m_tlsContext));
+    }
+    SSL_set_fd(client.ssl, client.fd);
+    const bool done = SSL_accept(client.ssl) == 1;
+    {
+        std::lock_guard lock(m_mutex);
+        m_commands.append(done ? "<TLS>" : "<TLS failed>");
+    }
+    if (!done)
+        closeClient(client);
+}
+
+void ScriptedSmtpServer::closeClient(Client &client)
+{
+    if (client.ssl) {
+        if (SSL_is_init_finished(client.ssl))
+            SSL_shutdown(client.ssl);
+        SSL_free(client.ssl);
+        client.ssl = nullptr;
+    }
+    if (client.fd >= 0)
+        ::close(client.fd);
+    client.fd = -1;
+}
+
+ssize_t ScriptedSmtpServer::receive(Client &client, char *buffer, size_t length)
+{
+    if (!client.ssl)
+        return ::recv(client.fd, buffer, length, 0);
+    const int read = SSL_read(client.ssl, buffer, static_cast<int>(length));
+    return read > 0 ? read : (SSL_get_error(client.ssl, read) == SSL_ERROR_ZERO_RETURN ? 0 : -1);
 }
 
 quint16 ScriptedSmtpServer::unusedPort()
@@ -158,10 +212,11 @@ bool ScriptedSmtpServer::pause(int ms)
     return ::poll(&wake, 1, ms) == 0;
 }
 
-bool ScriptedSmtpServer::sendAll(int fd, const char *data, qsizetype length)
+bool ScriptedSmtpServer::sendAll(Client &client, const char *data, qsizetype length)
 {
     while (length > 0) {
-        const ssize_t sent = ::send(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+        const ssize_t sent = client.ssl ? SSL_write(client.ssl, data, static_cast<int>(length))
+                                        : ::send(client.fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
         if (sent <= 0)
             return false;
         data += sent;
@@ -172,6 +227,12 @@ bool ScriptedSmtpServer::sendAll(int fd, const char *data, qsizetype length)
 
 void ScriptedSmtpServer::run()
 {
+    // OpenSSL writes to a client that may be gone with write(2): on this
+    // thread that gives EPIPE rather than a signal for the whole program.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     Client client;
     for (;;) {
         pollfd fds[2] = {{m_wake[0], POLLIN, 0}, {client.fd >= 0 ? client.fd : m_listen, POLLIN, 0}};
@@ -188,18 +249,23 @@ void ScriptedSmtpServer::run()
             client.fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
             if (client.fd < 0)
                 continue;
+            bool implicit;
             {
                 std::lock_guard lock(m_mutex);
                 ++m_connections;
+                implicit = m_tlsContext && m_implicitTls;
             }
+            if (implicit)
+                startTls(client);
+            if (client.fd < 0)
+                continue;
             if (!respond(client, "CONNECT"))
                 break;
         } else if (!serve(client)) {
             break;
         }
     }
-    if (client.fd >= 0)
-        ::close(client.fd);
+    closeClient(client);
 }
 
 // Reads what the client sent and answers every complete line; false when the
@@ -207,10 +273,9 @@ void ScriptedSmtpServer::run()
 bool ScriptedSmtpServer::serve(Client &client)
 {
     char chunk[65536];
-    const ssize_t count = ::recv(client.fd, chunk, sizeof chunk, 0);
+    const ssize_t count = receive(client, chunk, sizeof chunk);
     if (count <= 0) {
-        ::close(client.fd);
-        client.fd = -1;
+        closeClient(client);
         return true;
     }
     {
@@ -306,26 +371,24 @@ bool ScriptedSmtpServer::respond(Client &client, const QByteArray &verb)
     if (!pause(reply.delayMs))
         return false;
     if (reply.drop) {
-        ::close(client.fd);
-        client.fd = -1;
+        closeClient(client);
         return true;
     }
     const QByteArray text = withLineEnd(reply.text);
     if (reply.splitAt >= 0 && reply.splitAt < text.size()) {
-        sendAll(client.fd, text.constData(), reply.splitAt);
+        sendAll(client, text.constData(), reply.splitAt);
         if (!pause(reply.splitPauseMs))
             return false;
-        sendAll(client.fd, text.constData() + reply.splitAt, text.size() - reply.splitAt);
+        sendAll(client, text.constData() + reply.splitAt, text.size() - reply.splitAt);
     } else {
-        sendAll(client.fd, text.constData(), text.size());
+        sendAll(client, text.constData(), text.size());
     }
     if (reply.repeatMs > 0) {
-        while (sendAll(client.fd, text.constData(), text.size())) {
+        while (sendAll(client, text.constData(), text.size())) {
             if (!pause(reply.repeatMs))
                 return false;
         }
-        ::close(client.fd);
-        client.fd = -1;
+        closeClient(client);
         return true;
     }
     if (verb == "DATA" && text.startsWith("354"))
@@ -333,13 +396,17 @@ bool ScriptedSmtpServer::respond(Client &client, const QByteArray &verb)
     if (reply.stopReading)
         client.reading = false;
     if (reply.closeAfter) {
-        ::close(client.fd);
-        client.fd = -1;
+        closeClient(client);
         return true;
     }
-    if (verb == "QUIT" && text.startsWith("221")) {
-        ::close(client.fd);
-        client.fd = -1;
+    if (verb == "QUIT" && text.startsWith("221"))
+        closeClient(client);
+    bool tls;
+    {
+        std::lock_guard lock(m_mutex);
+        tls = m_tlsContext && !m_implicitTls;
     }
+    if (tls && verb == "STARTTLS" && text.startsWith("220") && !client.ssl && client.reading)
+        startTls(client);
     return true;
 }

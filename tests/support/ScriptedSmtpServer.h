@@ -18,6 +18,11 @@
 // ("HELO", "MAIL", "RCPT", "DATA", "RSET", "QUIT", ...), and "." for the end
 // of the message data. The replies of a verb are used in turn; the last one
 // stays.
+//
+// With setTls the server speaks TLS with the given certificate: from the
+// first byte (implicit), or after a reply to STARTTLS that starts with 220.
+// Commands are kept as read, after decryption; "<TLS>" among them marks
+// where the handshake succeeded, "<TLS failed>" where it did not.
 class ScriptedSmtpServer
 {
 public:
@@ -52,6 +57,8 @@ public:
     QList<qint64> messageTimes() const;
     // Off for benchmarks: messages are counted, not kept.
     void setCapture(bool capture);
+    // PEM files of the certificate (with its chain) and its key.
+    void setTls(const QString &certificateFile, const QString &keyFile, bool implicit);
 
     QByteArray received() const;
     QList<QByteArray> commands() const;
@@ -71,7 +78,10 @@ private:
     bool takeFirstTry(const Client &client, const QByteArray &verb, Reply &reply);
     bool pause(int ms);
     // False when the client is gone.
-    bool sendAll(int fd, const char *data, qsizetype length);
+    bool sendAll(Client &client, const char *data, qsizetype length);
+    ssize_t receive(Client &client, char *buffer, size_t length);
+    void startTls(Client &client);
+    void closeClient(Client &client);
 
     int m_listen = -1;
     int m_wake[2] = {-1, -1};
@@ -85,6 +95,8 @@ private:
     std::function<qint64()> m_clock;
     QList<qint64> m_messageTimes;
     bool m_capture = true;
+    void *m_tlsContext = nullptr; // SSL_CTX
+    bool m_implicitTls = false;
     QByteArray m_received;
     QList<QByteArray> m_commands;
     QList<QByteArray> m_messages;

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "mailer/SendStatus.h"
+
+// A group send's display that shows nothing, for runs timed without windows.
+class SilentStatus : public TSendStatus
+{
+public:
+    void setPanelText(int, const QString &) override {}
+    void setProgressRange(int) override {}
+    void setProgressPosition(int) override {}
+    void showRunControls(bool) override {}
+    void setSendEnabled(bool) override {}
+    void showResults(const QStringList &) override {}
+};
