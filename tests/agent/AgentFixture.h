@@ -17,11 +17,7 @@ protected:
     void SetUp() override
     {
         mailerDm = StoreSetup::openDataModule(folder);
-        QStringList members;
-        for (int i = 1; i <= 10; ++i)
-            members.append(QStringLiteral("m%1@x.org").arg(i));
-        StoreSetup::addGroup(*mailerDm, "Ten", members);
-        StoreSetup::addGroup(*mailerDm, "Empty", {});
+        addSendGroups(*mailerDm);
         writeSettings("[SMTP]\r\nSERVER=127.0.0.1\r\nPORT=" + server.portText().toUtf8()
                       + "\r\n[PERSONAL]\r\nNAME=Ann Sender\r\nEMAIL=ann@x.org\r\n");
         ASSERT_TRUE(QDir().mkpath(folder.file("agent")));
@@ -76,15 +72,7 @@ protected:
             groups.append(agent.FieldByName("Group").AsString());
         return groups;
     }
-    QStringList recipients()
-    {
-        QStringList result;
-        for (const QByteArray &command : server.commands()) {
-            if (command.startsWith("RCPT TO:<"))
-                result.append(QString::fromLatin1(command.mid(9).chopped(1)));
-        }
-        return result;
-    }
+    QStringList recipients() { return envelopeRecipients(server); }
 
     TempProgramFolder folder;
     ScriptedPrompts prompts;
