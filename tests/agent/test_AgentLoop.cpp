@@ -282,3 +282,31 @@ TEST_F(AgentLoopTest, OverDialUpTheSendWaitsForTheConnection)
 }
 
 }
+
+namespace {
+
+TEST_F(AgentLoopTest, AnEntryTheMailerAddsWhileTheAgentRunsIsSeenAndSent)
+{
+    start();
+    StoreSetup::otherProgram(folder, "INSERT INTO Agent (\"Group\", MsgFile, \"Date\", \"Time\") "
+                                     "VALUES ('Empty', 'x.msg', '2026-12-08', '11:40:00')");
+    ASSERT_TRUE(waitInEventLoop([&] { return dm->ta_Agent.RecordCount() == 1; }));
+    loop->Choices.PromptIfError = false;
+    loop->timerTimer();
+    EXPECT_TRUE(scheduledGroups().isEmpty()) << "its message file cannot be loaded: it is removed";
+}
+
+TEST_F(AgentLoopTest, AnUnreadableDateIsReportedAtEveryTickAndTheTimerKeepsRunning)
+{
+    StoreSetup::otherProgram(folder, "INSERT INTO Agent (\"Group\", MsgFile, \"Date\", \"Time\") "
+                                     "VALUES ('Ten', 'x.msg', 'soon', '11:40:00')");
+    dm->ta_Agent.Refresh();
+    start();
+    loop->timerTimer();
+    loop->timerTimer();
+    EXPECT_EQ(prompts.texts(), QStringList(2, "'soon' is not a valid date"));
+    EXPECT_TRUE(loop->timer.isActive());
+    EXPECT_EQ(server.connectionCount(), 0);
+}
+
+}
