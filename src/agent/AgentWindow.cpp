@@ -66,7 +66,7 @@ void TF_Agent::createControls()
     auto *layout = new QVBoxLayout(central);
     gr_Agent->setParent(central);
     gr_Agent->setColumns({{"Group", 200}, {"Date", 70}, {"Time", 46}, {"MsgFile", 100}});
-    gr_Agent->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    gr_Agent->setReadOnly(true);
     gr_Agent->setAccessibleName("gr_Agent");
     gr_Agent->setAccessibleDescription("The scheduled sends: group, date, time and message file");
     layout->addWidget(gr_Agent);

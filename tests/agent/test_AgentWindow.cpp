@@ -56,7 +56,6 @@ TEST_F(AgentWindowTest, StartsWithTheScheduleShownTheTimerRunningAndTheIconOff)
     EXPECT_EQ(window->panelText(0), "");
     EXPECT_EQ(window->panelText(1), "Email:");
     EXPECT_EQ(window->panelText(2), "Email nr:");
-    EXPECT_EQ(window->gr_Agent->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // Left clicks on the icon do nothing; a right click only opens the menu.
     EXPECT_FALSE(window->Tray().SimpelFunction);
@@ -75,6 +74,19 @@ TEST_F(AgentWindowTest, WithoutANotificationAreaCloseMinimisesAndTheMenuBarCarri
     window->command("Show1")->trigger();
     EXPECT_FALSE(window->isMinimized());
     EXPECT_FALSE(window->Tray().Active());
+}
+
+TEST_F(AgentWindowTest, TheScheduleGridOnlyShowsTheEntries)
+{
+    schedule("Ten", folder.file("hello.msg"), clock.currentDateTime().addDays(1));
+    ASSERT_EQ(window->gr_Agent->model()->rowCount(), 1);
+    EXPECT_EQ(window->gr_Agent->editTriggers(), QAbstractItemView::NoEditTriggers);
+    window->gr_Agent->setFocus();
+    QTest::keyClick(window->gr_Agent, Qt::Key_Delete, Qt::ControlModifier);
+    QTest::keyClick(window->gr_Agent, Qt::Key_X);
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_EQ(scheduledGroups(), QStringList{"Ten"});
+    EXPECT_EQ(dm->ta_Agent.State(), TDataSetState::dsBrowse);
 }
 
 TEST_F(AgentWindowTest, TheTimerItemsTrackEachOther)
