@@ -59,7 +59,6 @@ public:
     bool Shutdown(QString *errorText = nullptr);
 
     void timerTimer();
-    bool sending() const { return m_run.Busy(); }
 
     const TMailerSettings &Settings() const { return m_settings; }
     TGroupSend &Run() { return m_run; }

@@ -25,9 +25,9 @@ struct TScheduleEntry
     // than that of now, so entries of a past day are due at once.
     bool isDue(const QDateTime &now) const;
 
-    // Moves to the entry's row and deletes it; an entry that is gone already
-    // (deleted in the mailer meanwhile) is left gone. Another entry added in
-    // front of it meanwhile is not touched.
+    // Deletes the row that holds this entry, found by its values rather
+    // than by its place, so a row the mailer changed meanwhile is not taken
+    // for it; an entry that is gone already (deleted in the mailer) stays gone.
     void removeFrom(TDataSet &schedule) const;
 
 private:

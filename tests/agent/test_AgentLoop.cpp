@@ -310,3 +310,29 @@ TEST_F(AgentLoopTest, AnUnreadableDateIsReportedAtEveryTickAndTheTimerKeepsRunni
 }
 
 }
+
+namespace {
+
+// The entry is removed by what it holds: when the mailer deleted it during
+// the send and scheduled another, the other one stays.
+TEST_F(AgentLoopTest, AFinishedSendRemovesItsOwnEntryNotTheOneThatIsFirstNow)
+{
+    schedule("Ten", folder.file("hello.msg"), clock.currentDateTime());
+    start();
+    bool changed = false;
+    status.onPanel = [&](int panel, const QString &text) {
+        if (panel == 0 && text == "Sending to: m5" && !changed) {
+            changed = true;
+            StoreSetup::otherProgram(folder, "DELETE FROM Agent");
+            StoreSetup::otherProgram(folder, "INSERT INTO Agent (\"Group\", MsgFile, \"Date\", \"Time\") "
+                                             "VALUES ('Empty', 'x.msg', '2026-12-09', '08:00:00')");
+            dm->ta_Agent.Refresh();
+        }
+    };
+    loop->timerTimer();
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(server.messageCount(), 10);
+    EXPECT_EQ(scheduledGroups(), QStringList{"Empty"});
+}
+
+}
