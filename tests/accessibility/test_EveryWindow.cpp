@@ -36,7 +36,8 @@ class EveryWindow;
 struct WindowEntry
 {
     const char *name;
-    // Opens the window in the state to walk; the main window owns it.
+    // Opens the window in the state to walk; the main window owns it (the
+    // agent's windows are the test's).
     QWidget *(*open)(EveryWindow &);
 };
 
@@ -99,15 +100,18 @@ public:
         schedule.Post();
         const QString agentFolder = folder.file("agent/");
         QDir().mkpath(agentFolder);
-        auto *window = new agent::TF_Agent(*dm, *agentComponents,
-                                           FileLocations::forAgent(agentFolder, QProcessEnvironment()), &mainWindow());
-        window->show();
-        return window;
+        m_agent = std::make_unique<agent::TF_Agent>(*dm, *agentComponents,
+                                                    FileLocations::forAgent(agentFolder, QProcessEnvironment()));
+        m_agent->show();
+        return m_agent.get();
     }
 
 private:
     std::unique_ptr<TAddressBook> book;
+    // Another program's window: this test owns it, and it goes before the
+    // components it sends with.
     std::unique_ptr<TSendComponents> agentComponents;
+    std::unique_ptr<agent::TF_Agent> m_agent;
 };
 
 // The import wizard taken forward to the step with the given box caption;
