@@ -11,13 +11,17 @@ namespace BenchStore {
 
 void create(const QString &folder)
 {
-    QFile::copy(CORVANE_RESOURCES_DIR "/DBV_0001.SQL", folder + "DBV_0001.SQL");
     TDatabase db;
     db.Params = {"path=" + folder + "DATA"};
     db.Open();
-    QStringList script;
-    TextFile::readLines(folder + "DBV_0001.SQL", script);
-    db.executeScript(script.join('\n'));
+    for (int version = 1; version <= TDM_Databaser::RequiredVersion; ++version) {
+        const QString script = TDM_Databaser::ScriptName(version);
+        QFile::copy(CORVANE_RESOURCES_DIR "/" + script, folder + script);
+        QStringList lines;
+        TextFile::readLines(folder + script, lines);
+        db.executeScript(lines.join('\n'));
+    }
+    db.SetUserVersion(TDM_Databaser::RequiredVersion);
     ProfileIni(folder + "CORVAN.INI").writeInteger("DATABAS", "VERSION", TDM_Databaser::RequiredVersion);
 }
 

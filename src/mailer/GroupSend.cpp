@@ -4,6 +4,7 @@
 #include "store/DatabaseError.h"
 #include "connection/DialUp.h"
 #include "mailer/SendComponents.h"
+#include "platform/Clock.h"
 #include "platform/ErrorReport.h"
 #include "platform/Exception.h"
 #include "platform/Prompts.h"
@@ -147,6 +148,8 @@ TRunOutcome TGroupSend::SendToGroup()
     m_sessionOpened = false;
     m_failures.clear();
     m_failureCount = 0;
+    m_deferred.clear();
+    m_retrying = false;
     try {
         return runToGroup();
     } catch (const std::exception &error) {
@@ -213,20 +216,27 @@ TRunOutcome TGroupSend::runToGroup()
     m_sessionOpened = true;
     if (m_options.StampLastSent)
         m_dm.StampLastSent(group);
+    if (m_settings.SendLimit().Active())
+        m_sendWindow.emplace(m_dm.Databas, TSendWindow::ServerKey(m_client.Host, m_client.Port), m_settings.SendLimit());
+    else
+        m_sendWindow.reset();
 
     while (!m_members.Eof()) {
         if (m_options.ProcessEventsPerMember)
             QCoreApplication::processEvents();
         m_status.setPanelText(m_options.NumberPanel, "Email nr:" + QString::number(FEmailNr));
         m_status.setProgressPosition(FEmailNr);
-        const Outcome outcome = sendToMember();
+        Member member{FEmailNr, m_members.FieldByName("Name").AsString(), m_members.FieldByName("Email").AsString(), {}};
+        const Outcome outcome = sendToMember(member);
         if (m_options.ResumePosition && outcome == Outcome::Failed && !firstErrorStored) {
             m_dm.StoreLastMail(group, FEmailNr);
             firstErrorStored = true;
         }
+        if (outcome == Outcome::Deferred)
+            m_deferred.append(member);
         // A member that Cancel kept from getting the message is where the
         // next run goes on.
-        if (FAborted && outcome == Outcome::Failed)
+        if (FAborted && (outcome == Outcome::Failed || outcome == Outcome::NotTried))
             break;
         ++FEmailNr;
         m_members.Next();
@@ -234,28 +244,85 @@ TRunOutcome TGroupSend::runToGroup()
             break;
     }
     m_members.Close();
+    retryDeferred();
     m_client.Quit();
     return finishRun();
 }
 
+void TGroupSend::retryDeferred()
+{
+    m_retrying = true;
+    for (int pass = 1; pass <= RetryPasses && !m_deferred.isEmpty() && !FAborted; ++pass) {
+        const QDateTime at = Clock::currentDateTime().addSecs(qint64(RetryPauseSeconds) << (pass - 1));
+        if (!pauseUntil(at, QStringLiteral("Trying %1 email again at ").arg(m_deferred.size())))
+            break;
+        QList<Member> still;
+        for (Member &member : m_deferred) {
+            if (FAborted) {
+                still.append(member);
+                continue;
+            }
+            QCoreApplication::processEvents();
+            m_status.setPanelText(m_options.NumberPanel, "Email nr:" + QString::number(member.number));
+            const Outcome outcome = sendToMember(member);
+            if (outcome == Outcome::Deferred || outcome == Outcome::NotTried)
+                still.append(member);
+        }
+        m_deferred = still;
+    }
+    m_retrying = false;
+    reportUndelivered();
+}
+
+void TGroupSend::reportUndelivered()
+{
+    // Whoever still waits for a retry has not got the message: the results
+    // name each with what the server said last.
+    for (const Member &member : std::as_const(m_deferred))
+        addFailure("ERROR Couldn't send email nr: " + QString::number(member.number) + " " + member.email, member.reply);
+    m_deferred.clear();
+}
+
+bool TGroupSend::pauseUntil(const QDateTime &time, const QString &why)
+{
+    const QDateTime local = time.toLocalTime();
+    const bool today = local.date() == Clock::currentDate();
+    m_status.setPanelText(0, why + local.toString(today ? QStringLiteral("hh:mm:ss") : QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    return !FAborted && m_pause.WaitUntil(time) && !FAborted;
+}
+
+bool TGroupSend::waitForSendingPlace()
+{
+    if (!m_sendWindow)
+        return true;
+    while (!m_sendWindow->Take()) {
+        if (!pauseUntil(m_sendWindow->FreeAt(), QStringLiteral("Limit reached, going on at ")))
+            return false;
+    }
+    return true;
+}
+
 void TGroupSend::claimMember()
 {
-    if (m_options.ResumePosition)
+    if (m_options.ResumePosition && !m_retrying)
         m_dm.StoreLastMail(m_message.Group, FEmailNr + 1);
 }
 
-TGroupSend::Outcome TGroupSend::sendToMember()
+TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
 {
-    const QString name = m_members.FieldByName("Name").AsString();
-    const QString email = m_members.FieldByName("Email").AsString();
+    if (!waitForSendingPlace())
+        return Outcome::NotTried;
+    const QString &name = member.name;
+    const QString &email = member.email;
     bool sent = false;
+    bool transient = false;
     QString reason;
     try {
         m_status.setPanelText(0, "Sending to: " + name);
         m_client.RcptName = {email};
         m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
         m_client.HdrTo = Mailbox::text(name, email, m_client.CharSet);
-        m_client.HdrMessageId = m_messageIds->forMessage(FEmailNr);
+        m_client.HdrMessageId = m_messageIds->forMessage(member.number);
         m_client.HdrSubject = m_message.Subject;
         m_client.SignOn = "SignOn";
         m_client.FromName = m_settings.FUserEmail;
@@ -264,6 +331,7 @@ TGroupSend::Outcome TGroupSend::sendToMember()
         // must not report it as sent.
         sent = m_client.Mail();
         reason = m_client.FailureReason();
+        transient = !sent && m_client.FailureTransient();
     } catch (const EDatabaseError &) {
         throw; // the run cannot keep its books: it stops
     } catch (const std::exception &error) {
@@ -272,13 +340,20 @@ TGroupSend::Outcome TGroupSend::sendToMember()
     }
     if (sent)
         return Outcome::Sent;
+    const QString number = QString::number(member.number);
+    if (transient) {
+        member.reply = reason;
+        AddResult("DEFERRED Email nr: " + number + " " + email + " was turned away for now");
+        AddResult(QStringLiteral("    because: ") + reason);
+        return Outcome::Deferred;
+    }
     if (m_client.OutcomeUnknown()) {
-        addFailure("UNKNOWN Email nr: " + QString::number(FEmailNr) + " " + email
+        addFailure("UNKNOWN Email nr: " + number + " " + email
                        + " went out in full, but no answer said whether the server took it; it is not sent again",
                    reason);
         return Outcome::Unknown;
     }
-    addFailure("ERROR Couldn't send email nr: " + QString::number(FEmailNr) + " " + email, reason);
+    addFailure("ERROR Couldn't send email nr: " + number + " " + email, reason);
     return Outcome::Failed;
 }
 
@@ -306,6 +381,7 @@ TRunOutcome TGroupSend::finishRun()
 void TGroupSend::stopRun(const std::exception &error)
 {
     m_members.Close();
+    reportUndelivered();
     m_client.Quit();
     const Exception stopped(QStringLiteral("Sending to the group \"%1\" stopped: %2")
                                 .arg(m_message.Group, Exception::messageOf(error)));
@@ -368,6 +444,7 @@ void TGroupSend::bu_StopClick()
     }
     FAborted = true;
     m_client.Cancel();
+    m_pause.Stop();
     m_status.setPanelText(0, "Operation aborted");
     m_status.setPanelText(m_options.CountPanel, "Email: ");
     m_status.setPanelText(m_options.NumberPanel, "Email nr: ");

@@ -2,7 +2,9 @@
 
 #include "mailer/DraftMessage.h"
 #include "mailer/MailerSettings.h"
+#include "platform/ClockWait.h"
 #include "store/Query.h"
+#include "store/SendWindow.h"
 #include "transport/MessageIds.h"
 
 #include <QObject>
@@ -61,6 +63,12 @@ public:
     // Beyond this many lines the session log starts afresh; the lines of
     // failures are kept apart and end the results in full.
     static constexpr int LogLimit = 100;
+    // Members the server turned away for now (a 4xx reply, or it was not
+    // there) are tried again at the end of the run, in up to this many
+    // passes, the first after RetryPauseSeconds and each after twice the
+    // pause before it.
+    static constexpr int RetryPasses = 3;
+    static constexpr int RetryPauseSeconds = 60;
 
     TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, const TMailerSettings &settings,
                TSendStatus &status, const TGroupSendOptions &options = {}, QObject *parent = nullptr);
@@ -92,7 +100,17 @@ public:
 
 private:
     enum class Phase { Idle, Connecting, Sending };
-    enum class Outcome { Sent, Failed, Unknown };
+    // Deferred: refused for now, to be tried again; NotTried: Cancel came
+    // while the run waited for the sending limit.
+    enum class Outcome { Sent, Failed, Unknown, Deferred, NotTried };
+    struct Member
+    {
+        int number = 0;
+        QString name;
+        QString email;
+        // The server's last reply, while the member waits for a retry.
+        QString reply;
+    };
 
     void ti_ConnectTimer();
     void connected();
@@ -101,7 +119,15 @@ private:
     TRunOutcome runToGroup();
     bool CheckSettings();
     void openMembers();
-    Outcome sendToMember();
+    Outcome sendToMember(Member &member);
+    // Holds the run until the sending limit has a place for one message;
+    // false when Cancel came first.
+    bool waitForSendingPlace();
+    // Holds the run until time, saying on the status bar why and until when;
+    // false when Cancel came first.
+    bool pauseUntil(const QDateTime &time, const QString &why);
+    void retryDeferred();
+    void reportUndelivered();
     // The member's message went out in full: a run that breaks off from here
     // on must not send it again.
     void claimMember();
@@ -129,6 +155,13 @@ private:
     // The run reads its members on a query of its own: the shared scratch
     // query is used by windows that stay usable during the run.
     TQuery m_members;
+    // Absent while no limit is set.
+    std::optional<TSendWindow> m_sendWindow;
+    QList<Member> m_deferred;
+    // The retry passes send members again whose position has passed: the
+    // resume position stays where the first pass left it.
+    bool m_retrying = false;
+    TClockWait m_pause;
     // Drawn afresh at the start of every run.
     std::optional<TMessageIds> m_messageIds;
 };

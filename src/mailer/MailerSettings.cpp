@@ -34,6 +34,8 @@ void TMailerSettings::ReadSettings(const QString &iniFileName, const TMailerSett
     const ProfileIni ini(iniFileName);
     FSmtpServer = ini.readString("SMTP", "SERVER", defaults.FSmtpServer);
     FSmtpPort = ini.readString("SMTP", "PORT", defaults.FSmtpPort);
+    FRateCount = ini.readInteger("SMTP", "RATECOUNT", defaults.FRateCount);
+    FRateMinutes = ini.readInteger("SMTP", "RATEMINUTES", defaults.FRateMinutes);
     FUserName = ini.readString("PERSONAL", "NAME", defaults.FUserName);
     FUserEmail = ini.readString("PERSONAL", "EMAIL", defaults.FUserEmail);
     FDialModem = ini.readBool("DIALUP", "MODEM", defaults.FDialModem);
@@ -48,6 +50,8 @@ void TMailerSettings::WriteSettings(const QString &iniFileName) const
     ProfileIni ini(iniFileName);
     ini.writeString("SMTP", "SERVER", FSmtpServer);
     ini.writeString("SMTP", "PORT", FSmtpPort);
+    ini.writeInteger("SMTP", "RATECOUNT", FRateCount);
+    ini.writeInteger("SMTP", "RATEMINUTES", FRateMinutes);
     ini.writeString("PERSONAL", "NAME", FUserName);
     ini.writeString("PERSONAL", "EMAIL", FUserEmail);
     ini.writeBool("DIALUP", "MODEM", FDialModem);

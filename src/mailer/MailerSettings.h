@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/SendWindow.h"
+
 #include <QString>
 
 // The mailer's settings as the main window holds them, read from CORVAN.INI.
@@ -16,6 +18,10 @@ struct TMailerSettings
     QString FSmtpPort = QStringLiteral("25");
     QString FUserName = QStringLiteral("Enter your name");
     QString FUserEmail = QStringLiteral("Enter your Email address");
+    // At most FRateCount messages per FRateMinutes minutes through the
+    // server; no limit while either is 0.
+    int FRateCount = 0;
+    int FRateMinutes = 0;
     bool FDialModem = false;
     bool FDialAutoConnect = false;
     bool FDialDisconnect = false;
@@ -31,6 +37,7 @@ struct TMailerSettings
     // The SMTP server to send through; empty while there is none, also when
     // the settings still hold the placeholder.
     QString SmtpServer() const;
+    TSendLimit SendLimit() const { return {FRateCount, FRateMinutes}; }
 
     // Reads every key, each with the main program's default.
     void LoadSettings(const QString &iniFileName);

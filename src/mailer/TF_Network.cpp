@@ -12,6 +12,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -45,6 +46,23 @@ Input *addLabelledRow(QGridLayout *grid, const QString &caption, Input *input, c
     grid->addWidget(label, row, 0);
     grid->addWidget(input, row, 1);
     return input;
+}
+
+// A whole number of the sending limit: empty or 0 sets no limit.
+QLineEdit *limitInput(const QString &objectName, const QString &hint)
+{
+    auto *input = new QLineEdit;
+    input->setObjectName(objectName);
+    input->setAccessibleDescription(hint);
+    input->setToolTip(hint);
+    input->setValidator(new QIntValidator(0, 999999, input));
+    input->setMaximumWidth(60);
+    return input;
+}
+
+QString limitText(int value)
+{
+    return value > 0 ? QString::number(value) : QString();
 }
 
 // Checks or unchecks one of the two connection buttons as the file says. A
@@ -108,6 +126,7 @@ QWidget *TF_Network::createMailPage()
     auto *serverGrid = new QGridLayout(server);
     m_server = addLabelledRow(serverGrid, "Mail server:", new QLineEdit, "ed_Server", serverHint);
     m_port = addLabelledRow(serverGrid, "Port:", new QLineEdit, "ed_Port", serverHint);
+    serverGrid->addLayout(createLimitRow(), serverGrid->rowCount(), 0, 1, 2);
 
     auto *personal = new QGroupBox("Personal settings", page);
     auto *personalGrid = new QGridLayout(personal);
@@ -120,6 +139,25 @@ QWidget *TF_Network::createMailPage()
     layout->addWidget(personal);
     layout->addStretch();
     return page;
+}
+
+// "Send at most" N "messages per" M "minutes", read as one sentence.
+QHBoxLayout *TF_Network::createLimitRow()
+{
+    const QString hint = "The server takes no more than this; empty or 0: no limit";
+    m_rateCount = limitInput("ed_RateCount", hint);
+    m_rateMinutes = limitInput("ed_RateMinutes", hint);
+    auto *row = new QHBoxLayout;
+    for (const auto &[caption, input] : {std::pair{"Send at most", m_rateCount}, std::pair{"messages per", m_rateMinutes}}) {
+        auto *label = new QLabel(caption);
+        labelControl(label, input);
+        label->setToolTip(hint);
+        row->addWidget(label);
+        row->addWidget(input);
+    }
+    row->addWidget(new QLabel("minutes"));
+    row->addStretch();
+    return row;
 }
 
 QWidget *TF_Network::createConnectionPage()
@@ -168,6 +206,8 @@ void TF_Network::ReadDialogSettings()
     s.ReadSettings(m_mainWindow.IniFileName(), TMailerSettings::DialogDefaults());
     m_server->setText(s.FSmtpServer);
     m_port->setText(s.FSmtpPort);
+    m_rateCount->setText(limitText(s.FRateCount));
+    m_rateMinutes->setText(limitText(s.FRateMinutes));
     m_name->setText(s.FUserName);
     m_email->setText(s.FUserEmail);
     setChosen(m_modem, s.FDialModem);
@@ -182,6 +222,8 @@ void TF_Network::WriteDialogSettings()
     TMailerSettings s;
     s.FSmtpServer = m_server->text();
     s.FSmtpPort = m_port->text();
+    s.FRateCount = m_rateCount->text().toInt();
+    s.FRateMinutes = m_rateMinutes->text().toInt();
     s.FUserName = m_name->text();
     s.FUserEmail = m_email->text();
     s.FDialModem = m_modem->isChecked();

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QHBoxLayout;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
@@ -36,6 +37,8 @@ public:
     QTabWidget *PageControl() const { return m_pages; }
     QLineEdit *ed_Server() const { return m_server; }
     QLineEdit *ed_Port() const { return m_port; }
+    QLineEdit *ed_RateCount() const { return m_rateCount; }
+    QLineEdit *ed_RateMinutes() const { return m_rateMinutes; }
     QLineEdit *ed_Name() const { return m_name; }
     QLineEdit *ed_EMail() const { return m_email; }
     QRadioButton *rb_Modem() const { return m_modem; }
@@ -51,6 +54,7 @@ protected:
 
 private:
     QWidget *createMailPage();
+    QHBoxLayout *createLimitRow();
     QWidget *createConnectionPage();
 
     TF_Mdi &m_mainWindow;
@@ -59,6 +63,8 @@ private:
     QTabWidget *m_pages;
     QLineEdit *m_server = nullptr;
     QLineEdit *m_port = nullptr;
+    QLineEdit *m_rateCount = nullptr;
+    QLineEdit *m_rateMinutes = nullptr;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_email = nullptr;
     QRadioButton *m_modem = nullptr;

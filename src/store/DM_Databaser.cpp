@@ -169,19 +169,18 @@ int TDM_Databaser::VersionInStore() const
         return 0;
     store.Open();
     const int version = store.UserVersion();
-    return version == 0 && store.HasTable("GROUPS") ? 1 : version;
+    return version == 0 && store.HasTable("GROUPS") ? UnmarkedVersion : version;
 }
 
 bool TDM_Databaser::CheckVersion()
 {
     ProfileIni ini(IniFileName());
     int version = ini.readInteger("DATABAS", "VERSION", 0);
-    if (version != RequiredVersion) {
-        // A settings file that was lost or damaged must not make an existing
-        // store run its upgrade again: the store's own word counts.
-        const int inStore = VersionInStore();
-        if (inStore > 0)
-            version = inStore;
+    // A settings file that was lost, damaged or kept from another store must
+    // neither run an upgrade again nor skip one: the store's own word counts.
+    const int inStore = VersionInStore();
+    if (inStore > 0 && inStore != version) {
+        version = inStore;
         if (inStore == RequiredVersion)
             ini.writeInteger("DATABAS", "VERSION", inStore);
     }
@@ -234,9 +233,6 @@ void TDM_Databaser::Connect()
     Databas.Close();
     Databas.Params = {"path=" + DataFolder()};
     Databas.Open();
-    // A store made before it kept its version learns it now.
-    if (Databas.UserVersion() == 0 && Databas.HasTable("GROUPS"))
-        Databas.SetUserVersion(RequiredVersion);
 }
 
 void TDM_Databaser::OpenTables()

@@ -17,7 +17,10 @@ class TDM_Databaser : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int RequiredVersion = 1;
+    // Version 2 keeps the send times of the sending limit.
+    static constexpr int RequiredVersion = 2;
+    // A store from before the store kept its version is at this one.
+    static constexpr int UnmarkedVersion = 1;
 
     // A program folder that keeps its own files.
     explicit TDM_Databaser(const QString &programFolder, QObject *parent = nullptr);
@@ -73,7 +76,7 @@ private:
     bool CheckVersion();
     // The version of the store in the data folder as the store itself tells
     // it: 0 when there is no store yet. A store from before the store kept
-    // its version is at version 1, the only one there was then.
+    // its version is at UnmarkedVersion, the only one there was then.
     int VersionInStore() const;
     void Connect();
     void OpenTables();

@@ -83,6 +83,14 @@ void TCustomSmtpClient::Cancel()
         m_cancelTimer.start(CancelGraceMs);
 }
 
+void TCustomSmtpClient::noteFailure(const QString &reason, bool transient)
+{
+    if (!m_failure.isEmpty())
+        return;
+    m_failure = reason;
+    m_failureTransient = transient;
+}
+
 void TCustomSmtpClient::clearCancel()
 {
     m_cancelTimer.stop();
@@ -135,8 +143,7 @@ void TCustomSmtpClient::waitUntilSent()
         const QString reason = stalled ? QStringLiteral("554 send timeout") : QStringLiteral("554 cancelled");
         if (m_errorMessage.isEmpty())
             m_errorMessage = reason;
-        if (m_failure.isEmpty())
-            m_failure = reason;
+        noteFailure(reason, false);
         dropConnection();
     }
 }
@@ -152,6 +159,7 @@ int TCustomSmtpClient::getResponse()
         display(QStringLiteral("< ") + line);
     };
     m_noAnswer = m_stage == 0;
+    m_connectionLost = m_noAnswer;
     if (m_noAnswer) {
         take(QStringLiteral("554 not connected"));
         return reply.code();
@@ -164,14 +172,16 @@ int TCustomSmtpClient::getResponse()
             m_socket->ReadLine(counts, line);
         else
             m_timedOut = !m_cancelled;
-        if (m_cancelled)
+        if (m_cancelled) {
             failure = QStringLiteral("554 cancelled");
-        else if (m_timedOut)
+        } else if (m_timedOut) {
             failure = QStringLiteral("554 receive timeout");
-        else if (m_stage == 0 && line.isEmpty())
+        } else if (m_stage == 0 && line.isEmpty()) {
             failure = QStringLiteral("554 not connected");
-        else
+            m_connectionLost = true;
+        } else {
             take(TSmtpReply::lineText(line));
+        }
         if (reply.isTooLong())
             failure = QStringLiteral("554 reply too long");
     } while (failure.isEmpty() && !reply.isComplete());
@@ -192,8 +202,7 @@ bool TCustomSmtpClient::expectReply(std::initializer_list<int> codes, bool close
         return true;
     if (m_errorMessage.isEmpty())
         m_errorMessage = m_lastResponse;
-    if (m_failure.isEmpty())
-        m_failure = m_lastResponse;
+    noteFailure(m_lastResponse, TSmtpReply::isTransient(code) || m_connectionLost);
     if (closeOnFailure)
         m_socket->Close();
     return false;
@@ -239,6 +248,7 @@ bool TCustomSmtpClient::Open()
     }
     if (!m_socket->Wait(TimeOut, wsConnected)) {
         m_errorMessage = QStringLiteral("Can't connect to host '%1'").arg(Host);
+        noteFailure(m_errorMessage, !m_cancelled);
         display(m_errorMessage);
         m_socket->Close();
         return false;
@@ -291,14 +301,14 @@ bool TCustomSmtpClient::Mail()
 {
     m_outcomeUnknown = false;
     m_failure.clear();
+    m_failureTransient = false;
     if (!checkEnvelope()) {
-        m_failure = m_errorMessage;
+        noteFailure(m_errorMessage, false);
         return false;
     }
     pumpMessages();
     if (m_stage == 0 && !Open()) {
-        if (m_failure.isEmpty())
-            m_failure = m_errorMessage;
+        noteFailure(m_errorMessage, false);
         return false;
     }
     m_timedOut = false;
@@ -339,6 +349,9 @@ bool TCustomSmtpClient::Mail()
     sendCommand(".");
     const bool accepted = expectReply({250}, false);
     m_outcomeUnknown = complete && !accepted && m_noAnswer;
+    // The server may have taken it: sending it again could deliver it twice.
+    if (m_outcomeUnknown)
+        m_failureTransient = false;
     return accepted;
 }
 

@@ -75,6 +75,11 @@ public:
     // Why the last Mail failed: the reply that refused it or the client's
     // own reason; empty after a Mail that succeeded.
     QString FailureReason() const { return m_failure; }
+    // The last Mail failed for a reason that may pass: a 4xx reply, or no
+    // connection to the server before the message went out (it could not be
+    // reached, or it closed the connection). The same Mail may succeed later.
+    // Never set with OutcomeUnknown.
+    bool FailureTransient() const { return m_failureTransient; }
 
     // The user wants the session to end: what runs now gets CancelGraceMs to
     // finish; a wait (connecting, a reply, sending) still going on then ends,
@@ -111,6 +116,8 @@ private:
     // the server does not take it.
     void endTransaction();
     void clearCancel();
+    // Keeps the first reason a Mail fails for.
+    void noteFailure(const QString &reason, bool transient);
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
     QStringList composeHeader();
     void sendHeader();
@@ -124,11 +131,14 @@ private:
     QString m_errorMessage;
     QString m_lastResponse;
     QString m_failure;
+    bool m_failureTransient = false;
     int m_stage = 0;
     bool m_timedOut = false;
     bool m_dataSent = false;
     // The last reply had no answer from the server behind it.
     bool m_noAnswer = false;
+    // ... because the connection was gone.
+    bool m_connectionLost = false;
     bool m_outcomeUnknown = false;
     QTimer m_cancelTimer;
     bool m_cancelled = false;

@@ -41,6 +41,11 @@ public:
     // (rounded up); 0 when it has run out.
     int remainingCounts(int countMs) const;
 
+    // A 4xx code: the server cannot take it now and the same may succeed
+    // later ("451", "421 try again later", "454 throttling"). A 5xx code says
+    // it never will.
+    static bool isTransient(int code) { return code >= 400 && code <= 499; }
+
 private:
     QString m_lastLine;
     int m_code = 0;

@@ -39,7 +39,8 @@ protected:
     // Keeps the store's version key the store setup wrote.
     void writeSettings(const QByteArray &content)
     {
-        folder.writeFile("CORVAN.INI", content + "[DATABAS]\r\nVERSION=1\r\n");
+        folder.writeFile("CORVAN.INI",
+                         content + "[DATABAS]\r\nVERSION=" + QByteArray::number(TDM_Databaser::RequiredVersion) + "\r\n");
     }
     QString writeMessage(const QString &name, const QStringList &text, const QString &signature = "None",
                          const QStringList &attachments = {})

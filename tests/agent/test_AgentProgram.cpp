@@ -27,7 +27,8 @@ TEST(AgentProgram, SendsADueEntryToTheRealServerRemovesItAndKeepsItsLog)
     StoreSetup::addNamedGroup(*mailer, "Club", {{"Bo Ek", "bo@example.org"}, {"Cy Ray", "cy@example.org"}});
     folder.writeFile("CORVAN.INI", "[SMTP]\r\nSERVER=127.0.0.1\r\nPORT=" + QByteArray::number(server.port())
                                        + "\r\n[PERSONAL]\r\nNAME=Ann Sender\r\nEMAIL=ann@example.org\r\n"
-                                         "[DATABAS]\r\nVERSION=1\r\n");
+                                         "[DATABAS]\r\nVERSION="
+                                       + QByteArray::number(TDM_Databaser::RequiredVersion) + "\r\n");
     folder.writeFile("SIGNATURE/Regards.sig", "-- \r\nAnn\r\n");
     TMessageFile message;
     message.Text = {"Dear members,", "the meeting is moved."};

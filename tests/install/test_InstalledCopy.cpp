@@ -1,4 +1,5 @@
 #include "platform/ProfileIni.h"
+#include "store/DM_Databaser.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -19,6 +20,15 @@ namespace {
 const QString UpdatePrompt = "Confirm: The Database will be updated to a new version!";
 const QString UpdateDone = "Information: Update successfull - Restart the program!";
 const QStringList IconSizes = {"16", "22", "24", "32", "48", "64", "128", "256"};
+
+// The store's upgrade scripts, one per version.
+QStringList storeScripts()
+{
+    QStringList scripts;
+    for (int version = 1; version <= TDM_Databaser::RequiredVersion; ++version)
+        scripts.append(TDM_Databaser::ScriptName(version));
+    return scripts;
+}
 
 struct Finished
 {
@@ -124,7 +134,8 @@ protected:
     static void expectStore(const QString &filesFolder)
     {
         EXPECT_TRUE(QFileInfo(filesFolder + "DATA/corvane.db").isFile()) << filesFolder.toStdString();
-        EXPECT_EQ(ProfileIni(filesFolder + "CORVAN.INI").readInteger("DATABAS", "VERSION", -1), 1);
+        EXPECT_EQ(ProfileIni(filesFolder + "CORVAN.INI").readInteger("DATABAS", "VERSION", -1),
+                  TDM_Databaser::RequiredVersion);
     }
 
     static QTemporaryDir *s_destDir;
@@ -138,7 +149,7 @@ TEST_F(InstalledCopy, LaysOutTheProgramFolderLaunchersEntriesAndIcons)
 {
     QStringList expected = {
         "bin/", "bin/corvane", "bin/ostrel98",
-        "lib/", "lib/corvane/", "lib/corvane/DBV_0001.SQL", "lib/corvane/INSTALLED", "lib/corvane/agent/",
+        "lib/", "lib/corvane/", "lib/corvane/INSTALLED", "lib/corvane/agent/",
         "lib/corvane/agent/ostrel98", "lib/corvane/corvane",
         "share/", "share/applications/", "share/applications/corvane.desktop", "share/applications/ostrel98.desktop",
         "share/icons/", "share/icons/hicolor/"};
@@ -146,6 +157,8 @@ TEST_F(InstalledCopy, LaysOutTheProgramFolderLaunchersEntriesAndIcons)
         const QString folder = QStringLiteral("share/icons/hicolor/%1x%1/").arg(size);
         expected << folder << folder + "apps/" << folder + "apps/corvane.png";
     }
+    for (const QString &script : storeScripts())
+        expected << "lib/corvane/" + script;
     expected.sort();
     EXPECT_EQ(tree(usr("")), expected);
 
@@ -156,10 +169,12 @@ TEST_F(InstalledCopy, LaysOutTheProgramFolderLaunchersEntriesAndIcons)
     EXPECT_TRUE(QFileInfo(usr("bin/corvane")).isExecutable());
     EXPECT_TRUE(QFileInfo(usr("bin/ostrel98")).isExecutable());
 
-    QFile shipped(CORVANE_RESOURCES_DIR "/DBV_0001.SQL");
-    QFile installed(usr("lib/corvane/DBV_0001.SQL"));
-    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly) && installed.open(QIODevice::ReadOnly));
-    EXPECT_EQ(installed.readAll(), shipped.readAll());
+    for (const QString &script : storeScripts()) {
+        QFile shipped(CORVANE_RESOURCES_DIR "/" + script);
+        QFile installed(usr("lib/corvane/" + script));
+        ASSERT_TRUE(shipped.open(QIODevice::ReadOnly) && installed.open(QIODevice::ReadOnly)) << script.toStdString();
+        EXPECT_EQ(installed.readAll(), shipped.readAll()) << script.toStdString();
+    }
 }
 
 TEST_F(InstalledCopy, DesktopEntriesAreValidAndLeadToTheLaunchersAndIcons)
@@ -290,7 +305,7 @@ TEST_F(InstalledCopy, CopiedProgramFolderKeepsItsFilesBesideTheMailer)
     QTemporaryDir copy;
     const QString folder = copy.path() + "/Corvane/";
     ASSERT_TRUE(QDir().mkpath(folder + "agent"));
-    for (const QString file : {"corvane", "DBV_0001.SQL", "agent/ostrel98"})
+    for (const QString &file : QStringList{"corvane", "agent/ostrel98"} + storeScripts())
         ASSERT_TRUE(QFile::copy(QStringLiteral(CORVANE_DIST_DIR "/") + file, folder + file)) << file.toStdString();
     QTemporaryDir home;
     expectFirstStart(runProgram(folder + "corvane", {}, session(home.path())));

@@ -20,6 +20,35 @@ TEST(MailerSettings, NoFileGivesTheMainProgramDefaults)
     EXPECT_EQ(s.FDialDevice, "None");
     EXPECT_TRUE(s.FDialLan);
     EXPECT_FALSE(s.FDialModem || s.FDialAutoConnect || s.FDialDisconnect);
+    EXPECT_FALSE(s.SendLimit().Active()) << "no limit, as before there was one";
+}
+
+TEST(MailerSettings, TheSendingLimitHoldsOnlyWithBothNumbers)
+{
+    const struct
+    {
+        const char *keys;
+        int count;
+        int minutes;
+        bool active;
+    } cases[] = {
+        {"RATECOUNT=5\r\nRATEMINUTES=1\r\n", 5, 1, true},
+        {"RATECOUNT=10000\r\nRATEMINUTES=1440\r\n", 10000, 1440, true},
+        {"RATECOUNT=5\r\n", 5, 0, false},
+        {"RATEMINUTES=1\r\n", 0, 1, false},
+        {"RATECOUNT=0\r\nRATEMINUTES=1\r\n", 0, 1, false},
+        {"RATECOUNT=many\r\nRATEMINUTES=1\r\n", 0, 1, false},
+        {"RATECOUNT=-3\r\nRATEMINUTES=1\r\n", -3, 1, false},
+    };
+    for (const auto &c : cases) {
+        TempProgramFolder folder;
+        folder.writeFile("CORVAN.INI", QByteArray("[SMTP]\r\n") + c.keys);
+        TMailerSettings s;
+        s.LoadSettings(folder.file("CORVAN.INI"));
+        EXPECT_EQ(s.FRateCount, c.count) << c.keys;
+        EXPECT_EQ(s.FRateMinutes, c.minutes) << c.keys;
+        EXPECT_EQ(s.SendLimit().Active(), c.active) << c.keys;
+    }
 }
 
 TEST(MailerSettings, PresentKeysWinAndEmptyValuesStayEmpty)

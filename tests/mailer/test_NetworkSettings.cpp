@@ -134,6 +134,8 @@ TEST_F(NetworkSettingsTest, ControlsAreLabelledNamedAndHinted)
     expectAccessibleNames(d);
     const QList<std::pair<QWidget *, QString>> labelled{{d->ed_Server(), "Mail server:"},
                                                          {d->ed_Port(), "Port:"},
+                                                         {d->ed_RateCount(), "Send at most"},
+                                                         {d->ed_RateMinutes(), "messages per"},
                                                          {d->ed_Name(), "Your name:"},
                                                          {d->ed_EMail(), "Email address:"},
                                                          {d->co_Device(), "Dialup device"}};
@@ -153,6 +155,37 @@ TEST_F(NetworkSettingsTest, ControlsAreLabelledNamedAndHinted)
     EXPECT_EQ(d->bu_Ok()->text(), "OK");
     EXPECT_EQ(d->bu_Cancel()->text(), "Cancel");
     EXPECT_TRUE(d->co_Device()->isEditable());
+}
+
+// "Send at most" N "messages per" M "minutes": whole numbers only; no limit
+// shows empty and is written as 0.
+TEST_F(NetworkSettingsTest, TheSendingLimitReadsWritesAndTakesOnlyWholeNumbers)
+{
+    useSettingsFile("[SMTP]\r\nSERVER=mail\r\nRATECOUNT=30\r\nRATEMINUTES=0\r\n");
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->ed_RateCount()->text(), "30");
+    EXPECT_EQ(d->ed_RateMinutes()->text(), "") << "0 is no limit and shows empty";
+    EXPECT_FALSE(d->ed_RateCount()->accessibleDescription().isEmpty());
+    d->ed_RateCount()->clear();
+    QTest::keyClicks(d->ed_RateCount(), "-5x");
+    EXPECT_EQ(d->ed_RateCount()->text(), "5");
+    QTest::keyClicks(d->ed_RateMinutes(), "60");
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("SMTP", "RATECOUNT"), "5");
+    EXPECT_EQ(ini("SMTP", "RATEMINUTES"), "60");
+    EXPECT_EQ(mdi->Settings.FRateCount, 5);
+    EXPECT_EQ(mdi->Settings.FRateMinutes, 60);
+    EXPECT_TRUE(mdi->Settings.SendLimit().Active());
+
+    d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->ed_RateCount()->clear();
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("SMTP", "RATECOUNT"), "0");
+    EXPECT_FALSE(mdi->Settings.SendLimit().Active());
 }
 
 TEST_F(NetworkSettingsTest, ReadsEveryKeyOfTheFile)
@@ -180,7 +213,7 @@ TEST_F(NetworkSettingsTest, OkOnAMissingFileCreatesItWithEveryKeyInOrder)
     ASSERT_NE(d, nullptr);
     click(d->bu_Ok());
     EXPECT_TRUE(dialogCloses());
-    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[SMTP]\r\nSERVER=\r\nPORT=smtp\r\n\r\n"
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[SMTP]\r\nSERVER=\r\nPORT=smtp\r\nRATECOUNT=0\r\nRATEMINUTES=0\r\n\r\n"
                                              "[PERSONAL]\r\nNAME=\r\nEMAIL=\r\n\r\n"
                                              "[DIALUP]\r\nMODEM=0\r\nAUTOC=0\r\nDISCO=0\r\nDEVICE=None\r\nLAN=1\r\n");
     EXPECT_TRUE(prompts.shown().isEmpty());
@@ -400,6 +433,10 @@ TEST_F(NetworkSettingsTest, EnterMovesToTheNextControlAndNeverConfirms)
     QTest::keyClick(d->ed_Server(), Qt::Key_Return);
     EXPECT_TRUE(d->ed_Port()->hasFocus());
     QTest::keyClick(d->ed_Port(), Qt::Key_Enter);
+    EXPECT_TRUE(d->ed_RateCount()->hasFocus());
+    QTest::keyClick(d->ed_RateCount(), Qt::Key_Enter);
+    EXPECT_TRUE(d->ed_RateMinutes()->hasFocus());
+    QTest::keyClick(d->ed_RateMinutes(), Qt::Key_Enter);
     EXPECT_TRUE(d->ed_Name()->hasFocus()) << "on to the next group";
     EXPECT_FALSE(dialog.isNull());
     EXPECT_FALSE(QFile::exists(folder.file("CORVAN.INI")));

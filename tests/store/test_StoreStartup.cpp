@@ -14,6 +14,7 @@ namespace {
 
 const QString UpdatePrompt = "The Database will be updated to a new version!";
 const QString UpdateDone = "Update successfull - Restart the program!";
+constexpr int Current = TDM_Databaser::RequiredVersion;
 
 int storedVersion(const TempProgramFolder &folder)
 {
@@ -42,8 +43,8 @@ TEST(StoreStartup, FirstStartUpgradesWritesVersionAndEnds)
         EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::OkCancel);
         EXPECT_EQ(prompts.shown()[1].kind, PromptKind::Information);
         EXPECT_TRUE(dm.TerminateRequested());
-        EXPECT_EQ(storedVersion(folder), 1);
-        EXPECT_EQ(versionInStore(folder), 1) << "the store keeps its version too";
+        EXPECT_EQ(storedVersion(folder), Current);
+        EXPECT_EQ(versionInStore(folder), Current) << "the store keeps its version too";
         // The rest of start-up ran on the new store.
         EXPECT_TRUE(dm.TablesOpen());
     }
@@ -64,7 +65,8 @@ TEST(StoreStartup, ScriptFromTheProgramFolderStoreInTheFilesFolder)
 {
     TempProgramFolder program;
     TempProgramFolder files;
-    ASSERT_TRUE(QFile::remove(files.file("DBV_0001.SQL")));
+    for (int version = 1; version <= Current; ++version)
+        ASSERT_TRUE(QFile::remove(files.file(TDM_Databaser::ScriptName(version))));
     const QStringList shipped = QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     {
         ScriptedPrompts prompts;
@@ -74,7 +76,7 @@ TEST(StoreStartup, ScriptFromTheProgramFolderStoreInTheFilesFolder)
         EXPECT_EQ(prompts.texts(), QStringList({UpdatePrompt, UpdateDone}));
         EXPECT_TRUE(dm.TablesOpen());
     }
-    EXPECT_EQ(storedVersion(files), 1);
+    EXPECT_EQ(storedVersion(files), Current);
     EXPECT_TRUE(QFileInfo(files.file("DATA/corvane.db")).isFile());
     EXPECT_EQ(QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), shipped);
 
@@ -103,16 +105,16 @@ TEST(StoreStartup, CancelTouchesNothing)
 TEST(StoreStartup, NewerStoreIsRefusedWithoutClaimingAnUpdate)
 {
     TempProgramFolder folder;
-    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=2\r\n");
+    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=3\r\n");
     ScriptedPrompts prompts;
     TDM_Databaser dm(folder.path());
     dm.DataModuleCreate();
     ASSERT_EQ(prompts.shown().size(), 1);
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
-    EXPECT_TRUE(prompts.shown()[0].text.contains("version 2"));
+    EXPECT_TRUE(prompts.shown()[0].text.contains("version 3"));
     EXPECT_TRUE(dm.TerminateRequested());
     EXPECT_FALSE(dm.TablesOpen());
-    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[DATABAS]\r\nVERSION=2\r\n");
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), "[DATABAS]\r\nVERSION=3\r\n");
 }
 
 TEST(StoreStartup, FailingScriptWithOkGoesOnAndWritesTheVersion)
@@ -132,7 +134,7 @@ TEST(StoreStartup, FailingScriptWithOkGoesOnAndWritesTheVersion)
     EXPECT_TRUE(error.text.endsWith("\n Continue?"));
     EXPECT_TRUE(error.text.contains("syntax error"));
     EXPECT_EQ(prompts.shown()[2].text, UpdateDone);
-    EXPECT_EQ(storedVersion(folder), 1);
+    EXPECT_EQ(storedVersion(folder), Current);
     EXPECT_TRUE(dm.TerminateRequested());
 }
 
@@ -181,7 +183,7 @@ TEST(StoreStartup, MissingScriptIsReportedAndNoVersionWritten)
 TEST(StoreStartup, DataFileThatIsNoStoreIsReportedAndLeftAlone)
 {
     TempProgramFolder folder;
-    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=1\r\n");
+    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=2\r\n");
     const QByteArray garbage(4096, 'x');
     folder.writeFile("DATA/corvane.db", garbage);
     ScriptedPrompts prompts;
@@ -215,60 +217,83 @@ TEST(StoreStartup, StoreLockedByAnotherProgramIsReported)
     sqlite3_close(other);
 }
 
-// A store made before the store kept its version opens as it did.
-TEST(StoreStartup, AStoreFromBeforeItKeptItsVersionOpensAndLearnsIt)
+// A store at version 1 takes only the later scripts (the first is gone
+// here, so running it would fail) and keeps what it holds; also one from
+// before the store kept its version, and one whose settings file already
+// claims the current version.
+TEST(StoreStartup, AVersionOneStoreIsUpgradedKeepingItsRows)
 {
-    TempProgramFolder older;
-    StoreSetup::createStore(older);
-    ASSERT_EQ(versionInStore(older), 0);
-    ScriptedPrompts prompts;
-    TDM_Databaser dm(older.path());
-    dm.DataModuleCreate();
-    EXPECT_TRUE(prompts.shown().isEmpty());
-    EXPECT_TRUE(dm.TablesOpen());
-    EXPECT_EQ(versionInStore(older), 1);
-}
-
-// Damaged or lost settings: the store at the current version is recognised,
-// the settings file repaired, and the upgrade script (gone here, so running
-// it would fail) not run.
-TEST(StoreStartup, DamagedSettingsOverACurrentStoreAreRepairedWithoutTheScript)
-{
-    for (const bool storeKeptItsVersion : {true, false}) {
+    const struct
+    {
+        const char *name;
+        const char *storeVersion;
+        const char *settings;
+    } cases[] = {
+        {"kept its version", "PRAGMA user_version = 1", "[DATABAS]\r\nVERSION=1\r\n"},
+        {"from before it kept its version", "PRAGMA user_version = 0", "[DATABAS]\r\nVERSION=1\r\n"},
+        {"settings claiming the current version", "PRAGMA user_version = 1", "[DATABAS]\r\nVERSION=2\r\n"},
+    };
+    for (const auto &c : cases) {
         TempProgramFolder folder;
-        StoreSetup::createStore(folder);
-        if (storeKeptItsVersion) {
-            ScriptedPrompts prompts;
-            TDM_Databaser(folder.path()).DataModuleCreate();
-        }
+        StoreSetup::createStore(folder, 1);
+        StoreSetup::otherProgram(folder, c.storeVersion);
         StoreSetup::otherProgram(folder, "INSERT INTO GROUPS (Grupp, Members) VALUES ('Kept', 0)");
-        folder.writeFile("CORVAN.INI", "[SMTP]\r\nSERVER=mail\r\n[DATABAS]\r\nVERSION=#?!\r\n");
+        folder.writeFile("CORVAN.INI", c.settings);
         ASSERT_TRUE(QFile::remove(folder.file("DBV_0001.SQL")));
+        {
+            ScriptedPrompts prompts;
+            prompts.answer(PromptAnswer::Ok);
+            TDM_Databaser dm(folder.path());
+            dm.DataModuleCreate();
+            EXPECT_EQ(prompts.texts(), QStringList({UpdatePrompt, UpdateDone})) << c.name;
+            EXPECT_EQ(storedVersion(folder), Current) << c.name;
+            EXPECT_EQ(versionInStore(folder), Current) << c.name;
+        }
         ScriptedPrompts prompts;
         TDM_Databaser dm(folder.path());
         dm.DataModuleCreate();
-        EXPECT_TRUE(prompts.shown().isEmpty()) << storeKeptItsVersion;
-        EXPECT_FALSE(dm.TerminateRequested());
-        ASSERT_TRUE(dm.TablesOpen());
-        EXPECT_EQ(dm.ta_Group.RecordCount(), 1) << "the store is untouched";
-        EXPECT_EQ(storedVersion(folder), 1);
-        EXPECT_EQ(ProfileIni(folder.file("CORVAN.INI")).readString("SMTP", "SERVER", ""), "mail");
+        EXPECT_TRUE(prompts.shown().isEmpty()) << c.name;
+        ASSERT_TRUE(dm.TablesOpen()) << c.name;
+        EXPECT_EQ(dm.ta_Group.RecordCount(), 1) << c.name;
+        EXPECT_TRUE(dm.Databas.HasTable("SendTimes")) << c.name;
     }
+}
+
+// Damaged or lost settings: the store at the current version is recognised,
+// the settings file repaired, and the upgrade scripts (gone here, so running
+// them would fail) not run.
+TEST(StoreStartup, DamagedSettingsOverACurrentStoreAreRepairedWithoutTheScripts)
+{
+    TempProgramFolder folder;
+    StoreSetup::createStore(folder);
+    StoreSetup::otherProgram(folder, "INSERT INTO GROUPS (Grupp, Members) VALUES ('Kept', 0)");
+    folder.writeFile("CORVAN.INI", "[SMTP]\r\nSERVER=mail\r\n[DATABAS]\r\nVERSION=#?!\r\n");
+    for (int version = 1; version <= Current; ++version)
+        ASSERT_TRUE(QFile::remove(folder.file(TDM_Databaser::ScriptName(version))));
+    ScriptedPrompts prompts;
+    TDM_Databaser dm(folder.path());
+    dm.DataModuleCreate();
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_FALSE(dm.TerminateRequested());
+    ASSERT_TRUE(dm.TablesOpen());
+    EXPECT_EQ(dm.ta_Group.RecordCount(), 1) << "the store is untouched";
+    EXPECT_EQ(storedVersion(folder), Current);
+    EXPECT_EQ(ProfileIni(folder.file("CORVAN.INI")).readString("SMTP", "SERVER", ""), "mail");
 }
 
 TEST(StoreStartup, LostSettingsOverANewerStoreAreNotTakenForAnUpgrade)
 {
     TempProgramFolder folder;
     StoreSetup::createStore(folder);
-    StoreSetup::otherProgram(folder, "PRAGMA user_version = 2");
+    StoreSetup::otherProgram(folder, "PRAGMA user_version = 3");
     QFile::remove(folder.file("CORVAN.INI"));
     ScriptedPrompts prompts;
     TDM_Databaser dm(folder.path());
     dm.DataModuleCreate();
     ASSERT_EQ(prompts.shown().size(), 1);
-    EXPECT_TRUE(prompts.shown()[0].text.contains("version 2"));
+    EXPECT_TRUE(prompts.shown()[0].text.contains("version 3"));
     EXPECT_FALSE(dm.TablesOpen());
-    EXPECT_EQ(versionInStore(folder), 2);
+    EXPECT_EQ(versionInStore(folder), 3);
 }
 
 }

@@ -17,6 +17,8 @@ struct ScriptedSmtpServer::Client
     bool inData = false;
     bool reading = true;
     QByteArray message;
+    // The recipients of the transaction under way.
+    QList<QByteArray> recipients;
 };
 
 namespace {
@@ -30,6 +32,14 @@ const QHash<QByteArray, QByteArray> &defaultReplies()
         {"NOOP", "250 ok"},
     };
     return replies;
+}
+
+// The address of "RCPT TO:<address>".
+QByteArray recipientOf(const QByteArray &line)
+{
+    const qsizetype open = line.indexOf('<');
+    const qsizetype close = line.lastIndexOf('>');
+    return open >= 0 && close > open ? line.mid(open + 1, close - open - 1) : QByteArray();
 }
 
 QByteArray withLineEnd(QByteArray text)
@@ -84,6 +94,24 @@ void ScriptedSmtpServer::script(const QByteArray &verb, const QList<Reply> &repl
 {
     std::lock_guard lock(m_mutex);
     m_script[verb] = replies;
+}
+
+void ScriptedSmtpServer::refuseFirstTry(const QByteArray &verb, const QByteArray &address, const Reply &reply)
+{
+    std::lock_guard lock(m_mutex);
+    m_firstTries[verb].insert(address, reply);
+}
+
+void ScriptedSmtpServer::setClock(std::function<qint64()> clock)
+{
+    std::lock_guard lock(m_mutex);
+    m_clock = std::move(clock);
+}
+
+QList<qint64> ScriptedSmtpServer::messageTimes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_messageTimes;
 }
 
 void ScriptedSmtpServer::setCapture(bool capture)
@@ -213,10 +241,13 @@ bool ScriptedSmtpServer::serve(Client &client)
                 ++m_messageCount;
                 if (m_capture)
                     m_messages.append(client.message);
+                if (m_clock)
+                    m_messageTimes.append(m_clock());
             }
             client.message.clear();
             if (!respond(client, "."))
                 return false;
+            client.recipients.clear();
             continue;
         }
         qsizetype letters = 0;
@@ -228,6 +259,10 @@ bool ScriptedSmtpServer::serve(Client &client)
             if (m_capture)
                 m_commands.append(line);
         }
+        if (verb == "MAIL" || verb == "RSET")
+            client.recipients.clear();
+        else if (verb == "RCPT")
+            client.recipients.append(recipientOf(line));
         if (!respond(client, verb))
             return false;
     }
@@ -235,16 +270,38 @@ bool ScriptedSmtpServer::serve(Client &client)
     return true;
 }
 
+bool ScriptedSmtpServer::takeFirstTry(const Client &client, const QByteArray &verb, Reply &reply)
+{
+    auto pending = m_firstTries.find(verb);
+    if (pending == m_firstTries.end())
+        return false;
+    // A RCPT names its own address, the last one taken; the end of a
+    // message goes to every recipient of the transaction.
+    const QList<QByteArray> addresses = verb == "RCPT" ? client.recipients.mid(client.recipients.size() - 1)
+                                                       : client.recipients;
+    for (const QByteArray &address : addresses) {
+        auto found = pending->find(address);
+        if (found != pending->end()) {
+            reply = found.value();
+            pending->erase(found);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ScriptedSmtpServer::respond(Client &client, const QByteArray &verb)
 {
     Reply reply;
     {
         std::lock_guard lock(m_mutex);
-        auto scripted = m_script.find(verb);
-        if (scripted != m_script.end() && !scripted->isEmpty())
-            reply = scripted->size() > 1 ? scripted->takeFirst() : scripted->first();
-        else
-            reply.text = defaultReplies().value(verb, "500 command unrecognized");
+        if (!takeFirstTry(client, verb, reply)) {
+            auto scripted = m_script.find(verb);
+            if (scripted != m_script.end() && !scripted->isEmpty())
+                reply = scripted->size() > 1 ? scripted->takeFirst() : scripted->first();
+            else
+                reply.text = defaultReplies().value(verb, "500 command unrecognized");
+        }
     }
     if (!pause(reply.delayMs))
         return false;
@@ -275,6 +332,11 @@ bool ScriptedSmtpServer::respond(Client &client, const QByteArray &verb)
         client.inData = true;
     if (reply.stopReading)
         client.reading = false;
+    if (reply.closeAfter) {
+        ::close(client.fd);
+        client.fd = -1;
+        return true;
+    }
     if (verb == "QUIT" && text.startsWith("221")) {
         ::close(client.fd);
         client.fd = -1;

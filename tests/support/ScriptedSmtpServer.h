@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -29,6 +30,7 @@ public:
         bool drop = false;       // close the connection instead of replying
         bool stopReading = false; // reply, then read nothing more from this client
         int repeatMs = 0;        // send the text again every repeatMs until the client goes away
+        bool closeAfter = false; // reply, then close the connection ("421 closing")
     };
 
     ScriptedSmtpServer();
@@ -41,6 +43,13 @@ public:
 
     void script(const QByteArray &verb, const QList<Reply> &replies);
     void script(const QByteArray &verb, const QByteArray &text) { script(verb, {Reply{text}}); }
+    // The first "RCPT" naming address, or the first end of a message (".")
+    // to it, gets reply instead of the script's; later tries get the script's.
+    void refuseFirstTry(const QByteArray &verb, const QByteArray &address, const Reply &reply);
+    // When each message ended, by the clock given (milliseconds); none
+    // without one. The clock is read on the server's thread.
+    void setClock(std::function<qint64()> clock);
+    QList<qint64> messageTimes() const;
     // Off for benchmarks: messages are counted, not kept.
     void setCapture(bool capture);
 
@@ -58,6 +67,8 @@ private:
     void run();
     bool serve(Client &client);
     bool respond(Client &client, const QByteArray &verb);
+    // A first-try reply waiting for this verb in the client's transaction.
+    bool takeFirstTry(const Client &client, const QByteArray &verb, Reply &reply);
     bool pause(int ms);
     // False when the client is gone.
     bool sendAll(int fd, const char *data, qsizetype length);
@@ -69,6 +80,10 @@ private:
 
     mutable std::mutex m_mutex;
     QHash<QByteArray, QList<Reply>> m_script;
+    // By verb, then by address.
+    QHash<QByteArray, QHash<QByteArray, Reply>> m_firstTries;
+    std::function<qint64()> m_clock;
+    QList<qint64> m_messageTimes;
     bool m_capture = true;
     QByteArray m_received;
     QList<QByteArray> m_commands;

@@ -9,15 +9,18 @@
 
 namespace StoreSetup {
 
-void createStore(const TempProgramFolder &folder)
+void createStore(const TempProgramFolder &folder, int version)
 {
     TDatabase db;
     db.Params = {"path=" + folder.file("DATA")};
     db.Open();
-    QStringList script;
-    ASSERT_TRUE(TextFile::readLines(folder.file(TDM_Databaser::ScriptName(1)), script));
-    db.executeScript(script.join(u'\n'));
-    ProfileIni(folder.file("CORVAN.INI")).writeInteger("DATABAS", "VERSION", TDM_Databaser::RequiredVersion);
+    for (int step = 1; step <= version; ++step) {
+        QStringList script;
+        ASSERT_TRUE(TextFile::readLines(folder.file(TDM_Databaser::ScriptName(step)), script)) << step;
+        db.executeScript(script.join(u'\n'));
+    }
+    db.SetUserVersion(version);
+    ProfileIni(folder.file("CORVAN.INI")).writeInteger("DATABAS", "VERSION", version);
 }
 
 std::unique_ptr<TDM_Databaser> openDataModule(const TempProgramFolder &folder)

@@ -14,7 +14,9 @@ class TempProgramFolder;
 // A program folder whose store is at the current version, and a data module
 // opened on it, as the mailer has after its start-up.
 namespace StoreSetup {
-void createStore(const TempProgramFolder &folder);
+// The store as the upgrade scripts up to version make it, with the version
+// kept in the store and in the settings file.
+void createStore(const TempProgramFolder &folder, int version = TDM_Databaser::RequiredVersion);
 std::unique_ptr<TDM_Databaser> openDataModule(const TempProgramFolder &folder);
 // Adds a group and its recipients through the tables, as the editor does.
 // Each recipient is named by the part of the address before the "@".

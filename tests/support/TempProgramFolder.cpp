@@ -1,5 +1,7 @@
 #include "support/TempProgramFolder.h"
 
+#include "store/DM_Databaser.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +10,10 @@
 TempProgramFolder::TempProgramFolder()
 {
     EXPECT_TRUE(m_dir.isValid());
-    EXPECT_TRUE(QFile::copy(QStringLiteral(CORVANE_RESOURCES_DIR "/DBV_0001.SQL"), file(QStringLiteral("DBV_0001.SQL"))));
+    for (int version = 1; version <= TDM_Databaser::RequiredVersion; ++version) {
+        const QString script = TDM_Databaser::ScriptName(version);
+        EXPECT_TRUE(QFile::copy(QStringLiteral(CORVANE_RESOURCES_DIR "/") + script, file(script))) << version;
+    }
 }
 
 QString TempProgramFolder::path() const

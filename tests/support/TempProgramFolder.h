@@ -4,7 +4,7 @@
 #include <QTemporaryDir>
 
 // A program folder of its own for one test, removed afterwards. It holds the
-// shipped upgrade script so the store can be created in it.
+// shipped upgrade scripts so the store can be created in it.
 class TempProgramFolder
 {
 public:

@@ -89,6 +89,7 @@ TEST_F(SmtpTest, ATimeOutBeforeTheMessageIsAPlainFailure)
     EXPECT_FALSE(client.Mail());
     EXPECT_FALSE(client.OutcomeUnknown()) << "nothing was handed over";
     EXPECT_EQ(client.FailureReason(), "554 receive timeout");
+    EXPECT_FALSE(client.FailureTransient()) << "a server that keeps silent is not tried again";
     EXPECT_EQ(client.Stage(), 0);
     client.TimeOut = 400;
     EXPECT_TRUE(client.Mail());
@@ -186,4 +187,71 @@ TEST_F(SmtpTest, AHandlerFailingAtTheEndOfTheDataLeavesTheMessageUnended)
     client.OnEndOfData = nullptr;
     EXPECT_TRUE(client.Mail());
     EXPECT_EQ(server.messageCount(), 1) << "only the message that was ended";
+}
+
+// Which failures may pass: a run tries those members again later, and must
+// never try again one the server refused for good.
+TEST_F(SmtpTest, AFailureMayPassOnlyWhenTheServerSaysSoOrWasNotThere)
+{
+    using Reply = ScriptedSmtpServer::Reply;
+    const struct
+    {
+        const char *name;
+        QByteArray verb;
+        Reply reply;
+        bool transient;
+    } cases[] = {
+        {"451 at MAIL", "MAIL", {"451 4.7.1 try again later"}, true},
+        {"452 at RCPT", "RCPT", {"452 4.5.3 too many recipients"}, true},
+        {"454 at DATA", "DATA", {"454 4.7.0 throttling failure"}, true},
+        {"451 at the end of the message", ".", {"451 4.3.0 queue full"}, true},
+        {"421 closing at RCPT", "RCPT", {.text = "421 4.7.0 too fast, closing", .closeAfter = true}, true},
+        {"a connection closed without a word", "MAIL", {.text = "", .drop = true}, true},
+        {"550 at RCPT", "RCPT", {"550 5.1.1 no such user"}, false},
+        {"554 at the end of the message", ".", {"554 5.7.1 spam"}, false},
+    };
+    body = {"x"};
+    for (const auto &c : cases) {
+        server.script(c.verb, {c.reply, {c.verb == "." ? "250 queued" : c.verb == "DATA" ? "354 go" : "250 ok"}});
+        EXPECT_FALSE(client.Mail()) << c.name;
+        EXPECT_EQ(client.FailureTransient(), c.transient) << c.name;
+        EXPECT_FALSE(client.OutcomeUnknown()) << c.name << ": the server answered, or nothing went out";
+        EXPECT_TRUE(client.Mail()) << c.name << ": " << client.FailureReason().toStdString();
+        EXPECT_FALSE(client.FailureTransient()) << c.name << ": a success leaves no reason";
+    }
+    const QList<QByteArray> commands = server.commands();
+    const auto rcpts = std::count_if(commands.cbegin(), commands.cend(), [](const QByteArray &c) { return c.startsWith("RCPT"); });
+    EXPECT_EQ(rcpts, 2 * std::ssize(cases) - 2)
+        << "all but the two MAIL cases failed at or after their RCPT";
+}
+
+// The connection gone after the whole message: the server may have it, so
+// sending it again could deliver it twice.
+TEST_F(SmtpTest, AConnectionLostAtTheEndOfTheMessageIsNeverToBeTriedAgain)
+{
+    server.script(".", {{.text = "", .drop = true}, {"250 queued"}});
+    body = {"x"};
+    EXPECT_FALSE(client.Mail());
+    EXPECT_TRUE(client.OutcomeUnknown());
+    EXPECT_FALSE(client.FailureTransient()) << client.FailureReason().toStdString();
+}
+
+TEST_F(SmtpTest, AServerThatCannotBeReachedAgainMayPassAnInvalidAddressNever)
+{
+    ASSERT_TRUE(client.Open());
+    ASSERT_TRUE(client.Quit());
+    client.Port = QString::number(ScriptedSmtpServer::unusedPort());
+    EXPECT_FALSE(client.Mail());
+    EXPECT_TRUE(client.FailureReason().startsWith("Can't connect to host")) << client.FailureReason().toStdString();
+    EXPECT_TRUE(client.FailureTransient());
+
+    client.Port = server.portText();
+    server.script("CONNECT", {{.text = "421 4.3.2 busy, come back later", .closeAfter = true}, {"220 ready"}});
+    EXPECT_FALSE(client.Mail());
+    EXPECT_EQ(client.FailureReason(), "421 4.3.2 busy, come back later");
+    EXPECT_TRUE(client.FailureTransient());
+
+    client.RcptName = {"a<b@x"};
+    EXPECT_FALSE(client.Mail());
+    EXPECT_FALSE(client.FailureTransient()) << client.FailureReason().toStdString();
 }
