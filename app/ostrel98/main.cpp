@@ -1,9 +1,42 @@
-#include <cstdio>
+#include "agent/AgentWindow.h"
+#include "connection/NetworkManagerBackend.h"
+#include "mailer/SendComponents.h"
+#include "platform/ErrorReport.h"
+#include "platform/FileLocations.h"
+#include "platform/MessageBoxPrompts.h"
+#include "platform/ProgramFolder.h"
+#include "platform/TerminationRequest.h"
+#include "store/DM_Databaser.h"
 
-// The agent's schedule loop is not part of this build yet; the program says
-// so instead of pretending to run.
-int main()
+#include <QApplication>
+
+// The agent creates only its schedule window, which opens the mailer's store
+// as the mailer left it, and runs until Shutdown: closing the window keeps it
+// running in the notification area.
+int main(int argc, char **argv)
 {
-    std::fputs("ostrel98: the scheduled-send agent is not available in this version.\n", stderr);
-    return 1;
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Ostrel98");
+    QApplication::setApplicationVersion("2.0");
+    QApplication::setDesktopFileName("ostrel98");
+    QApplication::setQuitOnLastWindowClosed(false);
+    MessageBoxPrompts prompts;
+    PromptService::Scope promptScope(prompts);
+
+    const FileLocations files = FileLocations::forAgent(ProgramFolder::path(), QProcessEnvironment::systemEnvironment());
+    QString error;
+    if (!files.createFolders(&error)) {
+        Prompt::error(error);
+        return 1;
+    }
+    TDM_Databaser dataModule(files.programFolder(), files.filesFolder());
+    if (!reportErrors([&] { dataModule.OpenSchedule(); }))
+        return 1;
+    TSendComponents components(std::make_unique<NetworkManagerBackend>());
+    agent::TF_Agent window(dataModule, components, files);
+    window.show();
+    // A session that ends, or "kill", ends the agent as Shutdown does, so its
+    // result log is kept.
+    TerminationRequest termination([&window] { window.Shutdown(); });
+    return app.exec();
 }

@@ -15,9 +15,10 @@
 #include "transport/SmtpClient.h"
 
 #include <QCoreApplication>
+#include <utility>
 
 TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, const TMailerSettings &settings,
-                       TSendStatus &status, QObject *parent)
+                       TSendStatus &status, const TGroupSendOptions &options, QObject *parent)
     : QObject(parent),
       m_dm(dataModule),
       m_client(components.SmtpClient),
@@ -25,6 +26,7 @@ TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, c
       m_login(components.Login),
       m_settings(settings),
       m_status(status),
+      m_options(options),
       m_members(&dataModule.Databas)
 {
     ti_Connect.setInterval(1000);
@@ -60,14 +62,22 @@ void TGroupSend::StartConnection(const TDraftMessage &message)
         return;
     m_message = message;
     m_status.setSendEnabled(false);
+    ConnectThen([this] { SendToGroup(); });
+}
+
+void TGroupSend::ConnectThen(std::function<void()> run)
+{
+    if (Busy())
+        return;
+    m_whenConnected = std::move(run);
     m_phase = Phase::Connecting;
     if (m_settings.FDialLan) {
-        SendToGroup();
+        connected();
         return;
     }
     m_dialUp.GetConnections();
     if (FConnected) {
-        SendToGroup();
+        connected();
         return;
     }
     // A pending run can be given up with Cancel.
@@ -82,7 +92,19 @@ void TGroupSend::ti_ConnectTimer()
     if (!FConnected)
         return;
     ti_Connect.stop();
-    SendToGroup();
+    connected();
+}
+
+void TGroupSend::connected()
+{
+    m_phase = Phase::Idle;
+    std::exchange(m_whenConnected, nullptr)();
+}
+
+TRunOutcome TGroupSend::Run(const TDraftMessage &message)
+{
+    m_message = message;
+    return SendToGroup();
 }
 
 bool TGroupSend::CheckSettings()
@@ -124,7 +146,7 @@ void TGroupSend::openMembers()
     m_members.Open();
 }
 
-void TGroupSend::SendToGroup()
+TRunOutcome TGroupSend::SendToGroup()
 {
     m_phase = Phase::Sending;
     m_sessionOpened = false;
@@ -133,13 +155,14 @@ void TGroupSend::SendToGroup()
     m_deferred.clear();
     m_retrying = false;
     try {
-        runToGroup();
+        return runToGroup();
     } catch (const std::exception &error) {
         stopRun(error);
+        return TRunOutcome::Stopped;
     }
 }
 
-void TGroupSend::runToGroup()
+TRunOutcome TGroupSend::runToGroup()
 {
     QCoreApplication::processEvents();
     FEmailNr = 1;
@@ -147,15 +170,15 @@ void TGroupSend::runToGroup()
     if (!CheckSettings()) {
         m_phase = Phase::Idle;
         showIdle();
-        return;
+        return TRunOutcome::NotStarted;
     }
     FAborted = false;
     m_messageIds.emplace(m_settings.FUserEmail);
     const QString group = m_message.Group;
-    const int resumeAt = m_dm.ReadLastMail(group);
+    const int resumeAt = m_options.ResumePosition ? m_dm.ReadLastMail(group) : 0;
     const int members = m_dm.MemberCount(group);
     openMembers();
-    m_status.setPanelText(2, "Email: " + QString::number(members));
+    m_status.setPanelText(m_options.CountPanel, "Email: " + QString::number(members));
     m_status.setProgressRange(members);
     if (resumeAt > 0) {
         if (Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
@@ -187,7 +210,7 @@ void TGroupSend::runToGroup()
         if (FAborted) {
             m_status.setPanelText(0, "Operation aborted");
             FAborted = false;
-            return;
+            return TRunOutcome::Aborted;
         }
         if (failure.isEmpty())
             failure = m_client.SecurityFailure();
@@ -195,23 +218,26 @@ void TGroupSend::runToGroup()
                                                 : "Timeout while connecting to: " + m_settings.FSmtpServer
                                                       + " on port: " + m_settings.FSmtpPort;
         AddResult(text);
-        Prompt::error(text);
-        return;
+        if (m_options.ReportConnectFailure)
+            Prompt::error(text);
+        return TRunOutcome::NotConnected;
     }
     m_sessionOpened = true;
-    m_dm.StampLastSent(group);
+    if (m_options.StampLastSent)
+        m_dm.StampLastSent(group);
     if (m_settings.SendLimit().Active())
         m_sendWindow.emplace(m_dm.Databas, TSendWindow::ServerKey(m_client.Host, m_client.Port), m_settings.SendLimit());
     else
         m_sendWindow.reset();
 
     while (!m_members.Eof()) {
-        QCoreApplication::processEvents();
-        m_status.setPanelText(3, "Email nr:" + QString::number(FEmailNr));
+        if (m_options.ProcessEventsPerMember)
+            QCoreApplication::processEvents();
+        m_status.setPanelText(m_options.NumberPanel, "Email nr:" + QString::number(FEmailNr));
         m_status.setProgressPosition(FEmailNr);
         Member member{FEmailNr, m_members.FieldByName("Name").AsString(), m_members.FieldByName("Email").AsString(), {}};
         const Outcome outcome = sendToMember(member);
-        if (outcome == Outcome::Failed && !firstErrorStored) {
+        if (m_options.ResumePosition && outcome == Outcome::Failed && !firstErrorStored) {
             m_dm.StoreLastMail(group, FEmailNr);
             firstErrorStored = true;
         }
@@ -229,7 +255,7 @@ void TGroupSend::runToGroup()
     m_members.Close();
     retryDeferred();
     m_client.Quit();
-    finishRun();
+    return finishRun();
 }
 
 bool TGroupSend::prepareLogin(QString &failure)
@@ -262,7 +288,7 @@ void TGroupSend::retryDeferred()
                 continue;
             }
             QCoreApplication::processEvents();
-            m_status.setPanelText(3, "Email nr:" + QString::number(member.number));
+            m_status.setPanelText(m_options.NumberPanel, "Email nr:" + QString::number(member.number));
             const Outcome outcome = sendToMember(member);
             if (outcome == Outcome::Deferred || outcome == Outcome::NotTried)
                 still.append(member);
@@ -303,7 +329,7 @@ bool TGroupSend::waitForSendingPlace()
 
 void TGroupSend::claimMember()
 {
-    if (!m_retrying)
+    if (m_options.ResumePosition && !m_retrying)
         m_dm.StoreLastMail(m_message.Group, FEmailNr + 1);
 }
 
@@ -356,19 +382,25 @@ TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
     return Outcome::Failed;
 }
 
-void TGroupSend::finishRun()
+TRunOutcome TGroupSend::finishRun()
 {
     const QString group = m_message.Group;
-    if (FAborted) {
+    const bool aborted = FAborted;
+    if (aborted) {
         Prompt::warning("Operation aborted!");
-        const bool resume = Prompt::confirm("Do you want to continue at current position next time?") == PromptAnswer::Yes;
-        m_dm.StoreLastMail(group, resume ? FEmailNr : 0);
+        if (m_options.ResumePosition) {
+            const bool resume =
+                Prompt::confirm("Do you want to continue at current position next time?") == PromptAnswer::Yes;
+            m_dm.StoreLastMail(group, resume ? FEmailNr : 0);
+        }
         m_status.setPanelText(0, "Operation aborted");
     } else {
         m_status.setPanelText(0, "Operation finished");
-        m_dm.StoreLastMail(group, 0);
+        if (m_options.ResumePosition)
+            m_dm.StoreLastMail(group, 0);
     }
     endRun();
+    return aborted ? TRunOutcome::Aborted : TRunOutcome::Finished;
 }
 
 void TGroupSend::stopRun(const std::exception &error)
@@ -403,6 +435,10 @@ void TGroupSend::endRun()
         if (m_dm.ta_Group.Active() && m_dm.ta_Group.State() == TDataSetState::dsBrowse)
             m_dm.ta_Group.Refresh();
     });
+    if (!m_options.ShowResults) {
+        m_failures.clear();
+        return;
+    }
     if (!m_failures.isEmpty()) {
         FResultLog.append(QString());
         FResultLog.append(QStringLiteral("Failures of this run: %1").arg(m_failureCount));
@@ -415,8 +451,8 @@ void TGroupSend::endRun()
 
 void TGroupSend::showIdle()
 {
-    m_status.setPanelText(2, "Email: ");
-    m_status.setPanelText(3, "Email nr: ");
+    m_status.setPanelText(m_options.CountPanel, "Email: ");
+    m_status.setPanelText(m_options.NumberPanel, "Email nr: ");
     m_status.showRunControls(false);
     m_status.setSendEnabled(true);
 }
@@ -425,6 +461,7 @@ void TGroupSend::bu_StopClick()
 {
     if (m_phase == Phase::Connecting) {
         ti_Connect.stop();
+        m_whenConnected = nullptr;
         m_phase = Phase::Idle;
         m_status.setPanelText(0, "Operation aborted");
         showIdle();
@@ -434,8 +471,8 @@ void TGroupSend::bu_StopClick()
     m_client.Cancel();
     m_pause.Stop();
     m_status.setPanelText(0, "Operation aborted");
-    m_status.setPanelText(2, "Email: ");
-    m_status.setPanelText(3, "Email nr: ");
+    m_status.setPanelText(m_options.CountPanel, "Email: ");
+    m_status.setPanelText(m_options.NumberPanel, "Email nr: ");
     // "Start sending Email" stays disabled until this run has ended.
     m_status.showRunControls(false);
 }

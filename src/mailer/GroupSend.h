@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class TDM_Databaser;
@@ -18,6 +19,38 @@ class TSendComponents;
 class TSendStatus;
 class TSmtpClient;
 class TSmtpLogin;
+
+// What a run keeps and shows beyond the messages it sends. The mailer's run
+// keeps the group's resume position and send date and ends in the results
+// window; the agent's run keeps none of these, leaves its log growing (cut
+// only by its cap) for the agent's result log, and has its count and number
+// in status panels 1 and 2.
+struct TGroupSendOptions
+{
+    // The resume question, the position stored at the run's first failure
+    // and after each member sent, and the question after a cancel.
+    bool ResumePosition = true;
+    bool StampLastSent = true;
+    // Pending events handled before each member, not only during the waits.
+    bool ProcessEventsPerMember = true;
+    // An error box, besides the log line, when no session can be opened.
+    bool ReportConnectFailure = true;
+    // The results window at the end: the log, closed by the run's failures
+    // again (the cap may have dropped them), then emptied. Without it the log
+    // keeps growing, each line once, in the order it happened.
+    bool ShowResults = true;
+    int CountPanel = 2;
+    int NumberPanel = 3;
+};
+
+// How a run ended.
+enum class TRunOutcome {
+    Finished, // every member was handled; failed ones are in the log
+    Aborted, // cancelled by the user
+    NotStarted, // the settings check refused it
+    NotConnected, // no session could be opened
+    Stopped, // the store failed; reported, and the run broke off
+};
 
 // The group send: connects over the LAN or through the dial-up entry, then
 // sends the message to every member of the group, one SMTP transaction each,
@@ -39,13 +72,19 @@ public:
     static constexpr int RetryPauseSeconds = 60;
 
     TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, const TMailerSettings &settings,
-               TSendStatus &status, QObject *parent = nullptr);
+               TSendStatus &status, const TGroupSendOptions &options = {}, QObject *parent = nullptr);
     ~TGroupSend() override;
 
     // Starts a run for the message: at once over the LAN or on a connection
     // that is up, otherwise after dialling, when the connect poll finds the
     // connection up. Ignored while a run is pending or sending.
     void StartConnection(const TDraftMessage &message);
+    // The connection phase alone: run is called once the connection is up
+    // (at once over the LAN), unless Cancel gives the pending run up first.
+    // Ignored while a run is pending or sending.
+    void ConnectThen(std::function<void()> run);
+    // One run of the message to its group over a connection that is up.
+    TRunOutcome Run(const TDraftMessage &message);
     // Cancel: a pending run ends at once; a sending run after the member it
     // is sending to, which gets a second to finish (TCustomSmtpClient::Cancel).
     void bu_StopClick();
@@ -75,9 +114,10 @@ private:
     };
 
     void ti_ConnectTimer();
-    void SendToGroup();
+    void connected();
+    TRunOutcome SendToGroup();
     // The run itself; a failure of the store leaves it as an exception.
-    void runToGroup();
+    TRunOutcome runToGroup();
     bool CheckSettings();
     // Sets the session's security and login; false, with failure set, when
     // there is no password to log in with.
@@ -98,7 +138,7 @@ private:
     void AddResult(const QString &text);
     // A result line that the results keep whatever the log's cap drops.
     void addFailure(const QString &text, const QString &reason = QString());
-    void finishRun();
+    TRunOutcome finishRun();
     void stopRun(const std::exception &error);
     void endRun();
     void showIdle();
@@ -109,7 +149,9 @@ private:
     TSmtpLogin &m_login;
     const TMailerSettings &m_settings;
     TSendStatus &m_status;
+    const TGroupSendOptions m_options;
     TDraftMessage m_message;
+    std::function<void()> m_whenConnected;
     Phase m_phase = Phase::Idle;
     bool m_sessionOpened = false;
     // The lines of the run's failures, and how many failures they tell.

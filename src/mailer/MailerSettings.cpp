@@ -12,6 +12,13 @@ TMailerSettings TMailerSettings::DialogDefaults()
     return defaults;
 }
 
+TMailerSettings TMailerSettings::AgentDefaults()
+{
+    TMailerSettings defaults;
+    defaults.FSmtpPort = QStringLiteral("SMTP");
+    return defaults;
+}
+
 QString TMailerSettings::SmtpServer() const
 {
     return FSmtpServer.trimmed().compare(ServerPlaceholder, Qt::CaseInsensitive) == 0 ? QString() : FSmtpServer;

@@ -38,6 +38,8 @@ struct TMailerSettings
     // What the network settings dialog shows for keys the file lacks: empty
     // texts where the user has to type something, the service name for the port.
     static TMailerSettings DialogDefaults();
+    // The agent's defaults: the port is the service name "SMTP".
+    static TMailerSettings AgentDefaults();
 
     // The SMTP server to send through; empty while there is none, also when
     // the settings still hold the placeholder.

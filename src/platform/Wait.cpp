@@ -1,5 +1,7 @@
 #include "platform/Wait.h"
 
+#include "platform/Prompts.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -20,7 +22,7 @@ std::function<void()> &beeper()
 // press is first claimed from the shortcut handling, so it triggers no
 // shortcut and reaches the filter as a press; the context menu a right click
 // would open is swallowed too. Releases, the middle button, timers, sockets
-// and painting pass.
+// and painting pass, and so does everything while a message box asks.
 class SwallowInputFilter : public QObject
 {
 public:
@@ -32,6 +34,11 @@ public:
         // under the mouse or with the focus: it is judged there, where it is
         // known which control it is for.
         if (!watched || !watched->isWidgetType() || passes(watched))
+            return false;
+        // A box that asks something while a wait runs (a command heard
+        // during the wait may ask) must be answerable; being modal, it keeps
+        // the user out of every other window by itself.
+        if (Prompt::showing())
             return false;
         switch (event->type()) {
         case QEvent::ShortcutOverride:

@@ -3,6 +3,7 @@
 #include "store/DatabaseError.h"
 #include "platform/Clock.h"
 #include "platform/ErrorReport.h"
+#include "platform/Exception.h"
 #include "platform/ProfileIni.h"
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
@@ -76,6 +77,14 @@ QList<TFieldDef> agentFields(TTable *groups)
             sent, lookup, date, time};
 }
 
+// Upgrading cannot make a newer store older.
+QString newerStoreText(int version)
+{
+    return QStringLiteral("The Database is version %1, newer than this program can use (version %2)!")
+        .arg(version)
+        .arg(TDM_Databaser::RequiredVersion);
+}
+
 QList<TFieldDef> generalFields()
 {
     return {field("LopNr", TFieldType::ftInteger), field("LopNr2", TFieldType::ftInteger)};
@@ -135,6 +144,23 @@ void TDM_Databaser::DataModuleCreate()
     });
 }
 
+void TDM_Databaser::OpenSchedule()
+{
+    const int version = VersionInStore();
+    if (version == 0)
+        throw Exception(QStringLiteral("There is no Database in \"%1\": start Corvane 98 once to create it.")
+                            .arg(DataFolder()));
+    if (version > RequiredVersion)
+        throw Exception(newerStoreText(version));
+    if (version < RequiredVersion)
+        throw Exception(QStringLiteral("The Database is version %1, older than this program can use (version %2): "
+                                       "start Corvane 98 to update it.")
+                            .arg(version)
+                            .arg(RequiredVersion));
+    Connect();
+    ta_Agent.Open();
+}
+
 int TDM_Databaser::VersionInStore() const
 {
     TDatabase store;
@@ -166,9 +192,7 @@ bool TDM_Databaser::CheckVersion()
     if (version > RequiredVersion) {
         // Upgrading cannot make a newer store older: say so instead of
         // claiming an update that never happens.
-        Prompt::error(QStringLiteral("The Database is version %1, newer than this program can use (version %2)!")
-                          .arg(version)
-                          .arg(RequiredVersion));
+        Prompt::error(newerStoreText(version));
         m_terminateRequested = true;
         return false;
     }

@@ -33,6 +33,11 @@ public:
     // Set when start-up decided the program ends (upgrade done or refused).
     bool TerminateRequested() const { return m_terminateRequested; }
     bool TablesOpen() const { return ta_General.Active(); }
+    // The agent's start: connects to the store as the mailer left it and
+    // opens the schedule table, without upgrading or asking anything. A
+    // store that is missing, or at another version than this program uses,
+    // throws an Exception that says so.
+    void OpenSchedule();
 
     const QString &ProgramFolder() const { return m_programFolder; }
     QString DataFolder() const { return m_filesFolder + QStringLiteral("DATA"); }

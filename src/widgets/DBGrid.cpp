@@ -90,6 +90,13 @@ void TDBGrid::setEditing(bool editing)
         m_model->setEditable(editing);
 }
 
+void TDBGrid::setReadOnly(bool readOnly)
+{
+    m_readOnly = readOnly;
+    if (readOnly)
+        setEditing(false);
+}
+
 int TDBGrid::fullValueWidth(const TFieldDef &def) const
 {
     // The widest value of a date or a time field, and the cell's margins.
@@ -193,7 +200,7 @@ void TDBGrid::cellChosen(const QModelIndex &current)
 void TDBGrid::keyPressEvent(QKeyEvent *event)
 {
     TDataSet *ds = dataSet();
-    if (ds && event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
+    if (ds && !m_readOnly && event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
         if (ds->Active() && !ds->IsEmpty()
             && Prompt::confirm(QStringLiteral("Delete record?"), PromptButtons::OkCancel) == PromptAnswer::Ok)
             reportErrors([ds] { ds->Delete(); });

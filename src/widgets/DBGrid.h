@@ -42,6 +42,8 @@ public:
     // Typing, F2 or a click on the current row's cell opens an editor on it;
     // the row goes into edit state with the first change.
     void setEditing(bool editing);
+    // A read-only grid only shows the rows: no editing, no Ctrl+Delete.
+    void setReadOnly(bool readOnly);
 
 signals:
     // The user moved to another column.
@@ -76,4 +78,5 @@ private:
     std::optional<Place> m_place;
     int m_column = 0;
     bool m_following = false;
+    bool m_readOnly = false;
 };

@@ -1,12 +1,14 @@
-// Every window of the mailer, walked widget by widget as assistive technology
+// Every window of the mailer and of the agent, walked widget by widget as assistive technology
 // reads it: each says what it shows (support/Accessibility.h has the rule).
 
 #include "addressbook/AddressBook.h"
 #include "addressbook/TF_AddGrp.h"
 #include "addressbook/TF_AddRec.h"
 #include "addressbook/TF_Import.h"
+#include "agent/AgentWindow.h"
 #include "agent/ScheduleEditor.h"
 #include "mailer/MainWindowFixture.h"
+#include "mailer/SendComponents.h"
 #include "mailer/TF_About.h"
 #include "mailer/TF_NewMsg.h"
 #include "mailer/TF_NewMsgA.h"
@@ -22,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <functional>
 #include <gtest/gtest.h>
@@ -33,7 +36,8 @@ class EveryWindow;
 struct WindowEntry
 {
     const char *name;
-    // Opens the window in the state to walk; the main window owns it.
+    // Opens the window in the state to walk; the main window owns it (the
+    // agent's windows are the test's).
     QWidget *(*open)(EveryWindow &);
 };
 
@@ -83,8 +87,31 @@ public:
         return dialog;
     }
 
+    // The agent program's window over the same folder, with a schedule entry.
+    agent::TF_Agent *agentWindow()
+    {
+        agentComponents = std::make_unique<TSendComponents>(std::make_unique<InMemoryPhoneBook>());
+        TTable &schedule = dm->ta_Agent;
+        schedule.Insert();
+        schedule.FieldByName("Group").SetAsString("Club");
+        schedule.FieldByName("MsgFile").SetAsString(folder.file("MSG/AGENDA.MSG"));
+        schedule.FieldByName("Date").SetValue(QDate(2030, 1, 2));
+        schedule.FieldByName("Time").SetValue(QTime(9, 30));
+        schedule.Post();
+        const QString agentFolder = folder.file("agent/");
+        QDir().mkpath(agentFolder);
+        m_agent = std::make_unique<agent::TF_Agent>(*dm, *agentComponents,
+                                                    FileLocations::forAgent(agentFolder, QProcessEnvironment()));
+        m_agent->show();
+        return m_agent.get();
+    }
+
 private:
     std::unique_ptr<TAddressBook> book;
+    // Another program's window: this test owns it, and it goes before the
+    // components it sends with.
+    std::unique_ptr<TSendComponents> agentComponents;
+    std::unique_ptr<agent::TF_Agent> m_agent;
 };
 
 // The import wizard taken forward to the step with the given box caption;
@@ -162,9 +189,14 @@ const WindowEntry kWindows[] = {
          EXPECT_NE(schedule->gr_Agent->viewport()->findChild<QComboBox *>(), nullptr);
          return schedule;
      }},
-    // New windows join here. Still to come: the agent program's windows, its
-    // main window and what it opens, for which this test also links the
-    // agent's window library in tests/CMakeLists.txt.
+    {"Agent", [](EveryWindow &t) -> QWidget * { return t.agentWindow(); }},
+    {"AgentTrayMenu",
+     [](EveryWindow &t) -> QWidget * {
+         QMenu *menu = t.agentWindow()->TrayMenu();
+         menu->popup(QPoint(20, 20));
+         return menu;
+     }},
+    // New windows join here.
 };
 
 TEST_P(EveryWindow, SaysWhatItShows)

@@ -8,7 +8,9 @@
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QDateTime>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 // The copy that "cmake --install" lays out, as the Debian package does under
 // /usr, installed once into a temporary DESTDIR for all tests here; and the
@@ -230,9 +232,44 @@ TEST_F(InstalledCopy, AgentStartsFromItsLauncher)
 {
     QTemporaryDir home;
     const Finished agent = runProgram(usr("bin/ostrel98"), {}, session(home.path()));
-    // Not part of this version yet: it says so and ends.
+    // It looks for the mailer's store in the user's data folder; before the
+    // mailer's first start there is none, which it says before it ends.
     EXPECT_EQ(agent.exitCode, 1);
-    EXPECT_TRUE(agent.output.contains("ostrel98: the scheduled-send agent is not available")) << agent.output.toStdString();
+    const QString noStore = "There is no Database in \"" + home.path()
+                            + "/.local/share/corvane/DATA\": start Corvane 98 once to create it.";
+    EXPECT_TRUE(agent.output.contains(noStore)) << agent.output.toStdString();
+
+    // Once the mailer made the store, the agent works off the user's
+    // schedule and keeps its log in the user's folder, not in /usr.
+    expectFirstStart(runProgram(usr("bin/corvane"), {}, session(home.path())));
+    const QString files = home.path() + "/.local/share/corvane/";
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open((files + "DATA/corvane.db").toUtf8().constData(), &db), SQLITE_OK);
+    const QByteArray insert = "INSERT INTO Agent (\"Group\", MsgFile, \"Date\", \"Time\") VALUES ('Club', '"
+                              + (files + "MSG/gone.MSG").toUtf8() + "', '"
+                              + QDate::currentDate().addDays(-1).toString(Qt::ISODate).toUtf8() + "', '09:00:00')";
+    EXPECT_EQ(sqlite3_exec(db, insert.constData(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+    const QStringList programFolder = tree(usr("lib/corvane"));
+
+    QProcess running;
+    running.setProcessEnvironment(session(home.path()));
+    running.setProcessChannelMode(QProcess::MergedChannels);
+    running.start(usr("bin/ostrel98"), {});
+    // Its first look at the schedule comes after five seconds; the boxes are
+    // answered with their defaults.
+    QByteArray output;
+    const QByteArray unloadable = "Couldn't load messagefile, the group will be deleted from Scheduler";
+    while (!output.contains(unloadable) && running.waitForReadyRead(20000))
+        output += running.readAll();
+    EXPECT_TRUE(output.contains("Start sending group: Club, Continue?")) << output.toStdString();
+    EXPECT_TRUE(output.contains(unloadable)) << output.toStdString();
+    running.terminate();
+    ASSERT_TRUE(running.waitForFinished(10000));
+    EXPECT_EQ(running.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(running.exitCode(), 0);
+    EXPECT_TRUE(QFileInfo::exists(files + "agent/AGENT.RSU"));
+    EXPECT_EQ(tree(usr("lib/corvane")), programFolder);
 }
 
 // "cpack -G DEB": the package holds the installed copy as laid out above and

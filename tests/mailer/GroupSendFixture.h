@@ -45,17 +45,35 @@ public:
     std::function<void(int, const QString &)> onPanel;
 };
 
+// The envelope recipients of the server's transactions, in order.
+inline QStringList envelopeRecipients(const ScriptedSmtpServer &server)
+{
+    QStringList result;
+    for (const QByteArray &command : server.commands()) {
+        if (command.startsWith("RCPT TO:<"))
+            result.append(QString::fromLatin1(command.mid(9).chopped(1)));
+    }
+    return result;
+}
+
+// The groups every send test has: "Ten" members m1@x.org to m10@x.org, and
+// "Empty".
+inline void addSendGroups(TDM_Databaser &dm)
+{
+    QStringList members;
+    for (int i = 1; i <= 10; ++i)
+        members.append(QStringLiteral("m%1@x.org").arg(i));
+    StoreSetup::addGroup(dm, "Ten", members);
+    StoreSetup::addGroup(dm, "Empty", {});
+}
+
 class GroupSendTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
         dm = StoreSetup::openDataModule(folder);
-        QStringList members;
-        for (int i = 1; i <= 10; ++i)
-            members.append(QStringLiteral("m%1@x.org").arg(i));
-        StoreSetup::addGroup(*dm, "Ten", members);
-        StoreSetup::addGroup(*dm, "Empty", {});
+        addSendGroups(*dm);
         settings.FSmtpServer = "127.0.0.1";
         settings.FSmtpPort = server.portText();
         settings.FUserName = "Ann Sender";
@@ -87,16 +105,7 @@ protected:
         q.SetParam("g", group);
         q.ExecSQL();
     }
-    // The envelope recipients of the transactions, in order.
-    QStringList recipients()
-    {
-        QStringList result;
-        for (const QByteArray &command : server.commands()) {
-            if (command.startsWith("RCPT TO:<"))
-                result.append(QString::fromLatin1(command.mid(9).chopped(1)));
-        }
-        return result;
-    }
+    QStringList recipients() { return envelopeRecipients(server); }
 
     TempProgramFolder folder;
     ScriptedPrompts prompts;

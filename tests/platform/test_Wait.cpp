@@ -1,10 +1,15 @@
 #include "platform/Wait.h"
 
+#include "platform/MessageBoxPrompts.h"
+#include "support/ModalDialogs.h"
+
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QTest>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
@@ -199,6 +204,35 @@ TEST_F(WaitTest, AControlThatAcceptsInputHearsClicksDuringTheWait)
     wait.Execute();
     EXPECT_EQ(cancel->seen, QList<QEvent::Type>{QEvent::MouseButtonPress});
     EXPECT_TRUE(other->seen.isEmpty());
+    EXPECT_EQ(beeps, 1);
+}
+
+// A command heard during the wait may ask something (the agent's Abort asks
+// what becomes of the schedule entry): the box takes the user's answer.
+TEST_F(WaitTest, ABoxShownDuringTheWaitTakesItsAnswer)
+{
+    MessageBoxPrompts boxes;
+    PromptService::Scope scope(boxes);
+    wait.setInterval(1000);
+    wait.Caption = "30";
+    PromptAnswer answer = PromptAnswer::Ok;
+    whenModal<QMessageBox>([](QMessageBox &box) { QTest::mouseClick(box.button(QMessageBox::Yes), Qt::LeftButton); });
+    QTimer::singleShot(0, &wait, [&] {
+        answer = Prompt::confirm("User aborted! Delete Group from schedule?");
+        wait.Stop();
+    });
+    wait.Execute();
+    EXPECT_EQ(answer, PromptAnswer::Yes) << "a box left unanswered is rejected, which answers No";
+    EXPECT_EQ(beeps, 0);
+
+    // With the box gone the wait swallows clicks again.
+    PressRecorder window;
+    QTimer::singleShot(0, &wait, [&] {
+        postMouse(&window, Qt::LeftButton);
+        QTimer::singleShot(0, &wait, [this] { wait.Stop(); });
+    });
+    wait.Execute();
+    EXPECT_TRUE(window.seen.isEmpty());
     EXPECT_EQ(beeps, 1);
 }
 

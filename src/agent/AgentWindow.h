@@ -1,0 +1,87 @@
+#pragma once
+
+#include "agent/AgentLoop.h"
+#include "mailer/SendStatus.h"
+
+#include <QMainWindow>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QLineEdit;
+class QMenu;
+class TDBGrid;
+class TDM_Databaser;
+class TPanelStatusBar;
+class TSendComponents;
+
+// The mailer has a window of the same name; this one is the agent program's.
+namespace agent {
+
+class TmdTray;
+
+// The agent's schedule window: the schedule in a read-only grid, "Prompt
+// before send", "Prompt if error" and "Retry Send", and the send's status
+// bar. Closing it puts the agent into the notification area, whose menu
+// (Abort, the schedule timer, Schedule, View logfile, Shutdown) drives the
+// schedule loop. On a desktop without a notification area closing minimises
+// the window, and its menu bar offers the same commands.
+class TF_Agent : public QMainWindow, private TSendStatus
+{
+    Q_OBJECT
+public:
+    static inline const QString TrayTip = QStringLiteral("Ostrel98 by Tamberlo");
+
+    TF_Agent(TDM_Databaser &dataModule, TSendComponents &components, const FileLocations &files,
+             QWidget *parent = nullptr);
+    ~TF_Agent() override;
+
+    TAgentLoop &Loop() { return m_loop; }
+    TmdTray &Tray() { return *m_tray; }
+    QMenu *TrayMenu() const { return m_trayMenu; }
+    // A command of the tray menu by its name (Abort, Starttimer1, ...).
+    QAction *command(const QString &objectName) const;
+    QString panelText(int panel) const;
+
+    // Opens a file in the desktop's text editor; tests look instead.
+    std::function<void(const QString &path)> openInEditor;
+
+    TDBGrid *gr_Agent;
+    QCheckBox *ch_BeforeSend;
+    QCheckBox *ch_Error;
+    QLineEdit *ed_Retry;
+
+    void Abort1Click();
+    void Starttimer1Click();
+    void Stoptimer1Click();
+    void Show1Click();
+    void Viewresult1Click();
+    void Exit1Click();
+    // Ends the agent without asking: the result log is written first.
+    void Shutdown();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void createTrayMenu();
+    QAction *addCommand(const QString &name, const QString &caption, const QString &hint,
+                        void (TF_Agent::*handler)());
+
+    // How the send shows itself on this window.
+    void setPanelText(int panel, const QString &text) override;
+    void setProgressRange(int maximum) override;
+    void setProgressPosition(int position) override;
+    void showRunControls(bool shown) override;
+    void setSendEnabled(bool) override {}
+    void showResults(const QStringList &) override {}
+
+    TPanelStatusBar *m_status;
+    QMenu *m_trayMenu;
+    TmdTray *m_tray;
+    TAgentLoop m_loop;
+    bool m_shuttingDown = false;
+};
+
+}

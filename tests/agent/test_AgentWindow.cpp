@@ -1,0 +1,145 @@
+#include "agent/AgentWindow.h"
+#include "agent/AgentFixture.h"
+#include "agent/Tray.h"
+#include "widgets/DBGrid.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class AgentWindowTest : public AgentFixture
+{
+protected:
+    void SetUp() override
+    {
+        AgentFixture::SetUp();
+        window = std::make_unique<agent::TF_Agent>(*dm, *components, files());
+        window->openInEditor = [this](const QString &path) { opened.append(path); };
+        window->show();
+    }
+    QStringList menuTexts(const QMenu *menu)
+    {
+        QStringList texts;
+        for (const QAction *action : menu->actions())
+            texts.append(action->isSeparator() ? "-" : action->text());
+        return texts;
+    }
+
+    std::unique_ptr<agent::TF_Agent> window;
+    QStringList opened;
+};
+
+TEST_F(AgentWindowTest, StartsWithTheScheduleShownTheTimerRunningAndTheIconOff)
+{
+    EXPECT_EQ(window->windowTitle(), "Ostrel98");
+    EXPECT_TRUE(window->Loop().timer.isActive());
+    EXPECT_FALSE(window->Tray().Active());
+    EXPECT_EQ(window->Tray().Tip(), "Ostrel98 by Tamberlo");
+    EXPECT_EQ(window->Tray().PopupMenu(), window->TrayMenu());
+    EXPECT_EQ(menuTexts(window->TrayMenu()), QStringList({"Abort", "-", "Start timer", "Stop timer", "-", "Schedule",
+                                                          "View logfile", "-", "Shutdown"}));
+    EXPECT_FALSE(window->command("Abort")->isEnabled());
+    EXPECT_FALSE(window->command("Starttimer1")->isEnabled());
+    EXPECT_TRUE(window->command("Stoptimer1")->isEnabled());
+    EXPECT_TRUE(window->ch_BeforeSend->isChecked());
+    EXPECT_EQ(window->ch_BeforeSend->text(), "Prompt before send");
+    EXPECT_TRUE(window->ch_Error->isChecked());
+    EXPECT_EQ(window->ch_Error->text(), "Prompt if error");
+    EXPECT_EQ(window->ed_Retry->text(), "3");
+    EXPECT_EQ(window->panelText(0), "");
+    EXPECT_EQ(window->panelText(1), "Email:");
+    EXPECT_EQ(window->panelText(2), "Email nr:");
+
+    // Left clicks on the icon do nothing; a right click only opens the menu.
+    EXPECT_FALSE(window->Tray().SimpelFunction);
+    EXPECT_FALSE(window->Tray().DefaultFunction);
+    EXPECT_FALSE(window->Tray().ShowMenu);
+}
+
+TEST_F(AgentWindowTest, WithoutANotificationAreaCloseMinimisesAndTheMenuBarCarriesTheCommands)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "the offscreen platform has no notification area";
+    ASSERT_EQ(window->menuBar()->actions().size(), 1);
+    EXPECT_EQ(window->menuBar()->actions().first()->menu(), window->TrayMenu());
+    window->close();
+    EXPECT_TRUE(window->isVisible()) << "only Shutdown ends the agent";
+    EXPECT_TRUE(window->isMinimized());
+    window->command("Show1")->trigger();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(window->Tray().Active());
+}
+
+TEST_F(AgentWindowTest, TheScheduleGridOnlyShowsTheEntries)
+{
+    schedule("Ten", folder.file("hello.msg"), clock.currentDateTime().addDays(1));
+    ASSERT_EQ(window->gr_Agent->model()->rowCount(), 1);
+    EXPECT_EQ(window->gr_Agent->editTriggers(), QAbstractItemView::NoEditTriggers);
+    window->gr_Agent->setFocus();
+    QTest::keyClick(window->gr_Agent, Qt::Key_Delete, Qt::ControlModifier);
+    QTest::keyClick(window->gr_Agent, Qt::Key_X);
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_EQ(scheduledGroups(), QStringList{"Ten"});
+    EXPECT_EQ(dm->ta_Agent.State(), TDataSetState::dsBrowse);
+}
+
+TEST_F(AgentWindowTest, TheTimerItemsTrackEachOther)
+{
+    window->command("Stoptimer1")->trigger();
+    EXPECT_FALSE(window->Loop().timer.isActive());
+    EXPECT_TRUE(window->command("Starttimer1")->isEnabled());
+    EXPECT_FALSE(window->command("Stoptimer1")->isEnabled());
+    window->command("Starttimer1")->trigger();
+    EXPECT_TRUE(window->Loop().timer.isActive());
+    EXPECT_FALSE(window->command("Starttimer1")->isEnabled());
+    EXPECT_TRUE(window->command("Stoptimer1")->isEnabled());
+}
+
+TEST_F(AgentWindowTest, TheWindowsChoicesDriveTheLoop)
+{
+    window->ch_BeforeSend->setChecked(false);
+    window->ch_Error->setChecked(false);
+    window->ed_Retry->setText("5");
+    EXPECT_FALSE(window->Loop().Choices.PromptBeforeSend);
+    EXPECT_FALSE(window->Loop().Choices.PromptIfError);
+    EXPECT_EQ(window->Loop().Choices.RetrySend, "5");
+
+    schedule("Ten", folder.file("hello.msg"), clock.currentDateTime());
+    window->Loop().timerTimer();
+    EXPECT_EQ(server.messageCount(), 10);
+    EXPECT_EQ(window->panelText(0), "Operation finished");
+    EXPECT_FALSE(window->command("Abort")->isEnabled()) << "Abort is enabled only while a send runs";
+    EXPECT_EQ(window->gr_Agent->model()->rowCount(), 0);
+}
+
+TEST_F(AgentWindowTest, ViewLogfileWritesTheLogAndOpensIt)
+{
+    window->Loop().ResultLog() = QStringList({"one", "two"});
+    window->command("Viewresult1")->trigger();
+    EXPECT_EQ(folder.readFile("agent/AGENT.RSU"), "one\r\ntwo\r\n");
+    EXPECT_EQ(opened, QStringList{folder.file("agent/AGENT.RSU")});
+}
+
+TEST_F(AgentWindowTest, ShutdownAsksAndThenWritesTheLogAndEnds)
+{
+    window->Loop().ResultLog() = QStringList({"kept"});
+    prompts.answer(PromptAnswer::No);
+    window->command("Exit1")->trigger();
+    EXPECT_EQ(prompts.texts(), QStringList{"Are you sure?"});
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(QFile::exists(folder.file("agent/AGENT.RSU")));
+
+    prompts.answer(PromptAnswer::Yes);
+    window->command("Exit1")->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(folder.readFile("agent/AGENT.RSU"), "kept\r\n");
+    EXPECT_FALSE(dm->ta_Agent.Active());
+}
+
+}
