@@ -46,6 +46,9 @@ TAgentLoop::TAgentLoop(TDM_Databaser &dataModule, TSendComponents &components, c
       m_signatures(files.filesFolder()),
       m_run(dataModule, components, m_settings, status, agentRun())
 {
+    // Nobody watches the agent: a password the secret store cannot give
+    // fails the entry with a log line instead of waiting on a box.
+    components.Login.MayAsk = false;
     timer.setInterval(ScheduleInterval);
     connect(&timer, &QTimer::timeout, this, &TAgentLoop::timerTimer);
 }

@@ -1,6 +1,7 @@
 #include "agent/AgentLoop.h"
 #include "agent/AgentFixture.h"
 #include "platform/TextFile.h"
+#include "support/MemorySecretStore.h"
 
 #include <gtest/gtest.h>
 
@@ -335,4 +336,23 @@ TEST_F(AgentLoopTest, AFinishedSendRemovesItsOwnEntryNotTheOneThatIsFirstNow)
     EXPECT_EQ(scheduledGroups(), QStringList{"Empty"});
 }
 
+}
+
+TEST_F(AgentLoopTest, WithoutAPasswordFromTheSecretStoreTheAttemptsFailWithoutABox)
+{
+    writeSettings("[SMTP]\r\nSERVER=127.0.0.1\r\nPORT=" + server.portText().toUtf8()
+                  + "\r\nSECURITY=STARTTLS\r\nUSER=ann\r\n[PERSONAL]\r\nNAME=Ann\r\nEMAIL=ann@x.org\r\n");
+    auto vault = std::make_shared<MemorySecretStore::Vault>();
+    vault->available = false;
+    components->Login.setStore(std::make_unique<MemorySecretStore>(vault));
+    schedule("Ten", folder.file("hello.msg"), clock.currentDateTime());
+    start();
+    loop->timerTimer();
+
+    EXPECT_TRUE(prompts.shown().isEmpty()) << "the agent never asks for a password";
+    EXPECT_GT(vault->reads, 0);
+    EXPECT_EQ(server.connectionCount(), 0) << "no password, so no connection";
+    EXPECT_EQ(server.messageCount(), 0);
+    EXPECT_TRUE(loop->ResultLog().contains("Connection failed, last attempt: 3"));
+    EXPECT_EQ(scheduledGroups(), QStringList{"Ten"}) << "the entry stays, as for an unreachable server";
 }
