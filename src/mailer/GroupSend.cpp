@@ -134,16 +134,9 @@ bool TGroupSend::CheckSettings()
 
 void TGroupSend::openMembers()
 {
-    m_members.ClearSQL();
-    m_members.AddSQL("SELECT Name, Email From EMAILS");
     // In the order they were added, the same at every run, so a resumed run
     // goes on where the last one stopped.
-    m_members.AddSQL("WHERE Grupp=:group ORDER BY rowid");
-    m_members.SetParam("group", m_message.Group);
-    // Read in full at once: a query left open would hold a snapshot of the
-    // store, and the run's own writes would then fail as soon as the other
-    // program changes anything.
-    m_members.Open();
+    m_members.Open(m_message.Group);
 }
 
 TRunOutcome TGroupSend::SendToGroup()
@@ -235,7 +228,7 @@ TRunOutcome TGroupSend::runToGroup()
             QCoreApplication::processEvents();
         m_status.setPanelText(m_options.NumberPanel, "Email nr:" + QString::number(FEmailNr));
         m_status.setProgressPosition(FEmailNr);
-        Member member{FEmailNr, m_members.FieldByName("Name").AsString(), m_members.FieldByName("Email").AsString(), {}};
+        Member member{FEmailNr, m_members.Name(), m_members.Email(), {}};
         const Outcome outcome = sendToMember(member);
         if (m_options.ResumePosition && outcome == Outcome::Failed && !firstErrorStored) {
             m_dm.StoreLastMail(group, FEmailNr);

@@ -3,7 +3,7 @@
 #include "mailer/DraftMessage.h"
 #include "mailer/MailerSettings.h"
 #include "platform/ClockWait.h"
-#include "store/Query.h"
+#include "mailer/MemberPages.h"
 #include "store/SendWindow.h"
 #include "transport/MessageIds.h"
 
@@ -159,7 +159,7 @@ private:
     int m_failureCount = 0;
     // The run reads its members on a query of its own: the shared scratch
     // query is used by windows that stay usable during the run.
-    TQuery m_members;
+    TMemberPages m_members;
     // Absent while no limit is set.
     std::optional<TSendWindow> m_sendWindow;
     QList<Member> m_deferred;
