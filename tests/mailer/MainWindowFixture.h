@@ -1,11 +1,15 @@
 #pragma once
 
+#include "mailer/TF_Mdi.h"
+#include "mailer/TF_Result.h"
+#include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"
 #include "support/StoreSetup.h"
-#include "mailer/TF_Mdi.h"
 #include "support/TempProgramFolder.h"
 #include "support/WaitFor.h"
 
+#include <QPlainTextEdit>
+#include <QToolButton>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -20,6 +24,20 @@ protected:
         mdi = std::make_unique<TF_Mdi>(*dm, folder.path());
         mdi->show();
         ASSERT_TRUE(waitFor([&] { return mdi->isVisible(); }));
+    }
+
+    // Clicks "Start sending Email" and waits for the results window: its
+    // lines, or nothing when it never came.
+    QStringList sendAndReadResults()
+    {
+        QStringList results;
+        whenModal<TF_Result>([&](TF_Result &dialog) {
+            results = dialog.mo_Result->toPlainText().split('\n');
+            dialog.accept();
+        }, 20000);
+        mdi->button("bu_SendGrpMail")->click();
+        waitFor([&] { return !results.isEmpty(); }, 20000);
+        return results;
     }
 
     TempProgramFolder folder;

@@ -69,13 +69,8 @@ TEST_F(GroupSendWindowTest, SendsTheComposedMessageToEveryMemberOfARealServer)
     TF_NewMsg *message = compose("Friends", "REGARDS", "Hello all,\nsee the notes.");
     ASSERT_NE(message, nullptr);
     mdi->Draft().Attachments = {folder.file("files/notes.txt"), folder.file("files/data.bin")};
-    QStringList results;
-    whenModal<TF_Result>([&](TF_Result &dialog) {
-        results = dialog.mo_Result->toPlainText().split('\n');
-        dialog.accept();
-    }, 20000);
-    mdi->button("bu_SendGrpMail")->click();
-    ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, 20000));
+    const QStringList results = sendAndReadResults();
+    ASSERT_FALSE(results.isEmpty());
     EXPECT_TRUE(mdi->F_NewMsg.isNull()) << "the message window closes when the run starts";
 
     ASSERT_TRUE(waitFor([&] { return server.messages().size() == 3; }, 10000));

@@ -58,13 +58,8 @@ TEST_F(SecureSendWindowTest, ASendThroughAServerThatWantsStartTlsAndALogin)
     emit message->co_Group->activated(row);
     message->e_subject->setText("Over TLS");
     message->mo_Message->setPlainText("Hello");
-    QStringList results;
-    whenModal<TF_Result>([&](TF_Result &dialog) {
-        results = dialog.mo_Result->toPlainText().split('\n');
-        dialog.accept();
-    }, 20000);
-    mdi->button("bu_SendGrpMail")->click();
-    ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, 20000));
+    const QStringList results = sendAndReadResults();
+    ASSERT_FALSE(results.isEmpty());
 
     ASSERT_TRUE(waitFor([&] { return server.messages().size() == 2; }, 10000)) << results.join('\n').toStdString();
     EXPECT_EQ(server.messages()[0].rcptTos, QStringList{"anna@example.org"});
