@@ -2,8 +2,8 @@
 
 #include "mailer/DraftMessage.h"
 #include "mailer/MailerSettings.h"
-#include "platform/ClockWait.h"
 #include "mailer/MemberPages.h"
+#include "platform/ClockWait.h"
 #include "store/SendWindow.h"
 #include "transport/MessageIds.h"
 
