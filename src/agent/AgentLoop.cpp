@@ -151,9 +151,7 @@ void TAgentLoop::AttemptLoop()
         if (outcome != TRunOutcome::NotConnected)
             return;
         // "Retry Send" may have been changed while the attempt ran.
-        bool numeric = false;
-        const int current = Choices.RetrySend.trimmed().toInt(&numeric);
-        const bool last = attempt >= (numeric ? current : attempts);
+        const bool last = attempt >= RetrySendNumber().value_or(attempts);
         AddLog((last ? "Connection failed, last attempt: " : "Connection failed, attempt: ") + QString::number(attempt));
     }
 }
@@ -170,11 +168,17 @@ TRunOutcome TAgentLoop::SendGroup()
 
 int TAgentLoop::RetryCount() const
 {
+    const std::optional<int> count = RetrySendNumber();
+    if (!count)
+        throw Exception(QStringLiteral("'%1' is not a valid integer value").arg(Choices.RetrySend));
+    return *count;
+}
+
+std::optional<int> TAgentLoop::RetrySendNumber() const
+{
     bool numeric = false;
     const int count = Choices.RetrySend.trimmed().toInt(&numeric);
-    if (!numeric)
-        throw Exception(QStringLiteral("'%1' is not a valid integer value").arg(Choices.RetrySend));
-    return count;
+    return numeric ? std::optional<int>(count) : std::nullopt;
 }
 
 void TAgentLoop::AddLog(const QString &line)

@@ -9,6 +9,7 @@
 
 #include <QObject>
 #include <QTimer>
+#include <optional>
 
 class TDM_Databaser;
 class TSendComponents;
@@ -76,6 +77,8 @@ private:
     void AddLog(const QString &line);
     // "Retry Send" as a whole number; throws the conversion error otherwise.
     int RetryCount() const;
+    // The same, or nothing where it does not read as one.
+    std::optional<int> RetrySendNumber() const;
     void RemoveEntry();
 
     TDM_Databaser &m_dm;
