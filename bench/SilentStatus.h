@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mailer/SendStatus.h"
+#include "send/SendStatus.h"
 
 // A group send's display that shows nothing, for runs timed without windows.
 class SilentStatus : public TSendStatus

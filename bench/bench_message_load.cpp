@@ -10,7 +10,7 @@
 // An argument gives the long line's size in kB (default 1024).
 #include "BenchStore.h"
 #include "mailer/DisplayedLines.h"
-#include "mailer/MessageFile.h"
+#include "send/MessageFile.h"
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_NewMsg.h"
 #include "store/DM_Databaser.h"

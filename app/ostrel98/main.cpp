@@ -1,6 +1,6 @@
 #include "agent/AgentWindow.h"
 #include "connection/NetworkManagerBackend.h"
-#include "mailer/SendComponents.h"
+#include "send/SendComponents.h"
 #include "platform/ErrorReport.h"
 #include "platform/FileLocations.h"
 #include "platform/MessageBoxPrompts.h"

@@ -1,7 +1,7 @@
 #include "agent/AgentLoop.h"
 
-#include "mailer/MessageFile.h"
-#include "mailer/SendComponents.h"
+#include "send/MessageFile.h"
+#include "send/SendComponents.h"
 #include "platform/Clock.h"
 #include "platform/ErrorReport.h"
 #include "platform/Exception.h"

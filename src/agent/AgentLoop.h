@@ -1,10 +1,10 @@
 #pragma once
 
 #include "agent/ScheduleEntry.h"
-#include "mailer/DraftMessage.h"
-#include "mailer/GroupSend.h"
-#include "mailer/MailerSettings.h"
-#include "mailer/SignatureFolder.h"
+#include "send/DraftMessage.h"
+#include "send/GroupSend.h"
+#include "send/MailerSettings.h"
+#include "send/SignatureFolder.h"
 #include "platform/FileLocations.h"
 
 #include <QObject>

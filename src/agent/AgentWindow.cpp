@@ -1,7 +1,7 @@
 #include "agent/AgentWindow.h"
 
 #include "agent/Tray.h"
-#include "mailer/SendComponents.h"
+#include "send/SendComponents.h"
 #include "platform/Prompts.h"
 #include "widgets/DBGrid.h"
 #include "widgets/Labelling.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "agent/AgentLoop.h"
-#include "mailer/SendStatus.h"
+#include "send/SendStatus.h"
 
 #include <QMainWindow>
 #include <functional>

@@ -1,10 +1,10 @@
 #include "mailer/TF_Mdi.h"
 
 #include "store/DM_Databaser.h"
-#include "agent/ScheduleEditor.h"
-#include "mailer/GroupSend.h"
+#include "mailer/ScheduleEditor.h"
+#include "send/GroupSend.h"
 #include "mailer/MdiSendStatus.h"
-#include "mailer/ThrottledSendStatus.h"
+#include "send/ThrottledSendStatus.h"
 #include "connection/NetworkManagerBackend.h"
 #include "platform/Prompts.h"
 #include "widgets/RecordNavigator.h"

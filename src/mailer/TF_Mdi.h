@@ -1,9 +1,9 @@
 #pragma once
 
 #include "connection/DialUpBackend.h"
-#include "mailer/DraftMessage.h"
-#include "mailer/MailerSettings.h"
-#include "mailer/SendComponents.h"
+#include "send/DraftMessage.h"
+#include "send/MailerSettings.h"
+#include "send/SendComponents.h"
 
 #include <QHash>
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 #include "mailer/TF_Mdi.h"
 
 #include "platform/ErrorReport.h"
-#include "mailer/SignatureFolder.h"
+#include "send/SignatureFolder.h"
 #include "mailer/TF_NewMsg.h"
 #include "mailer/TF_Signature.h"
 #include "widgets/ToolPanel.h"

@@ -2,12 +2,12 @@
 
 #include "mailer/DisplayedLines.h"
 #include "platform/ErrorReport.h"
-#include "mailer/GroupSend.h"
+#include "send/GroupSend.h"
 #include "mailer/MdiSendStatus.h"
 #include "platform/Prompts.h"
-#include "mailer/SignatureFolder.h"
+#include "send/SignatureFolder.h"
 #include "mailer/TF_NewMsg.h"
-#include "mailer/ThrottledSendStatus.h"
+#include "send/ThrottledSendStatus.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mailer/MessageFile.h"
+#include "send/MessageFile.h"
 #include "widgets/MessageFileDialog.h"
 
 #include <QWidget>

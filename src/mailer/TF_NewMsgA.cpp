@@ -1,7 +1,7 @@
 #include "mailer/TF_NewMsgA.h"
 
 #include "mailer/AttachmentRowDelegate.h"
-#include "mailer/MessageFile.h"
+#include "send/MessageFile.h"
 #include "platform/Prompts.h"
 #include "widgets/Labelling.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mailer/SignatureFolder.h"
+#include "send/SignatureFolder.h"
 
 #include <QWidget>
 #include <functional>

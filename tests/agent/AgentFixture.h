@@ -1,7 +1,7 @@
 #pragma once
 
-#include "mailer/GroupSendFixture.h"
-#include "mailer/MessageFile.h"
+#include "send/GroupSendFixture.h"
+#include "send/MessageFile.h"
 #include "platform/FileLocations.h"
 #include "store/Field.h"
 

@@ -1,4 +1,4 @@
-#include "mailer/MessageFile.h"
+#include "send/MessageFile.h"
 #include "platform/TextFile.h"
 #include "store/Field.h"
 #include "support/RealSmtpServer.h"

@@ -1,7 +1,7 @@
 // The message-file reader on any bytes: it loads or refuses with a reason,
 // never reads past the file, and what it loads reads back the same once saved.
 #include "FuzzFile.h"
-#include "mailer/MessageFile.h"
+#include "send/MessageFile.h"
 
 #include <cstdlib>
 

@@ -2,7 +2,7 @@
 // where the file has nothing usable), and a key written reads back as written
 // while the keys around it keep their values.
 #include "FuzzFile.h"
-#include "mailer/MailerSettings.h"
+#include "send/MailerSettings.h"
 #include "platform/ProfileIni.h"
 
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "mailer/GroupSend.h"
+#include "send/GroupSend.h"
 #include "mailer/MainWindowFixture.h"
 #include "support/Accessibility.h"
 #include "support/MimeCheck.h"

@@ -1,5 +1,5 @@
 #include "support/Accessibility.h"
-#include "agent/ScheduleEditor.h"
+#include "mailer/ScheduleEditor.h"
 #include "addressbook/TF_Groups.h"
 #include "widgets/RecordNavigator.h"
 #include "mailer/MainWindowFixture.h"

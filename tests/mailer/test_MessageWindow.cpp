@@ -1,6 +1,6 @@
 #include "support/Accessibility.h"
 #include "mailer/MainWindowFixture.h"
-#include "mailer/MessageFile.h"
+#include "send/MessageFile.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SecondProgram.h"

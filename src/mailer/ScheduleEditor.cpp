@@ -1,4 +1,4 @@
-#include "agent/ScheduleEditor.h"
+#include "mailer/ScheduleEditor.h"
 
 #include "store/DM_Databaser.h"
 #include "platform/ErrorReport.h"

@@ -1,4 +1,4 @@
-#include "mailer/SmtpLogin.h"
+#include "send/SmtpLogin.h"
 
 #include "platform/Prompts.h"
 

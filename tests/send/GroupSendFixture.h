@@ -1,8 +1,8 @@
 #pragma once
 
-#include "mailer/GroupSend.h"
-#include "mailer/SendComponents.h"
-#include "mailer/SendStatus.h"
+#include "send/GroupSend.h"
+#include "send/SendComponents.h"
+#include "send/SendStatus.h"
 #include "support/InMemoryPhoneBook.h"
 #include "support/MockClock.h"
 #include "support/ScriptedPrompts.h"

@@ -1,4 +1,4 @@
-#include "mailer/ThrottledSendStatus.h"
+#include "send/ThrottledSendStatus.h"
 
 #include <algorithm>
 

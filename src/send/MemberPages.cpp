@@ -1,4 +1,4 @@
-#include "mailer/MemberPages.h"
+#include "send/MemberPages.h"
 
 TMemberPages::TMemberPages(TDatabase *database, int pageSize) : m_page(database), m_pageSize(pageSize) {}
 

@@ -1,4 +1,4 @@
-#include "mailer/MemberPages.h"
+#include "send/MemberPages.h"
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
 

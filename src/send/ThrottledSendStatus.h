@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mailer/SendStatus.h"
+#include "send/SendStatus.h"
 
 #include <QElapsedTimer>
 #include <QMap>

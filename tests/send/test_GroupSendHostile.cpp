@@ -1,4 +1,4 @@
-#include "mailer/GroupSendFixture.h"
+#include "send/GroupSendFixture.h"
 
 #include "support/RealSmtpServer.h"
 

@@ -1,4 +1,4 @@
-#include "mailer/SendComponents.h"
+#include "send/SendComponents.h"
 
 #include "platform/KeychainSecretStore.h"
 

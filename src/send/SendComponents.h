@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connection/DialUp.h"
-#include "mailer/SmtpLogin.h"
+#include "send/SmtpLogin.h"
 #include "platform/Wait.h"
 #include "transport/SmtpClient.h"
 

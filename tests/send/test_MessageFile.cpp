@@ -1,4 +1,4 @@
-#include "mailer/MessageFile.h"
+#include "send/MessageFile.h"
 
 #include "support/TempProgramFolder.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "mailer/DraftMessage.h"
-#include "mailer/MailerSettings.h"
-#include "mailer/MemberPages.h"
+#include "send/DraftMessage.h"
+#include "send/MailerSettings.h"
+#include "send/MemberPages.h"
 #include "platform/ClockWait.h"
 #include "store/SendWindow.h"
 #include "transport/MessageIds.h"

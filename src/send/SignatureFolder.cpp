@@ -1,4 +1,4 @@
-#include "mailer/SignatureFolder.h"
+#include "send/SignatureFolder.h"
 
 #include "platform/Exception.h"
 #include "platform/TextFile.h"

@@ -1,4 +1,4 @@
-#include "agent/ScheduleEditor.h"
+#include "mailer/ScheduleEditor.h"
 #include "store/DataSetModel.h"
 #include "support/Accessibility.h"
 #include "support/ModalDialogs.h"

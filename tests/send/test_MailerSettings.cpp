@@ -1,4 +1,4 @@
-#include "mailer/MailerSettings.h"
+#include "send/MailerSettings.h"
 #include "platform/ProfileIni.h"
 #include "support/TempProgramFolder.h"
 

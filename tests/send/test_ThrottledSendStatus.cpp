@@ -1,5 +1,5 @@
-#include "mailer/GroupSendFixture.h"
-#include "mailer/ThrottledSendStatus.h"
+#include "send/GroupSendFixture.h"
+#include "send/ThrottledSendStatus.h"
 
 #include <gtest/gtest.h>
 
