@@ -5,13 +5,8 @@
 TSendComponents::TSendComponents(std::unique_ptr<DialUpBackend> dialUpBackend)
     : DialUp(std::move(dialUpBackend)), Login(std::make_unique<KeychainSecretStore>())
 {
-    Wait1.Caption = "60";
-    Wait1.setInterval(1000);
-    Wait1.setVisible(false);
-    SmtpClient.Port = "smtp";
+    // Only what differs from the classes' own defaults: the client waits in
+    // Wait1, and dialling holds the run until it has succeeded or failed.
     SmtpClient.setWait(&Wait1);
-    SmtpClient.CharSet = "iso-8859-1";
-    SmtpClient.TimeOut = 15;
     DialUp.setDialMode(TDialMode::dmSync);
-    DialUp.setLanguage(TLanguage::English);
 }
