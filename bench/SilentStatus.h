@@ -6,7 +6,9 @@
 class SilentStatus : public TSendStatus
 {
 public:
-    void setPanelText(int, const QString &) override {}
+    void setActivity(const QString &) override {}
+    void setMemberCount(std::optional<int>) override {}
+    void setMemberNumber(std::optional<int>) override {}
     void setProgressRange(int) override {}
     void setProgressPosition(int) override {}
     void showRunControls(bool) override {}

@@ -18,8 +18,7 @@ namespace {
 
 // The mailer's run without the resume position, the send-date stamp, the
 // per-member event handling and the results window; a connection that fails
-// is a log line (the attempts count it), and the count and number stand in
-// panels 1 and 2 of the agent's three.
+// is a log line (the attempts count it).
 TGroupSendOptions agentRun()
 {
     TGroupSendOptions options;
@@ -28,8 +27,6 @@ TGroupSendOptions agentRun()
     options.ProcessEventsPerMember = false;
     options.ReportConnectFailure = false;
     options.ShowResults = false;
-    options.CountPanel = 1;
-    options.NumberPanel = 2;
     return options;
 }
 
@@ -56,8 +53,11 @@ TAgentLoop::TAgentLoop(TDM_Databaser &dataModule, TSendComponents &components, c
 void TAgentLoop::Start()
 {
     if (QFileInfo::exists(ResultLogFile())) {
+        QStringList earlier;
         QString error;
-        if (!TextFile::readLines(ResultLogFile(), m_run.FResultLog, &error))
+        if (TextFile::readLines(ResultLogFile(), earlier, &error))
+            m_run.FResultLog.setLines(earlier);
+        else
             Prompt::error(error);
     }
     ReadSettings();
@@ -76,7 +76,7 @@ QString TAgentLoop::ResultLogFile() const
 
 bool TAgentLoop::WriteResultLog(QString *errorText) const
 {
-    return TextFile::writeLines(ResultLogFile(), m_run.FResultLog, errorText);
+    return TextFile::writeLines(ResultLogFile(), m_run.FResultLog.lines(), errorText);
 }
 
 void TAgentLoop::timerTimer()
@@ -183,7 +183,7 @@ std::optional<int> TAgentLoop::RetrySendNumber() const
 
 void TAgentLoop::AddLog(const QString &line)
 {
-    m_run.FResultLog.append(line);
+    m_run.FResultLog.add(line);
 }
 
 void TAgentLoop::RemoveEntry()

@@ -50,7 +50,7 @@ public:
     QString ResultLogFile() const;
     // Writes the result log to AGENT.RSU; false with errorText when it cannot.
     bool WriteResultLog(QString *errorText = nullptr) const;
-    QStringList &ResultLog() { return m_run.FResultLog; }
+    const QStringList &ResultLog() const { return m_run.FResultLog.lines(); }
 
     // Abort: the running send stops after the member in progress, and two
     // questions settle what becomes of the entry and the schedule timer.

@@ -6,6 +6,7 @@
 #include "widgets/DBGrid.h"
 #include "widgets/Labelling.h"
 #include "widgets/StatusBar.h"
+#include "widgets/StatusBarSendStatus.h"
 #include "store/DM_Databaser.h"
 
 #include <QAction>
@@ -25,6 +26,29 @@
 
 namespace agent {
 
+namespace {
+
+// The send's status bar, and Abort in the agent's menu while a send runs.
+class TAgentSendStatus : public TStatusBarSendStatus
+{
+public:
+    TAgentSendStatus(TSendStatusBar &statusBar, const TF_Agent &window)
+        : TStatusBarSendStatus(statusBar), m_window(window)
+    {
+    }
+
+    void showRunControls(bool shown) override
+    {
+        TStatusBarSendStatus::showRunControls(shown);
+        m_window.command("Abort")->setEnabled(shown);
+    }
+
+private:
+    const TF_Agent &m_window;
+};
+
+}
+
 TF_Agent::TF_Agent(TDM_Databaser &dataModule, TSendComponents &components, const FileLocations &files,
                    QWidget *parent)
     : QMainWindow(parent),
@@ -32,10 +56,14 @@ TF_Agent::TF_Agent(TDM_Databaser &dataModule, TSendComponents &components, const
       ch_BeforeSend(new QCheckBox("Prompt before send")),
       ch_Error(new QCheckBox("Prompt if error")),
       ed_Retry(new QLineEdit("3")),
-      m_status(new TPanelStatusBar(this)),
+      m_status(new TSendStatusBar("scheduled send",
+                                  {TSendStatusBar::Panel::Activity, TSendStatusBar::Panel::MemberCount,
+                                   TSendStatusBar::Panel::MemberNumber},
+                                  this)),
       m_trayMenu(new QMenu(this)),
       m_tray(new TmdTray(this)),
-      m_loop(dataModule, components, files, *this)
+      m_sendStatus(std::make_unique<TAgentSendStatus>(*m_status, *this)),
+      m_loop(dataModule, components, files, *m_sendStatus)
 {
     setObjectName("F_Agent");
     setWindowTitle("Ostrel98");
@@ -92,14 +120,8 @@ void TF_Agent::createControls()
     connect(ch_Error, &QCheckBox::toggled, this, [this](bool on) { m_loop.Choices.PromptIfError = on; });
     connect(ed_Retry, &QLineEdit::textChanged, this, [this](const QString &text) { m_loop.Choices.RetrySend = text; });
 
-    m_status->setObjectName("smtpstatus");
-    m_status->setAccessibleName("smtpstatus");
-    m_status->setAccessibleDescription("Status of the scheduled send");
-    m_status->addPanel(260)->setAccessibleDescription("Progress and result of the scheduled send");
-    m_status->addPanel(100, "Email:")->setAccessibleDescription("Number of recipients in the group");
-    m_status->addPanel(100, "Email nr:")->setAccessibleDescription("Number of the recipient being sent to");
+    // Until a send gives it the group's size, the progress runs to 100.
     m_status->pb()->setRange(0, 100);
-    m_status->pb()->setVisible(false);
     setStatusBar(m_status);
 }
 
@@ -215,27 +237,6 @@ void TF_Agent::closeEvent(QCloseEvent *event)
     } else {
         showMinimized();
     }
-}
-
-void TF_Agent::setPanelText(int panel, const QString &text)
-{
-    m_status->setPanelText(panel, text);
-}
-
-void TF_Agent::setProgressRange(int maximum)
-{
-    m_status->pb()->setRange(0, maximum);
-}
-
-void TF_Agent::setProgressPosition(int position)
-{
-    m_status->pb()->setValue(position);
-}
-
-void TF_Agent::showRunControls(bool shown)
-{
-    m_status->pb()->setVisible(shown);
-    command("Abort")->setEnabled(shown);
 }
 
 }

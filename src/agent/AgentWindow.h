@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -12,7 +13,7 @@ class QLineEdit;
 class QMenu;
 class TDBGrid;
 class TDM_Databaser;
-class TPanelStatusBar;
+class TSendStatusBar;
 class TSendComponents;
 
 // The mailer has a window of the same name; this one is the agent program's.
@@ -26,7 +27,7 @@ class TmdTray;
 // (Abort, the schedule timer, Schedule, View logfile, Shutdown) drives the
 // schedule loop. On a desktop without a notification area closing minimises
 // the window, and its menu bar offers the same commands.
-class TF_Agent : public QMainWindow, private TSendStatus
+class TF_Agent : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -69,17 +70,11 @@ private:
     QAction *addCommand(const QString &name, const QString &caption, const QString &hint,
                         void (TF_Agent::*handler)());
 
-    // How the send shows itself on this window.
-    void setPanelText(int panel, const QString &text) override;
-    void setProgressRange(int maximum) override;
-    void setProgressPosition(int position) override;
-    void showRunControls(bool shown) override;
-    void setSendEnabled(bool) override {}
-    void showResults(const QStringList &) override {}
-
-    TPanelStatusBar *m_status;
+    TSendStatusBar *m_status;
     QMenu *m_trayMenu;
     TmdTray *m_tray;
+    // How the send shows itself on this window.
+    std::unique_ptr<TSendStatus> m_sendStatus;
     TAgentLoop m_loop;
     bool m_shuttingDown = false;
 };

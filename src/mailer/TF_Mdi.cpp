@@ -18,9 +18,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -160,15 +158,10 @@ void TF_Mdi::createToolPanels()
 
 void TF_Mdi::createStatusBar()
 {
-    m_status = new TPanelStatusBar(this);
-    m_status->setObjectName("smtpstatus");
-    m_status->setAccessibleName("smtpstatus");
-    m_status->setAccessibleDescription("Status of the group send");
-    m_status->addPanel(260)->setAccessibleDescription("Progress and result of the group send");
-    m_status->addPanel(0, QString(), false);
-    m_status->addPanel(100, "Email:")->setAccessibleDescription("Number of recipients in the group");
-    m_status->addPanel(100, "Email nr:")->setAccessibleDescription("Number of the recipient being sent to");
-    m_status->addPanel(70);
+    using Panel = TSendStatusBar::Panel;
+    m_status = new TSendStatusBar("group send",
+                                  {Panel::Activity, Panel::Unused, Panel::MemberCount, Panel::MemberNumber, Panel::Blank},
+                                  this);
     setStatusBar(m_status);
 }
 

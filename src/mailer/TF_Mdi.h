@@ -27,7 +27,7 @@ class TDM_Databaser;
 class TF_NewMsg;
 class TF_Signature;
 class TF_Network;
-class TPanelStatusBar;
+class TSendStatusBar;
 class TToolPanel;
 class TWallpaperMdiArea;
 namespace mailer {
@@ -106,7 +106,7 @@ public:
     TSmtpLogin &SmtpLogin() { return m_sendComponents.Login; }
 
     QMdiArea *mdiArea() const;
-    TPanelStatusBar *smtpstatus() const { return m_status; }
+    TSendStatusBar *smtpstatus() const { return m_status; }
     QWidget *pa_Header() const { return m_header; }
     TToolPanel *tb_Program() const { return m_program; }
     TToolPanel *pa_NewMsg() const { return m_newMsg; }
@@ -141,7 +141,7 @@ private:
     TToolPanel *m_signature = nullptr;
     TToolPanel *m_agent = nullptr;
     TDBNavigator *m_agentNavigator = nullptr;
-    TPanelStatusBar *m_status = nullptr;
+    TSendStatusBar *m_status = nullptr;
     QList<std::pair<const QMetaObject *, QWidget *>> m_toolPanels;
     DialUpBackendFactory m_dialUpBackendFactory;
     TDraftMessage m_draft;

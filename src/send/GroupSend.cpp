@@ -2,7 +2,6 @@
 
 #include "store/DM_Databaser.h"
 #include "store/DatabaseError.h"
-#include "connection/DialUp.h"
 #include "send/SendComponents.h"
 #include "platform/Clock.h"
 #include "platform/ErrorReport.h"
@@ -22,31 +21,18 @@ TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, c
     : QObject(parent),
       m_dm(dataModule),
       m_client(components.SmtpClient),
-      m_dialUp(components.DialUp),
       m_login(components.Login),
       m_settings(settings),
       m_status(status),
       m_options(options),
+      m_connection(components.DialUp, settings, status),
       m_members(&dataModule.Databas)
 {
-    ti_Connect.setInterval(1000);
-    connect(&ti_Connect, &QTimer::timeout, this, &TGroupSend::ti_ConnectTimer);
     m_client.OnGetData = [this](TCustomSmtpClient *, qint32 lineNum, char *msgLine, qint32 maxLen, bool &more) {
         SmtpClientGetData(lineNum, msgLine, maxLen, more);
     };
     m_client.OnDisplay = [this](TCustomSmtpClient *, const QString &msg) { SmtpClientDisplay(msg); };
     m_client.OnEndOfData = [this](TCustomSmtpClient *) { claimMember(); };
-    m_dialUp.OnDialing = [this](TDialUp *) { m_status.setPanelText(0, "Dialing..."); };
-    m_dialUp.OnConnect = [this](TDialUp *) { FConnected = true; };
-    m_dialUp.OnNotConnected = [this](TDialUp *, qint32, const QString &) {
-        FConnected = false;
-        m_status.setPanelText(0, "Not connected");
-    };
-    m_dialUp.OnError = [this](TDialUp *, qint32, const QString &text) { m_status.setPanelText(0, "Error: " + text); };
-    m_dialUp.OnActiveConnection = [this](TDialUp *, quint32, const TRasConnStatus &, const QString &,
-                                         const QString &entryName, const QString &, const QString &) {
-        FConnected = entryName == m_settings.FDialDevice;
-    };
 }
 
 TGroupSend::~TGroupSend()
@@ -69,36 +55,7 @@ void TGroupSend::ConnectThen(std::function<void()> run)
 {
     if (Busy())
         return;
-    m_whenConnected = std::move(run);
-    m_phase = Phase::Connecting;
-    if (m_settings.FDialLan) {
-        connected();
-        return;
-    }
-    m_dialUp.GetConnections();
-    if (FConnected) {
-        connected();
-        return;
-    }
-    // A pending run can be given up with Cancel.
-    m_status.showRunControls(true);
-    m_dialUp.setEntry(m_settings.FDialDevice);
-    m_dialUp.Dial();
-    ti_Connect.start();
-}
-
-void TGroupSend::ti_ConnectTimer()
-{
-    if (!FConnected)
-        return;
-    ti_Connect.stop();
-    connected();
-}
-
-void TGroupSend::connected()
-{
-    m_phase = Phase::Idle;
-    std::exchange(m_whenConnected, nullptr)();
+    m_connection.ConnectThen(std::move(run));
 }
 
 TRunOutcome TGroupSend::Run(const TDraftMessage &message)
@@ -141,10 +98,9 @@ void TGroupSend::openMembers()
 
 TRunOutcome TGroupSend::SendToGroup()
 {
-    m_phase = Phase::Sending;
+    m_sending = true;
     m_sessionOpened = false;
-    m_failures.clear();
-    m_failureCount = 0;
+    FResultLog.startRun();
     m_deferred.clear();
     m_retrying = false;
     try {
@@ -161,8 +117,7 @@ TRunOutcome TGroupSend::runToGroup()
     FEmailNr = 1;
     bool firstErrorStored = false;
     if (!CheckSettings()) {
-        m_phase = Phase::Idle;
-        showIdle();
+        goIdle();
         return TRunOutcome::NotStarted;
     }
     FAborted = false;
@@ -171,7 +126,7 @@ TRunOutcome TGroupSend::runToGroup()
     const int resumeAt = m_options.ResumePosition ? m_dm.ReadLastMail(group) : 0;
     const int members = m_dm.MemberCount(group);
     openMembers();
-    m_status.setPanelText(m_options.CountPanel, "Email: " + QString::number(members));
+    m_status.setMemberCount(members);
     m_status.setProgressRange(members);
     if (resumeAt > 0) {
         if (Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
@@ -180,11 +135,11 @@ TRunOutcome TGroupSend::runToGroup()
             FEmailNr = resumeAt;
             for (int member = 1; member < resumeAt && !m_members.Eof(); ++member)
                 m_members.Next();
-            m_status.setPanelText(0, "Starting to send " + QString::number(members - resumeAt + 1) + " email");
+            m_status.setActivity("Starting to send " + QString::number(members - resumeAt + 1) + " email");
         } else {
             FEmailNr = 1;
             m_dm.StoreLastMail(group, 0);
-            m_status.setPanelText(0, "Starting to send " + QString::number(members) + " email");
+            m_status.setActivity("Starting to send " + QString::number(members) + " email");
         }
     }
     m_status.setProgressPosition(FEmailNr);
@@ -198,11 +153,10 @@ TRunOutcome TGroupSend::runToGroup()
         m_members.Close();
         // Nothing is running any more: the display says so at once rather
         // than waiting for a Cancel.
-        m_phase = Phase::Idle;
-        showIdle();
-        if (FAborted) {
-            m_status.setPanelText(0, "Operation aborted");
-            FAborted = false;
+        const bool aborted = FAborted;
+        goIdle();
+        if (aborted) {
+            m_status.setActivity("Operation aborted");
             return TRunOutcome::Aborted;
         }
         if (failure.isEmpty())
@@ -226,7 +180,7 @@ TRunOutcome TGroupSend::runToGroup()
     while (!m_members.Eof()) {
         if (m_options.ProcessEventsPerMember)
             QCoreApplication::processEvents();
-        m_status.setPanelText(m_options.NumberPanel, "Email nr:" + QString::number(FEmailNr));
+        m_status.setMemberNumber(FEmailNr);
         m_status.setProgressPosition(FEmailNr);
         Member member{FEmailNr, m_members.Name(), m_members.Email(), {}};
         const Outcome outcome = sendToMember(member);
@@ -281,7 +235,7 @@ void TGroupSend::retryDeferred()
                 continue;
             }
             QCoreApplication::processEvents();
-            m_status.setPanelText(m_options.NumberPanel, "Email nr:" + QString::number(member.number));
+            m_status.setMemberNumber(member.number);
             const Outcome outcome = sendToMember(member);
             if (outcome == Outcome::Deferred || outcome == Outcome::NotTried)
                 still.append(member);
@@ -305,7 +259,7 @@ bool TGroupSend::pauseUntil(const QDateTime &time, const QString &why)
 {
     const QDateTime local = time.toLocalTime();
     const bool today = local.date() == Clock::currentDate();
-    m_status.setPanelText(0, why + local.toString(today ? QStringLiteral("hh:mm:ss") : QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    m_status.setActivity(why + local.toString(today ? QStringLiteral("hh:mm:ss") : QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     return !FAborted && m_pause.WaitUntil(time) && !FAborted;
 }
 
@@ -336,7 +290,7 @@ TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
     bool transient = false;
     QString reason;
     try {
-        m_status.setPanelText(0, "Sending to: " + name);
+        m_status.setActivity("Sending to: " + name);
         m_client.RcptName = {email};
         m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
         m_client.HdrTo = Mailbox::text(name, email, m_client.CharSet);
@@ -386,9 +340,9 @@ TRunOutcome TGroupSend::finishRun()
                 Prompt::confirm("Do you want to continue at current position next time?") == PromptAnswer::Yes;
             m_dm.StoreLastMail(group, resume ? FEmailNr : 0);
         }
-        m_status.setPanelText(0, "Operation aborted");
+        m_status.setActivity("Operation aborted");
     } else {
-        m_status.setPanelText(0, "Operation finished");
+        m_status.setActivity("Operation finished");
         if (m_options.ResumePosition)
             m_dm.StoreLastMail(group, 0);
     }
@@ -404,94 +358,70 @@ void TGroupSend::stopRun(const std::exception &error)
     const Exception stopped(QStringLiteral("Sending to the group \"%1\" stopped: %2")
                                 .arg(m_message.Group, Exception::messageOf(error)));
     addFailure("ERROR " + stopped.message());
-    m_status.setPanelText(0, "Operation aborted");
+    m_status.setActivity("Operation aborted");
     showStandardError(stopped);
-    if (m_sessionOpened) {
+    if (m_sessionOpened)
         endRun();
-        return;
-    }
-    FAborted = false;
-    m_phase = Phase::Idle;
-    showIdle();
+    else
+        goIdle();
 }
 
 void TGroupSend::endRun()
 {
-    FAborted = false;
-    m_phase = Phase::Idle;
-    showIdle();
-    if (m_settings.FDialDisconnect && !m_settings.FDialLan) {
-        m_dialUp.HangUp();
-        FConnected = false;
-    }
+    goIdle();
+    m_connection.RunEnded();
     reportErrors([this] {
         if (m_dm.ta_Group.Active() && m_dm.ta_Group.State() == TDataSetState::dsBrowse)
             m_dm.ta_Group.Refresh();
     });
-    if (!m_options.ShowResults) {
-        m_failures.clear();
-        return;
-    }
-    if (!m_failures.isEmpty()) {
-        FResultLog.append(QString());
-        FResultLog.append(QStringLiteral("Failures of this run: %1").arg(m_failureCount));
-        FResultLog.append(m_failures);
-        m_failures.clear();
-    }
-    m_status.showResults(FResultLog);
-    FResultLog.clear();
+    if (m_options.ShowResults)
+        m_status.showResults(FResultLog.takeResults());
 }
 
-void TGroupSend::showIdle()
+void TGroupSend::showStopped()
 {
-    m_status.setPanelText(m_options.CountPanel, "Email: ");
-    m_status.setPanelText(m_options.NumberPanel, "Email nr: ");
+    m_status.setMemberCount(std::nullopt);
+    m_status.setMemberNumber(std::nullopt);
     m_status.showRunControls(false);
+}
+
+void TGroupSend::goIdle()
+{
+    FAborted = false;
+    m_sending = false;
+    showStopped();
     m_status.setSendEnabled(true);
 }
 
 void TGroupSend::bu_StopClick()
 {
-    if (m_phase == Phase::Connecting) {
-        ti_Connect.stop();
-        m_whenConnected = nullptr;
-        m_phase = Phase::Idle;
-        m_status.setPanelText(0, "Operation aborted");
-        showIdle();
+    if (m_connection.Pending()) {
+        m_connection.Cancel();
+        m_status.setActivity("Operation aborted");
+        goIdle();
         return;
     }
     FAborted = true;
     m_client.Cancel();
     m_pause.Stop();
-    m_status.setPanelText(0, "Operation aborted");
-    m_status.setPanelText(m_options.CountPanel, "Email: ");
-    m_status.setPanelText(m_options.NumberPanel, "Email nr: ");
+    m_status.setActivity("Operation aborted");
     // "Start sending Email" stays disabled until this run has ended.
-    m_status.showRunControls(false);
+    showStopped();
 }
 
 void TGroupSend::AddResult(const QString &text)
 {
-    FResultLog.append(text);
+    FResultLog.add(text);
 }
 
 void TGroupSend::addFailure(const QString &text, const QString &reason)
 {
-    AddResult(text);
-    m_failures.append(text);
-    ++m_failureCount;
-    if (!reason.isEmpty()) {
-        const QString because = QStringLiteral("    because: ") + reason;
-        AddResult(because);
-        m_failures.append(because);
-    }
+    FResultLog.addFailure(text, reason);
 }
 
 void TGroupSend::SmtpClientDisplay(const QString &Msg)
 {
-    if (FResultLog.size() > LogLimit)
-        FResultLog.clear();
-    FResultLog.append(Msg);
+    FResultLog.addSessionLine(Msg);
 }
 
 void TGroupSend::SmtpClientGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More)

@@ -1,20 +1,19 @@
 #pragma once
 
+#include "send/ConnectPhase.h"
 #include "send/DraftMessage.h"
 #include "send/MailerSettings.h"
 #include "send/MemberPages.h"
+#include "send/RunLog.h"
 #include "platform/ClockWait.h"
 #include "store/SendWindow.h"
 #include "transport/MessageIds.h"
 
 #include <QObject>
-#include <QStringList>
-#include <QTimer>
 #include <functional>
 #include <optional>
 
 class TDM_Databaser;
-class TDialUp;
 class TSendComponents;
 class TSendStatus;
 class TSmtpClient;
@@ -22,9 +21,8 @@ class TSmtpLogin;
 
 // What a run keeps and shows beyond the messages it sends. The mailer's run
 // keeps the group's resume position and send date and ends in the results
-// window; the agent's run keeps none of these, leaves its log growing (cut
-// only by its cap) for the agent's result log, and has its count and number
-// in status panels 1 and 2.
+// window; the agent's run keeps none of these and leaves its log growing
+// (cut only by its cap) for the agent's result log.
 struct TGroupSendOptions
 {
     // The resume question, the position stored at the run's first failure
@@ -39,8 +37,6 @@ struct TGroupSendOptions
     // again (the cap may have dropped them), then emptied. Without it the log
     // keeps growing, each line once, in the order it happened.
     bool ShowResults = true;
-    int CountPanel = 2;
-    int NumberPanel = 3;
 };
 
 // How a run ended.
@@ -52,18 +48,16 @@ enum class TRunOutcome {
     Stopped, // the store failed; reported, and the run broke off
 };
 
-// The group send: connects over the LAN or through the dial-up entry, then
-// sends the message to every member of the group, one SMTP transaction each,
-// with progress, cancel, the resume position and the session log. It talks to
-// the user through the prompt service and a TSendStatus, and drives the SMTP
-// client and the dial-up component of the program's TSendComponents.
+// The group send: once its connection phase (TConnectPhase) has the
+// connection up, it sends the message to every member of the group, one SMTP
+// transaction each, with progress, cancel, the resume position and the run's
+// log (TRunLog). It talks to the user through the prompt service and a
+// TSendStatus, and drives the SMTP client and the dial-up component of the
+// program's TSendComponents.
 class TGroupSend : public QObject
 {
     Q_OBJECT
 public:
-    // Beyond this many lines the session log starts afresh; the lines of
-    // failures are kept apart and end the results in full.
-    static constexpr int LogLimit = 100;
     // Members the server turned away for now (a 4xx reply, or it was not
     // there) are tried again at the end of the run, in up to this many
     // passes, the first after RetryPauseSeconds and each after twice the
@@ -88,19 +82,17 @@ public:
     // Cancel: a pending run ends at once; a sending run after the member it
     // is sending to, which gets a second to finish (TCustomSmtpClient::Cancel).
     void bu_StopClick();
-    bool Busy() const { return m_phase != Phase::Idle; }
+    bool Busy() const { return m_sending || m_connection.Pending(); }
+    TConnectPhase &Connection() { return m_connection; }
 
     void SmtpClientGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More);
     void SmtpClientDisplay(const QString &Msg);
 
-    bool FConnected = false;
     int FEmailNr = 0;
     bool FAborted = false;
-    QStringList FResultLog;
-    QTimer ti_Connect;
+    TRunLog FResultLog;
 
 private:
-    enum class Phase { Idle, Connecting, Sending };
     // Deferred: refused for now, to be tried again; NotTried: Cancel came
     // while the run waited for the sending limit.
     enum class Outcome { Sent, Failed, Unknown, Deferred, NotTried };
@@ -113,8 +105,6 @@ private:
         QString reply;
     };
 
-    void ti_ConnectTimer();
-    void connected();
     TRunOutcome SendToGroup();
     // The run itself; a failure of the store leaves it as an exception.
     TRunOutcome runToGroup();
@@ -140,23 +130,26 @@ private:
     void addFailure(const QString &text, const QString &reason = QString());
     TRunOutcome finishRun();
     void stopRun(const std::exception &error);
+    // The end of a run whose session was opened: idle, hung up when the
+    // settings ask for it, the group reread, and the results shown.
     void endRun();
-    void showIdle();
+    // No member count and number, no run controls: the display of a run
+    // that sends no more.
+    void showStopped();
+    // Every way out of a run ends here: nothing runs or is cancelled any more,
+    // and "Start sending Email" is enabled again.
+    void goIdle();
 
     TDM_Databaser &m_dm;
     TSmtpClient &m_client;
-    TDialUp &m_dialUp;
     TSmtpLogin &m_login;
     const TMailerSettings &m_settings;
     TSendStatus &m_status;
     const TGroupSendOptions m_options;
+    TConnectPhase m_connection;
     TDraftMessage m_message;
-    std::function<void()> m_whenConnected;
-    Phase m_phase = Phase::Idle;
+    bool m_sending = false;
     bool m_sessionOpened = false;
-    // The lines of the run's failures, and how many failures they tell.
-    QStringList m_failures;
-    int m_failureCount = 0;
     // The run reads its members on a query of its own: the shared scratch
     // query is used by windows that stay usable during the run.
     TMemberPages m_members;

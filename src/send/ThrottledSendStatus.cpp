@@ -9,16 +9,24 @@ TThrottledSendStatus::TThrottledSendStatus(TSendStatus &display, int intervalMs,
     connect(&m_timer, &QTimer::timeout, this, &TThrottledSendStatus::flush);
 }
 
-void TThrottledSendStatus::setPanelText(int panel, const QString &text)
+void TThrottledSendStatus::setActivity(const QString &text)
 {
-    m_panels.insert(panel, text);
-    schedule();
+    hold(Held::Activity, [this, text] { m_display.setActivity(text); });
+}
+
+void TThrottledSendStatus::setMemberCount(std::optional<int> count)
+{
+    hold(Held::MemberCount, [this, count] { m_display.setMemberCount(count); });
+}
+
+void TThrottledSendStatus::setMemberNumber(std::optional<int> number)
+{
+    hold(Held::MemberNumber, [this, number] { m_display.setMemberNumber(number); });
 }
 
 void TThrottledSendStatus::setProgressPosition(int position)
 {
-    m_position = position;
-    schedule();
+    hold(Held::ProgressPosition, [this, position] { m_display.setProgressPosition(position); });
 }
 
 void TThrottledSendStatus::setProgressRange(int maximum)
@@ -45,6 +53,12 @@ void TThrottledSendStatus::showResults(const QStringList &log)
     m_display.showResults(log);
 }
 
+void TThrottledSendStatus::hold(Held kind, std::function<void()> show)
+{
+    m_held[kind] = std::move(show);
+    schedule();
+}
+
 void TThrottledSendStatus::schedule()
 {
     if (m_timer.isActive())
@@ -59,9 +73,7 @@ void TThrottledSendStatus::flush()
 {
     m_timer.stop();
     m_sinceShown.start();
-    const QMap<int, QString> panels = std::exchange(m_panels, {});
-    for (auto panel = panels.cbegin(); panel != panels.cend(); ++panel)
-        m_display.setPanelText(panel.key(), panel.value());
-    if (const std::optional<int> position = std::exchange(m_position, std::nullopt))
-        m_display.setProgressPosition(*position);
+    const std::map<Held, std::function<void()>> held = std::exchange(m_held, {});
+    for (const auto &[kind, show] : held)
+        show();
 }

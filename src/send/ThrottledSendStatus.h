@@ -3,17 +3,18 @@
 #include "send/SendStatus.h"
 
 #include <QElapsedTimer>
-#include <QMap>
 #include <QObject>
 #include <QTimer>
-#include <optional>
+#include <functional>
+#include <map>
 
-// Shows a run at the pace a screen can show it. A run changes the panels and
-// the progress position for every member, far more often than anyone can
-// read them, and every change costs a repaint; here they reach the display at
-// most once per interval (about 30 times a second), always with their latest
-// values. Everything else goes through at once, after what was waiting, so
-// the end of a run, a Cancel and the results always show the final state.
+// Shows a run at the pace a screen can show it. A run changes its activity,
+// the member number and the progress position for every member, far more
+// often than anyone can read them, and every change costs a repaint; here
+// these (and the member count) reach the display at most once per interval
+// (about 30 times a second), always with their latest values. Everything
+// else goes through at once, after what was waiting, so the end of a run, a
+// Cancel and the results always show the final state.
 class TThrottledSendStatus : public QObject, public TSendStatus
 {
     Q_OBJECT
@@ -23,7 +24,9 @@ public:
     explicit TThrottledSendStatus(TSendStatus &display, int intervalMs = DefaultIntervalMs,
                                   QObject *parent = nullptr);
 
-    void setPanelText(int panel, const QString &text) override;
+    void setActivity(const QString &text) override;
+    void setMemberCount(std::optional<int> count) override;
+    void setMemberNumber(std::optional<int> number) override;
     void setProgressRange(int maximum) override;
     void setProgressPosition(int position) override;
     void showRunControls(bool shown) override;
@@ -34,12 +37,16 @@ public:
     void flush();
 
 private:
+    // The changes held back, in the order they reach the display.
+    enum class Held { Activity, MemberCount, MemberNumber, ProgressPosition };
+
+    // Keeps show as the latest change of its kind until the next flush.
+    void hold(Held kind, std::function<void()> show);
     void schedule();
 
     TSendStatus &m_display;
     const int m_intervalMs;
     QTimer m_timer;
     QElapsedTimer m_sinceShown;
-    QMap<int, QString> m_panels;
-    std::optional<int> m_position;
+    std::map<Held, std::function<void()>> m_held;
 };

@@ -40,3 +40,33 @@ QString TPanelStatusBar::panelText(int index) const
 {
     return m_panels.at(index)->text();
 }
+
+TSendStatusBar::TSendStatusBar(const QString &sendName, const QList<Panel> &panels, QWidget *parent)
+    : TPanelStatusBar(parent)
+{
+    setObjectName("smtpstatus");
+    setAccessibleName("smtpstatus");
+    setAccessibleDescription("Status of the " + sendName);
+    for (const Panel panel : panels) {
+        switch (panel) {
+        case Panel::Activity:
+            m_activity = addPanel(260);
+            m_activity->setAccessibleDescription("Progress and result of the " + sendName);
+            break;
+        case Panel::MemberCount:
+            m_memberCount = addPanel(100, "Email:");
+            m_memberCount->setAccessibleDescription("Number of recipients in the group");
+            break;
+        case Panel::MemberNumber:
+            m_memberNumber = addPanel(100, "Email nr:");
+            m_memberNumber->setAccessibleDescription("Number of the recipient being sent to");
+            break;
+        case Panel::Unused:
+            addPanel(0, QString(), false);
+            break;
+        case Panel::Blank:
+            addPanel(70);
+            break;
+        }
+    }
+}

@@ -22,7 +22,7 @@ protected:
     void start()
     {
         loop->Start();
-        loop->Run().ti_Connect.setInterval(10);
+        loop->Run().Connection().ti_Connect.setInterval(10);
     }
     bool isAgentLine(const QString &line)
     {
@@ -62,11 +62,11 @@ TEST_F(AgentLoopTest, AnEntryOfAnEarlierDayIsSentToItsGroupWithTheSignatureAndRe
     EXPECT_TRUE(first.contains("\r\n\r\nHello\r\nsecond line\r\n-- \r\nAnn\r\n")) << first.toStdString();
     EXPECT_EQ(scheduledGroups(), QStringList{"Empty"});
     EXPECT_TRUE(loop->timer.isActive()) << "a finished send starts the schedule timer again";
-    EXPECT_EQ(status.panels[0], "Operation finished");
-    EXPECT_TRUE(status.history[1].contains("Email: 10"));
-    EXPECT_TRUE(status.history[2].contains("Email nr:10"));
-    EXPECT_EQ(status.panels[1], "Email: ");
-    EXPECT_EQ(status.panels[2], "Email nr: ");
+    EXPECT_EQ(status.activity, "Operation finished");
+    EXPECT_TRUE(status.memberCounts.contains(10));
+    EXPECT_TRUE(status.memberNumbers.contains(10));
+    EXPECT_EQ(status.memberCount, std::nullopt);
+    EXPECT_EQ(status.memberNumber, std::nullopt);
     EXPECT_TRUE(status.results.isEmpty()) << "the agent has no results window";
     // The session's lines go to the result log (which starts afresh beyond
     // its cap), the last member's end of data and the goodbye among them.
@@ -91,7 +91,7 @@ TEST_F(AgentLoopTest, AnEntryIsDueWhenItsMinuteHasComeAndNotBefore)
     clock.set(QDateTime(QDate(2026, 12, 8), QTime(11, 47, 0)));
     loop->timerTimer();
     EXPECT_TRUE(scheduledGroups().isEmpty());
-    EXPECT_EQ(status.panels[0], "Operation finished") << "an empty group makes no transaction and finishes";
+    EXPECT_EQ(status.activity, "Operation finished") << "an empty group makes no transaction and finishes";
     EXPECT_EQ(server.connectionCount(), 1);
     EXPECT_EQ(server.messageCount(), 0);
 }
@@ -243,8 +243,8 @@ TEST_F(AgentLoopTest, AbortAsksWhetherTheEntryGoesAndWhetherTheTimerRunsAgain)
         loop->timer.start();
         const int sentBefore = server.messageCount();
         bool aborted = false;
-        status.onPanel = [&](int panel, const QString &text) {
-            if (panel == 0 && text == "Sending to: m3" && !aborted) {
+        status.onActivity = [&](const QString &text) {
+            if (text == "Sending to: m3" && !aborted) {
                 aborted = true;
                 loop->Abort();
             }
@@ -255,7 +255,7 @@ TEST_F(AgentLoopTest, AbortAsksWhetherTheEntryGoesAndWhetherTheTimerRunsAgain)
         loop->timerTimer();
         EXPECT_TRUE(aborted);
         EXPECT_EQ(server.messageCount() - sentBefore, 3) << "the member in progress is still sent";
-        EXPECT_EQ(status.panels[0], "Operation aborted");
+        EXPECT_EQ(status.activity, "Operation aborted");
         EXPECT_TRUE(prompts.texts().contains("Operation aborted!"));
         if (deleteEntry) {
             EXPECT_TRUE(scheduledGroups().isEmpty());
@@ -282,7 +282,7 @@ TEST_F(AgentLoopTest, OverDialUpTheSendWaitsForTheConnection)
     ASSERT_TRUE(waitFor([&] { return scheduledGroups().isEmpty(); }));
     EXPECT_EQ(server.messageCount(), 10);
     EXPECT_TRUE(loop->timer.isActive());
-    EXPECT_FALSE(loop->Run().ti_Connect.isActive());
+    EXPECT_FALSE(loop->Run().Connection().ti_Connect.isActive());
 }
 
 }
@@ -324,8 +324,8 @@ TEST_F(AgentLoopTest, AFinishedSendRemovesItsOwnEntryNotTheOneThatIsFirstNow)
     schedule("Ten", folder.file("hello.msg"), clock.currentDateTime());
     start();
     bool changed = false;
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text == "Sending to: m5" && !changed) {
+    status.onActivity = [&](const QString &text) {
+        if (text == "Sending to: m5" && !changed) {
             changed = true;
             StoreSetup::otherProgram(folder, "DELETE FROM Agent");
             StoreSetup::otherProgram(folder, "INSERT INTO Agent (\"Group\", MsgFile, \"Date\", \"Time\") "

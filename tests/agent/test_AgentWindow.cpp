@@ -120,7 +120,7 @@ TEST_F(AgentWindowTest, TheWindowsChoicesDriveTheLoop)
 
 TEST_F(AgentWindowTest, ViewLogfileWritesTheLogAndOpensIt)
 {
-    window->Loop().ResultLog() = QStringList({"one", "two"});
+    window->Loop().Run().FResultLog.setLines({"one", "two"});
     window->command("Viewresult1")->trigger();
     EXPECT_EQ(folder.readFile("agent/AGENT.RSU"), "one\r\ntwo\r\n");
     EXPECT_EQ(opened, QStringList{folder.file("agent/AGENT.RSU")});
@@ -128,7 +128,7 @@ TEST_F(AgentWindowTest, ViewLogfileWritesTheLogAndOpensIt)
 
 TEST_F(AgentWindowTest, ShutdownAsksAndThenWritesTheLogAndEnds)
 {
-    window->Loop().ResultLog() = QStringList({"kept"});
+    window->Loop().Run().FResultLog.setLines({"kept"});
     prompts.answer(PromptAnswer::No);
     window->command("Exit1")->trigger();
     EXPECT_EQ(prompts.texts(), QStringList{"Are you sure?"});

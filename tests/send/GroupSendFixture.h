@@ -18,16 +18,31 @@
 // A group send run over the real store, a scripted SMTP server and an
 // in-memory phone book, with what it shows recorded.
 
-// Records what the run shows; a test may act when a panel gets a text.
+// Records what the run shows; a test may act when the activity, the member
+// count or the member number changes.
 class RecordingStatus : public TSendStatus
 {
 public:
-    void setPanelText(int panel, const QString &text) override
+    void setActivity(const QString &text) override
     {
-        panels[panel] = text;
-        history[panel].append(text);
-        if (onPanel)
-            onPanel(panel, text);
+        activity = text;
+        activities.append(text);
+        if (onActivity)
+            onActivity(text);
+    }
+    void setMemberCount(std::optional<int> count) override
+    {
+        memberCount = count;
+        memberCounts.append(count);
+        if (onMemberCount)
+            onMemberCount(count);
+    }
+    void setMemberNumber(std::optional<int> number) override
+    {
+        memberNumber = number;
+        memberNumbers.append(number);
+        if (onMemberNumber)
+            onMemberNumber(number);
     }
     void setProgressRange(int maximum) override { progressMax = maximum; }
     void setProgressPosition(int position) override { progress = position; }
@@ -35,14 +50,20 @@ public:
     void setSendEnabled(bool enabled) override { sendEnabled = enabled; }
     void showResults(const QStringList &log) override { results.append(log); }
 
-    QString panels[5];
-    QStringList history[5];
+    QString activity;
+    QStringList activities;
+    std::optional<int> memberCount;
+    QList<std::optional<int>> memberCounts;
+    std::optional<int> memberNumber;
+    QList<std::optional<int>> memberNumbers;
     int progressMax = -1;
     int progress = -1;
     bool runControls = false;
     bool sendEnabled = true;
     QList<QStringList> results;
-    std::function<void(int, const QString &)> onPanel;
+    std::function<void(const QString &)> onActivity;
+    std::function<void(std::optional<int>)> onMemberCount;
+    std::function<void(std::optional<int>)> onMemberNumber;
 };
 
 // The envelope recipients of the server's transactions, in order.
@@ -82,7 +103,7 @@ protected:
         components = std::make_unique<TSendComponents>(std::unique_ptr<DialUpBackend>(phoneBook));
         components->Wait1.setInterval(50);
         run = std::make_unique<TGroupSend>(*dm, *components, settings, status);
-        run->ti_Connect.setInterval(10);
+        run->Connection().ti_Connect.setInterval(10);
     }
 
     void send(const QString &group, const QStringList &lines = {"Hello"}, const QStringList &attachments = {})

@@ -30,17 +30,17 @@ TEST_F(GroupSendTest, SendsOneTransactionPerMemberAndEndsIdle)
     EXPECT_TRUE(server.commands().contains("HELO " + localHostName()))
         << "the first run after the start greets with the local host name";
     EXPECT_TRUE(server.commands().contains("MAIL FROM:<ann@x.org>"));
-    EXPECT_EQ(status.panels[0], "Operation finished");
-    EXPECT_EQ(status.panels[2], "Email: ");
-    EXPECT_EQ(status.panels[3], "Email nr: ");
-    EXPECT_TRUE(status.history[2].contains("Email: 10"));
-    EXPECT_TRUE(status.history[3].contains("Email nr:10"));
-    EXPECT_TRUE(status.history[0].contains("Sending to: m10"));
+    EXPECT_EQ(status.activity, "Operation finished");
+    EXPECT_EQ(status.memberCount, std::nullopt);
+    EXPECT_EQ(status.memberNumber, std::nullopt);
+    EXPECT_TRUE(status.memberCounts.contains(10));
+    EXPECT_TRUE(status.memberNumbers.contains(10));
+    EXPECT_TRUE(status.activities.contains("Sending to: m10"));
     EXPECT_EQ(status.progressMax, 10);
     EXPECT_FALSE(status.runControls);
     EXPECT_TRUE(status.sendEnabled);
     ASSERT_EQ(status.results.size(), 1);
-    EXPECT_TRUE(run->FResultLog.isEmpty()) << "emptied once shown";
+    EXPECT_TRUE(run->FResultLog.lines().isEmpty()) << "emptied once shown";
     EXPECT_EQ(lastMail("Ten"), 0);
     dm->ta_Group.Locate("Grupp", "Ten");
     EXPECT_EQ(dm->ta_Group.FieldByName("LastSent").AsDate(), QDate(2026, 12, 8));
@@ -54,8 +54,8 @@ TEST_F(GroupSendTest, AnEmptyGroupFinishesWithoutATransaction)
 {
     send("Empty");
     EXPECT_EQ(server.messageCount(), 0);
-    EXPECT_TRUE(status.history[2].contains("Email: 0"));
-    EXPECT_EQ(status.panels[0], "Operation finished");
+    EXPECT_TRUE(status.memberCounts.contains(0));
+    EXPECT_EQ(status.activity, "Operation finished");
     EXPECT_EQ(status.results.size(), 1);
     EXPECT_EQ(lastMail("Empty"), 0);
 }
@@ -68,8 +68,8 @@ TEST_F(GroupSendTest, ResumeYesStartsAtTheStoredMember)
     EXPECT_EQ(prompts.texts().first(),
               "Do you wish to continue where you aborted or Where the first error come up. Email Nr: 5");
     EXPECT_EQ(recipients(), QStringList({"m5@x.org", "m6@x.org", "m7@x.org", "m8@x.org", "m9@x.org", "m10@x.org"}));
-    EXPECT_EQ(status.history[3].first(), "Email nr:5");
-    EXPECT_TRUE(status.history[0].contains("Starting to send 6 email"));
+    EXPECT_EQ(status.memberNumbers.first(), 5);
+    EXPECT_TRUE(status.activities.contains("Starting to send 6 email"));
     EXPECT_EQ(lastMail("Ten"), 0);
 }
 
@@ -77,22 +77,22 @@ TEST_F(GroupSendTest, ResumeNoClearsThePositionFirst)
 {
     setLastMail("Ten", 5);
     int storedWhenSending = -1;
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text == "Sending to: m1")
+    status.onActivity = [&](const QString &text) {
+        if (text == "Sending to: m1")
             storedWhenSending = lastMail("Ten");
     };
     prompts.answer(PromptAnswer::No);
     send("Ten");
     EXPECT_EQ(storedWhenSending, 0);
     EXPECT_EQ(recipients().size(), 10);
-    EXPECT_TRUE(status.history[0].contains("Starting to send 10 email"));
+    EXPECT_TRUE(status.activities.contains("Starting to send 10 email"));
 }
 
 TEST_F(GroupSendTest, AMissingAttachmentFailsEveryMember)
 {
     int storedDuring = -1;
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text == "Sending to: m4")
+    status.onActivity = [&](const QString &text) {
+        if (text == "Sending to: m4")
             storedDuring = lastMail("Ten");
     };
     send("Ten", {"Hello"}, {folder.file("gone.pdf")});
@@ -106,8 +106,8 @@ TEST_F(GroupSendTest, AMissingAttachmentFailsEveryMember)
 
 TEST_F(GroupSendTest, CancelDuringMemberSevenResumesAtEight)
 {
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 3 && text == "Email nr:7")
+    status.onMemberNumber = [&](std::optional<int> number) {
+        if (number == 7)
             run->bu_StopClick();
     };
     prompts.answer(PromptAnswer::Yes);
@@ -116,12 +116,12 @@ TEST_F(GroupSendTest, CancelDuringMemberSevenResumesAtEight)
     EXPECT_EQ(prompts.texts(), QStringList({"Operation aborted!", "Do you want to continue at current position next time?"}));
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Warning);
     EXPECT_EQ(lastMail("Ten"), 8);
-    EXPECT_EQ(status.panels[0], "Operation aborted");
+    EXPECT_EQ(status.activity, "Operation aborted");
     EXPECT_TRUE(status.sendEnabled);
     dm->ta_Group.Locate("Grupp", "Ten");
     EXPECT_EQ(dm->ta_Group.FieldByName("LastSent").AsDate(), QDate(2026, 12, 8)) << "a cancelled run is stamped";
 
-    status.onPanel = nullptr;
+    status.onMemberNumber = nullptr;
     prompts.answer(PromptAnswer::Yes);
     send("Ten");
     EXPECT_TRUE(prompts.texts().last().endsWith("Email Nr: 8"));
@@ -130,18 +130,18 @@ TEST_F(GroupSendTest, CancelDuringMemberSevenResumesAtEight)
 
 TEST_F(GroupSendTest, CancelAtTheLastMemberLeavesNothingToResume)
 {
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 3 && text == "Email nr:10")
+    status.onMemberNumber = [&](std::optional<int> number) {
+        if (number == 10)
             run->bu_StopClick();
     };
     prompts.answer(PromptAnswer::Yes);
     send("Ten");
     EXPECT_EQ(lastMail("Ten"), 11);
-    status.onPanel = nullptr;
+    status.onMemberNumber = nullptr;
     prompts.answer(PromptAnswer::Yes);
     send("Ten");
     EXPECT_EQ(server.messageCount(), 10) << "the resumed run sends nothing";
-    EXPECT_EQ(status.panels[0], "Operation finished");
+    EXPECT_EQ(status.activity, "Operation finished");
     EXPECT_EQ(lastMail("Ten"), 0);
 }
 
@@ -217,7 +217,7 @@ TEST_F(GroupSendTest, AServerThatCannotBeReachedEndsTheRunAtOnce)
     const QString text = "Timeout while connecting to: 127.0.0.1 on port: " + settings.FSmtpPort;
     EXPECT_EQ(prompts.texts(), QStringList{text});
     EXPECT_TRUE(status.results.isEmpty()) << "no results window";
-    EXPECT_TRUE(run->FResultLog.contains(text));
+    EXPECT_TRUE(run->FResultLog.lines().contains(text));
     EXPECT_TRUE(status.sendEnabled);
     EXPECT_FALSE(status.runControls);
     dm->ta_Group.Locate("Grupp", "Ten");
@@ -241,7 +241,7 @@ TEST_F(GroupSendTest, TheLogKeepsOnlyTheNewestHundredLines)
 {
     send("Ten");
     const QStringList log = status.results.value(0);
-    EXPECT_LE(log.size(), TGroupSend::LogLimit + 1);
+    EXPECT_LE(log.size(), TRunLog::LogLimit + 1);
     EXPECT_GT(log.size(), 1);
     EXPECT_EQ(log.last(), "< 221 bye");
     EXPECT_FALSE(log.contains("Connected with SMTP server")) << "the log started afresh on the way";
@@ -281,7 +281,7 @@ TEST_F(GroupSendTest, DialUpWithTheEntryConnectedSendsAtOnce)
     EXPECT_EQ(server.messageCount(), 10);
     EXPECT_TRUE(phoneBook->calls().filter("dial").isEmpty());
     EXPECT_FALSE(phoneBook->calls().filter("hangUp").isEmpty()) << "disconnect when finished";
-    EXPECT_FALSE(run->FConnected);
+    EXPECT_FALSE(run->Connection().FConnected);
 }
 
 TEST_F(GroupSendTest, DialUpDialsThenSendsWhenTheConnectionIsUp)
@@ -290,7 +290,7 @@ TEST_F(GroupSendTest, DialUpDialsThenSendsWhenTheConnectionIsUp)
     settings.FDialDevice = "Office";
     phoneBook->addEntry("Office");
     send("Ten");
-    EXPECT_TRUE(status.history[0].contains("Dialing..."));
+    EXPECT_TRUE(status.activities.contains("Dialing..."));
     EXPECT_TRUE(waitFor([&] { return status.results.size() == 1; }));
     EXPECT_EQ(server.messageCount(), 10);
 }
@@ -300,13 +300,13 @@ TEST_F(GroupSendTest, DialUpWithAnUnknownEntryWaitsUntilCancelled)
     settings.FDialLan = false;
     settings.FDialDevice = "None";
     send("Ten");
-    EXPECT_EQ(status.panels[0], "Error: GetEntryDialParams failed");
+    EXPECT_EQ(status.activity, "Error: GetEntryDialParams failed");
     EXPECT_TRUE(run->Busy());
     EXPECT_FALSE(status.sendEnabled);
     EXPECT_TRUE(status.runControls) << "Cancel can give the pending run up";
     run->bu_StopClick();
     EXPECT_FALSE(run->Busy());
-    EXPECT_FALSE(run->ti_Connect.isActive());
+    EXPECT_FALSE(run->Connection().ti_Connect.isActive());
     EXPECT_TRUE(status.sendEnabled);
     EXPECT_FALSE(status.runControls);
     EXPECT_EQ(server.connectionCount(), 0);
@@ -316,8 +316,8 @@ TEST_F(GroupSendTest, TheRunKeepsItsOwnCopyOfTheMessage)
 {
     QStringList lines{"original"};
     QStringList attachments;
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 3 && text == "Email nr:2")
+    status.onMemberNumber = [&](std::optional<int> number) {
+        if (number == 2)
             lines[0] = "changed";
     };
     run->StartConnection({"Ten", "Subject", attachments, lines});

@@ -94,8 +94,8 @@ TEST_F(GroupSendHostileTest, ALateAnswerToTheEndOfAMessageLeavesItsOutcomeUnknow
 TEST_F(GroupSendHostileTest, ThePositionIsStoredAsTheRunGoesSoNobodyGetsItTwice)
 {
     QList<int> stored;
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text.startsWith("Sending to: "))
+    status.onActivity = [&](const QString &text) {
+        if (text.startsWith("Sending to: "))
             stored.append(lastMail("Ten"));
     };
     send("Ten");
@@ -107,8 +107,8 @@ TEST_F(GroupSendHostileTest, ThePositionIsStoredAsTheRunGoesSoNobodyGetsItTwice)
 TEST_F(GroupSendHostileTest, AStoreLockedByTheOtherProgramStopsTheRunWithAMessage)
 {
     std::unique_ptr<StoreSetup::OtherProgramLock> lock;
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text == "Sending to: m3")
+    status.onActivity = [&](const QString &text) {
+        if (text == "Sending to: m3")
             lock = std::make_unique<StoreSetup::OtherProgramLock>(folder);
     };
     send("Ten");
@@ -120,7 +120,7 @@ TEST_F(GroupSendHostileTest, AStoreLockedByTheOtherProgramStopsTheRunWithAMessag
     EXPECT_FALSE(run->Busy());
     EXPECT_TRUE(status.sendEnabled);
     EXPECT_FALSE(status.runControls);
-    EXPECT_EQ(status.panels[0], "Operation aborted");
+    EXPECT_EQ(status.activity, "Operation aborted");
     EXPECT_TRUE(failureSection().value(1).startsWith("ERROR Sending to the group \"Ten\" stopped"));
     lock.reset();
     EXPECT_EQ(lastMail("Ten"), 3) << "the next run offers to go on with member 3";
@@ -129,14 +129,14 @@ TEST_F(GroupSendHostileTest, AStoreLockedByTheOtherProgramStopsTheRunWithAMessag
 TEST_F(GroupSendHostileTest, AStoreLockedBrieflyIsWaitedFor)
 {
     std::unique_ptr<StoreSetup::OtherProgramLock> lock;
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text == "Sending to: m3")
+    status.onActivity = [&](const QString &text) {
+        if (text == "Sending to: m3")
             lock = std::make_unique<StoreSetup::OtherProgramLock>(folder, 300);
     };
     send("Ten");
     EXPECT_EQ(server.messageCount(), 10);
     EXPECT_TRUE(prompts.texts().isEmpty());
-    EXPECT_EQ(status.panels[0], "Operation finished");
+    EXPECT_EQ(status.activity, "Operation finished");
 }
 
 TEST_F(GroupSendHostileTest, AReadOnlyStoreStopsTheRunBeforeAnythingIsSent)
@@ -185,8 +185,8 @@ TEST_F(GroupSendHostileTest, CancelEndsARunWaitingOnASilentServerAndKeepsItsMemb
 {
     components->SmtpClient.TimeOut = 400; // 20 s
     server.script(".", {{"250 queued"}, {"250 too late", 15000}});
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text == "Sending to: m2")
+    status.onActivity = [&](const QString &text) {
+        if (text == "Sending to: m2")
             QTimer::singleShot(20, run.get(), [this] { run->bu_StopClick(); });
     };
     prompts.answer(PromptAnswer::Yes);
@@ -202,14 +202,14 @@ TEST_F(GroupSendHostileTest, CancelWhileConnectingToASilentServerEndsTheRunQuiet
 {
     components->SmtpClient.TimeOut = 400;
     server.script("CONNECT", {{"220 too late", 15000}});
-    status.onPanel = [&](int panel, const QString &text) {
-        if (panel == 2 && text == "Email: 10")
+    status.onMemberCount = [&](std::optional<int> count) {
+        if (count == 10)
             QTimer::singleShot(20, run.get(), [this] { run->bu_StopClick(); });
     };
     send("Ten");
     EXPECT_FALSE(run->Busy());
     EXPECT_TRUE(prompts.texts().isEmpty()) << "the user asked for it: no error box";
-    EXPECT_EQ(status.panels[0], "Operation aborted");
+    EXPECT_EQ(status.activity, "Operation aborted");
     EXPECT_TRUE(status.sendEnabled);
     EXPECT_EQ(server.messageCount(), 0);
 }

@@ -23,9 +23,7 @@ protected:
         server.setClock([] { return Clock::currentDateTime().toMSecsSinceEpoch(); });
         // Every wait is over at once: the clock is set to the time the status
         // bar names, as if the user had waited that long.
-        status.onPanel = [this](int panel, const QString &text) {
-            if (panel != 0)
-                return;
+        status.onActivity = [this](const QString &text) {
             const QDateTime until = shownTime(text);
             if (!until.isValid())
                 return;
@@ -84,7 +82,7 @@ TEST_F(GroupSendLimitTest, NeverMoreThanTheLimitInAnyMinuteAndEveryMemberGetsItO
     ASSERT_EQ(waits.size(), 3);
     for (const Wait &wait : waits)
         EXPECT_EQ(wait.text, LimitWait);
-    EXPECT_EQ(status.panels[0], "Operation finished");
+    EXPECT_EQ(status.activity, "Operation finished");
     EXPECT_TRUE(failureSection().isEmpty());
     EXPECT_EQ(lastMail("Ten"), 0);
 }
@@ -167,7 +165,7 @@ TEST_F(GroupSendLimitTest, AMemberTurnedAwayEveryTimeFailsAfterThreePassesWithTh
     EXPECT_EQ(waits[2].seconds, 4 * TGroupSend::RetryPauseSeconds);
     EXPECT_EQ(failureSection(), QStringList({"Failures of this run: 1", "ERROR Couldn't send email nr: 5 m5@x.org",
                                              "    because: 451 busy, retry 3"}));
-    EXPECT_EQ(status.panels[0], "Operation finished");
+    EXPECT_EQ(status.activity, "Operation finished");
 }
 
 TEST_F(GroupSendLimitTest, AServerClosingWithA421MidRunIsReconnectedAndTheMemberRetried)
@@ -193,7 +191,7 @@ TEST_F(GroupSendLimitTest, CancelDuringAWindowWaitEndsTheRunAndResumesAtTheMembe
     EXPECT_EQ(server.messageCount(), 3);
     EXPECT_EQ(prompts.texts(), QStringList({"Operation aborted!", "Do you want to continue at current position next time?"}));
     EXPECT_EQ(lastMail("Ten"), 4);
-    EXPECT_EQ(status.panels[0], "Operation aborted");
+    EXPECT_EQ(status.activity, "Operation aborted");
     EXPECT_TRUE(status.sendEnabled);
     EXPECT_FALSE(run->Busy());
 }

@@ -52,7 +52,7 @@ protected:
     // The session log and the results as the user sees them.
     QString everythingShown() const
     {
-        QStringList all = run->FResultLog + prompts.texts();
+        QStringList all = run->FResultLog.lines() + prompts.texts();
         for (const QStringList &results : status.results)
             all += results;
         return all.join('\n');
@@ -107,7 +107,7 @@ TEST_F(GroupSendSecurityTest, AWrongPasswordSendsNothingAndTellsTheServersReply)
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
     EXPECT_TRUE(prompts.shown()[0].text.startsWith("Login as 'ann' at '127.0.0.1' failed: 535"))
         << prompts.shown()[0].text.toStdString();
-    EXPECT_TRUE(run->FResultLog.contains(prompts.shown()[0].text)) << "in the results too";
+    EXPECT_TRUE(run->FResultLog.lines().contains(prompts.shown()[0].text)) << "in the results too";
     EXPECT_FALSE(everythingShown().contains("Operation finished"));
     expectNoPasswordShown();
 }
@@ -187,7 +187,7 @@ TEST_F(GroupSendSecurityTest, ACancelledPasswordQuestionStartsNoSession)
     prompts.answerPassword(std::nullopt);
     send("Three");
     EXPECT_EQ(prompts.texts(), QStringList{"No password for 'ann' at '127.0.0.1': none was given"});
-    EXPECT_TRUE(run->FResultLog.contains("No password for 'ann' at '127.0.0.1': none was given"));
+    EXPECT_TRUE(run->FResultLog.lines().contains("No password for 'ann' at '127.0.0.1': none was given"));
     EXPECT_TRUE(real.messages().isEmpty());
 }
 
@@ -199,9 +199,9 @@ TEST_F(GroupSendSecurityTest, AProgramThatMayNotAskFailsWithAClearLine)
     startRealServer(false);
     send("Three");
     EXPECT_TRUE(prompts.passwordQuestions().isEmpty());
-    EXPECT_TRUE(run->FResultLog.contains(
+    EXPECT_TRUE(run->FResultLog.lines().contains(
         "No password for 'ann' at '127.0.0.1': no secret store answers (no store in this test)"))
-        << run->FResultLog.join('\n').toStdString();
+        << run->FResultLog.lines().join('\n').toStdString();
     EXPECT_TRUE(real.messages().isEmpty());
 }
 

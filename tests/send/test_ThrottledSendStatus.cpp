@@ -12,25 +12,25 @@ TEST(ThrottledSendStatus, ChangesWithinAnIntervalReachTheDisplayOnceWithTheirLat
 {
     RecordingStatus display;
     TThrottledSendStatus status(display, Never);
-    status.setPanelText(3, "Email nr:1");
+    status.setMemberNumber(1);
     status.setProgressPosition(1);
-    EXPECT_TRUE(display.history[3].isEmpty()) << "nothing is drawn in the middle of a member";
-    ASSERT_TRUE(waitFor([&] { return display.panels[3] == "Email nr:1"; }))
+    EXPECT_TRUE(display.memberNumbers.isEmpty()) << "nothing is drawn in the middle of a member";
+    ASSERT_TRUE(waitFor([&] { return display.memberNumber == 1; }))
         << "the first change after a quiet while shows when the event loop turns";
     EXPECT_EQ(display.progress, 1);
 
     for (int member = 2; member <= 1000; ++member) {
-        status.setPanelText(0, "Sending to: member " + QString::number(member));
-        status.setPanelText(3, "Email nr:" + QString::number(member));
+        status.setActivity("Sending to: member " + QString::number(member));
+        status.setMemberNumber(member);
         status.setProgressPosition(member);
     }
     QCoreApplication::processEvents();
-    EXPECT_EQ(display.history[3], QStringList{"Email nr:1"}) << "the interval has not passed";
+    EXPECT_EQ(display.memberNumbers, QList<std::optional<int>>{1}) << "the interval has not passed";
     EXPECT_EQ(display.progress, 1);
 
     status.flush();
-    EXPECT_EQ(display.history[3], QStringList({"Email nr:1", "Email nr:1000"}));
-    EXPECT_EQ(display.history[0], QStringList{"Sending to: member 1000"});
+    EXPECT_EQ(display.memberNumbers, QList<std::optional<int>>({1, 1000}));
+    EXPECT_EQ(display.activities, QStringList{"Sending to: member 1000"});
     EXPECT_EQ(display.progress, 1000);
 }
 
@@ -38,12 +38,12 @@ TEST(ThrottledSendStatus, ALoneChangeShowsWithoutAnotherCall)
 {
     RecordingStatus display;
     TThrottledSendStatus status(display, 20);
-    status.setPanelText(0, "Dialing...");
-    ASSERT_TRUE(waitFor([&] { return display.panels[0] == "Dialing..."; }));
-    status.setPanelText(0, "Not connected");
-    ASSERT_TRUE(waitFor([&] { return display.panels[0] == "Not connected"; }))
+    status.setActivity("Dialing...");
+    ASSERT_TRUE(waitFor([&] { return display.activity == "Dialing..."; }));
+    status.setActivity("Not connected");
+    ASSERT_TRUE(waitFor([&] { return display.activity == "Not connected"; }))
         << "a change within the interval shows when it has passed";
-    EXPECT_EQ(display.history[0], QStringList({"Dialing...", "Not connected"}));
+    EXPECT_EQ(display.activities, QStringList({"Dialing...", "Not connected"}));
 }
 
 TEST(ThrottledSendStatus, TheEndOfARunAndCancelShowTheFinalStateAtOnceAndBeforeWhatFollows)
@@ -53,42 +53,42 @@ TEST(ThrottledSendStatus, TheEndOfARunAndCancelShowTheFinalStateAtOnceAndBeforeW
     status.showRunControls(true);
     status.setProgressRange(50);
     for (int member = 1; member <= 50; ++member) {
-        status.setPanelText(3, "Email nr:" + QString::number(member));
+        status.setMemberNumber(member);
         status.setProgressPosition(member);
     }
-    // Cancel: the texts it sets are on the display before the controls go.
+    // Cancel: what it shows is on the display before the controls go.
     bool controlsShownAtAborted = false;
-    display.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text == "Operation aborted")
+    display.onActivity = [&](const QString &text) {
+        if (text == "Operation aborted")
             controlsShownAtAborted = display.runControls;
     };
-    status.setPanelText(0, "Operation aborted");
-    status.setPanelText(2, "Email: ");
-    status.setPanelText(3, "Email nr: ");
+    status.setActivity("Operation aborted");
+    status.setMemberCount(std::nullopt);
+    status.setMemberNumber(std::nullopt);
     status.showRunControls(false);
     EXPECT_TRUE(controlsShownAtAborted);
     EXPECT_FALSE(display.runControls);
-    EXPECT_EQ(display.panels[0], "Operation aborted");
-    EXPECT_EQ(display.panels[2], "Email: ");
-    EXPECT_EQ(display.panels[3], "Email nr: ") << "the last text of a panel wins, also over a member's";
+    EXPECT_EQ(display.activity, "Operation aborted");
+    EXPECT_EQ(display.memberCount, std::nullopt);
+    EXPECT_EQ(display.memberNumber, std::nullopt) << "the last change of a kind wins, also over a member's";
     EXPECT_EQ(display.progress, 50);
 
     // The results open on the run's last words.
     bool resultsOpenAtFinished = true;
-    display.onPanel = [&](int panel, const QString &text) {
-        if (panel == 0 && text == "Operation finished")
+    display.onActivity = [&](const QString &text) {
+        if (text == "Operation finished")
             resultsOpenAtFinished = !display.results.isEmpty();
     };
-    status.setPanelText(0, "Operation finished");
+    status.setActivity("Operation finished");
     status.showResults({"< 221 bye"});
     EXPECT_FALSE(resultsOpenAtFinished);
-    EXPECT_EQ(display.panels[0], "Operation finished");
+    EXPECT_EQ(display.activity, "Operation finished");
     ASSERT_EQ(display.results.size(), 1);
 
     status.setSendEnabled(false);
-    status.setPanelText(0, "Dialing...");
+    status.setActivity("Dialing...");
     status.setSendEnabled(true);
-    EXPECT_EQ(display.panels[0], "Dialing...");
+    EXPECT_EQ(display.activity, "Dialing...");
     EXPECT_TRUE(display.sendEnabled);
 }
 
