@@ -18,6 +18,7 @@
 #include "send/GroupSend.h"
 #include "send/SendComponents.h"
 #include "send/SendStatus.h"
+#include "mailer/MailerSession.h"
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_NewMsg.h"
 #include "mailer/TF_Result.h"
@@ -35,6 +36,7 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -192,7 +194,7 @@ struct WindowRun
 // during(ms) is called now and then while the run goes on.
 WindowRun windowRun(TF_Mdi &mdi, const QString &group, const std::function<void(qint64)> &during = {})
 {
-    mdi.menuAction("Groupsend1")->trigger();
+    mdi.menuBar()->findChild<QAction *>("Groupsend1")->trigger();
     TF_NewMsg *message = mdi.F_NewMsg;
     QCoreApplication::processEvents();
     const int row = message->co_Group->findText(group);
@@ -220,7 +222,7 @@ WindowRun windowRun(TF_Mdi &mdi, const QString &group, const std::function<void(
     poll.start(10);
     const double cpu = cpuSeconds();
     clock.start();
-    mdi.button("bu_SendGrpMail")->click();
+    mdi.findChild<QToolButton *>("bu_SendGrpMail")->click();
     run.cpu = cpuSeconds() - cpu;
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -271,7 +273,8 @@ int main(int argc, char **argv)
     ScriptedSmtpServer sink;
     sink.setCapture(false);
     writeSettings(folder, sink.port());
-    TF_Mdi mdi(dm, folder);
+    TMailerSession session(dm, folder, [] { return std::make_unique<NetworkManagerBackend>(); });
+    TF_Mdi mdi(session);
     mdi.show();
     QCoreApplication::processEvents();
     std::printf("platform %s, %d members, a 1 KB message, one connection to a local sink; median of %d rounds\n",
@@ -324,7 +327,7 @@ int main(int argc, char **argv)
     QElapsedTimer sinceClick;
     qint64 clickedAtMs = -1;
     qint64 answeredMs = -1;
-    QToolButton *stop = mdi.button("bu_Stop");
+    QToolButton *stop = mdi.findChild<QToolButton *>("bu_Stop");
     const QMetaObject::Connection heard =
         QObject::connect(stop, &QToolButton::clicked, [&] { answeredMs = sinceClick.elapsed(); });
     const WindowRun cancelled = windowRun(mdi, "Rate", [&](qint64 ms) {

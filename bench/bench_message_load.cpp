@@ -11,6 +11,8 @@
 #include "BenchStore.h"
 #include "mailer/DisplayedLines.h"
 #include "send/MessageFile.h"
+#include "connection/NetworkManagerBackend.h"
+#include "mailer/MailerSession.h"
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_NewMsg.h"
 #include "store/DM_Databaser.h"
@@ -18,6 +20,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -68,14 +71,14 @@ QStringList shortLines(qsizetype bytes)
 // Loads the file into a fresh message window, then takes its lines.
 Timing load(TF_Mdi &mdi, const QString &path)
 {
-    mdi.menuAction("Groupsend1")->trigger();
+    mdi.menuBar()->findChild<QAction *>("Groupsend1")->trigger();
     TF_NewMsg *window = mdi.F_NewMsg;
     window->chooseOpenFile = [&](const QString &) { return path; };
     QCoreApplication::processEvents();
     Timing timing;
     QElapsedTimer clock;
     clock.start();
-    mdi.button("bu_Ladda")->click();
+    mdi.findChild<QToolButton *>("bu_Ladda")->click();
     window->mo_Message->grab(); // the text as the user sees it
     timing.loadMs = clock.nsecsElapsed() / 1e6;
     clock.restart();
@@ -107,7 +110,8 @@ int main(int argc, char **argv)
     BenchStore::create(folder);
     TDM_Databaser dm(folder);
     dm.DataModuleCreate();
-    TF_Mdi mdi(dm, folder);
+    TMailerSession session(dm, folder, [] { return std::make_unique<NetworkManagerBackend>(); });
+    TF_Mdi mdi(session);
     mdi.resize(800, 600);
     mdi.show();
     QCoreApplication::processEvents();

@@ -1,4 +1,6 @@
 #include "store/DM_Databaser.h"
+#include "connection/NetworkManagerBackend.h"
+#include "mailer/MailerSession.h"
 #include "platform/FileLocations.h"
 #include "platform/MessageBoxPrompts.h"
 #include "platform/ProgramFolder.h"
@@ -7,7 +9,9 @@
 #include <QApplication>
 
 // Start order: the data module (store version check, connection, tables),
-// then the main window, then the event loop until the main window closes.
+// then the session over it (settings, send components, dial-up through
+// NetworkManager), then the main window, then the event loop until the main
+// window closes.
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
@@ -31,7 +35,8 @@ int main(int argc, char **argv)
     if (dataModule.TerminateRequested())
         return 0;
 
-    TF_Mdi mainWindow(dataModule, files.filesFolder());
+    TMailerSession session(dataModule, files.filesFolder(), [] { return std::make_unique<NetworkManagerBackend>(); });
+    TF_Mdi mainWindow(session);
     mainWindow.show();
     return app.exec();
 }

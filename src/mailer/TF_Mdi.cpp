@@ -1,17 +1,18 @@
 #include "mailer/TF_Mdi.h"
 
 #include "store/DM_Databaser.h"
+#include "mailer/MailerSession.h"
 #include "mailer/ScheduleEditor.h"
-#include "send/GroupSend.h"
 #include "mailer/MdiSendStatus.h"
 #include "send/ThrottledSendStatus.h"
-#include "connection/NetworkManagerBackend.h"
 #include "platform/Prompts.h"
 #include "widgets/RecordNavigator.h"
 #include "widgets/StatusBar.h"
 #include "mailer/TF_About.h"
 #include "addressbook/TF_Groups.h"
 #include "mailer/TF_Network.h"
+#include "mailer/TF_NewMsg.h"
+#include "mailer/TF_Signature.h"
 #include "widgets/ToolPanel.h"
 #include "widgets/WallpaperMdiArea.h"
 #include "widgets/Placement.h"
@@ -23,13 +24,10 @@
 #include <QToolBar>
 #include <QToolButton>
 
-TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &filesFolder, QWidget *parent)
+TF_Mdi::TF_Mdi(TMailerSession &session, QWidget *parent)
     : QMainWindow(parent),
-      m_dm(dataModule),
-      m_filesFolder(filesFolder),
-      m_mdiArea(new TWallpaperMdiArea(QPixmap(":/corvane/wallpaper.png"), this)),
-      m_dialUpBackendFactory([] { return std::make_unique<NetworkManagerBackend>(); }),
-      m_sendComponents(CreateDialUpBackend())
+      m_session(session),
+      m_mdiArea(new TWallpaperMdiArea(QPixmap(":/corvane/wallpaper.png"), this))
 {
     setObjectName("F_Mdi");
     setWindowTitle("Corvane 98 Professional");
@@ -42,15 +40,15 @@ TF_Mdi::TF_Mdi(TDM_Databaser &dataModule, const QString &filesFolder, QWidget *p
     createMenu();
     createToolPanels();
     createStatusBar();
-    connectMessageCommands();
     createSendRun();
     connect(m_mdiArea, &QMdiArea::subWindowActivated, this, &TF_Mdi::updateToolPanels);
-    LoadSettings();
     centreOnScreen(this);
 }
 
 TF_Mdi::~TF_Mdi()
 {
+    // The run shows itself on this window's status bar, which goes with it.
+    m_session.DetachGroupSend();
     // The client area and the children outlive this part of the window while
     // it is torn down: they must not call back into it.
     disconnect(m_mdiArea, nullptr, this, nullptr);
@@ -60,11 +58,6 @@ TF_Mdi::~TF_Mdi()
     }
 }
 
-void TF_Mdi::LoadSettings()
-{
-    Settings.LoadSettings(IniFileName());
-}
-
 QMdiArea *TF_Mdi::mdiArea() const
 {
     return m_mdiArea;
@@ -72,27 +65,27 @@ QMdiArea *TF_Mdi::mdiArea() const
 
 void TF_Mdi::createMenu()
 {
-    auto add = [this](QMenu *menu, const QString &objectName, const QString &caption) {
+    auto add = [this](QMenu *menu, const QString &objectName, const QString &caption, void (TF_Mdi::*handler)()) {
         QAction *action = menu->addAction(caption);
         action->setObjectName(objectName);
+        connect(action, &QAction::triggered, this, handler);
         return action;
     };
     QMenu *file = menuBar()->addMenu("&File");
     file->setObjectName("File1");
-    connect(add(file, "NetworkSettings1", "&Network Settings"), &QAction::triggered, this,
-            &TF_Mdi::NetworkSettings1Click);
-    connect(add(file, "AgentSchedule1", "&Agent Scheduler"), &QAction::triggered, this, &TF_Mdi::AgentSchedule1Click);
+    NetworkSettings1 = add(file, "NetworkSettings1", "&Network Settings", &TF_Mdi::NetworkSettings1Click);
+    AgentSchedule1 = add(file, "AgentSchedule1", "&Agent Scheduler", &TF_Mdi::AgentSchedule1Click);
     file->addSeparator();
-    connect(add(file, "Exit1", "E&xit"), &QAction::triggered, this, &TF_Mdi::bu_CloseClick);
+    Exit1 = add(file, "Exit1", "E&xit", &TF_Mdi::bu_CloseClick);
     QMenu *message = menuBar()->addMenu("&Message");
     message->setObjectName("Message1");
-    connect(add(message, "Editgroups1", "&Groups"), &QAction::triggered, this, &TF_Mdi::Editgroups1Click);
-    add(message, "Editsignature1", "&Signature")->setEnabled(false);
+    Editgroups1 = add(message, "Editgroups1", "&Groups", &TF_Mdi::Editgroups1Click);
+    Editsignature1 = add(message, "Editsignature1", "&Signature", &TF_Mdi::Editsignature1Click);
     message->addSeparator();
-    add(message, "Groupsend1", "S&end Group")->setEnabled(false);
+    Groupsend1 = add(message, "Groupsend1", "S&end Group", &TF_Mdi::Groupsend1Click);
     QMenu *help = menuBar()->addMenu("&Help");
     help->setObjectName("Help1");
-    connect(add(help, "About1", "&About"), &QAction::triggered, this, &TF_Mdi::About1Click);
+    About1 = add(help, "About1", "&About", &TF_Mdi::About1Click);
 }
 
 void TF_Mdi::createToolPanels()
@@ -113,39 +106,48 @@ void TF_Mdi::createToolPanels()
     bar->addWidget(m_header);
 
     QStyle *s = style();
+    // A button without a handler here acts on a child: it is wired to the
+    // child when the child opens.
+    auto add = [this, s](TToolPanel *panel, const QString &objectName, const QString &hint, QStyle::StandardPixmap glyph,
+                         void (TF_Mdi::*handler)() = nullptr) {
+        QToolButton *button = panel->addButton(objectName, hint, s->standardIcon(glyph));
+        if (handler)
+            connect(button, &QToolButton::clicked, this, handler);
+        return button;
+    };
     m_program = new TToolPanel("tb_Program", m_header);
     m_program->setAccessibleDescription("Program commands");
-    connect(m_program->addButton("bu_Close", "Exit application", s->standardIcon(QStyle::SP_DialogCloseButton)),
-            &QToolButton::clicked, this, &TF_Mdi::bu_CloseClick);
+    bu_Close = add(m_program, "bu_Close", "Exit application", QStyle::SP_DialogCloseButton, &TF_Mdi::bu_CloseClick);
     m_program->addSeparator();
-    connect(m_program->addButton("bu_Group", "Edit groups", s->standardIcon(QStyle::SP_FileDialogListView)),
-            &QToolButton::clicked, this, &TF_Mdi::Editgroups1Click);
-    m_program->addButton("bu_Signatur", "Signature", s->standardIcon(QStyle::SP_FileDialogContentsView))->setEnabled(false);
+    bu_Group = add(m_program, "bu_Group", "Edit groups", QStyle::SP_FileDialogListView, &TF_Mdi::Editgroups1Click);
+    bu_Signatur = add(m_program, "bu_Signatur", "Signature", QStyle::SP_FileDialogContentsView,
+                      &TF_Mdi::Editsignature1Click);
     m_program->addSeparator();
-    m_program->addButton("bu_SendGrp", "Group send", s->standardIcon(QStyle::SP_ArrowForward))->setEnabled(false);
-    connect(m_program->addButton("bu_Agent", "Agent Scheduler", s->standardIcon(QStyle::SP_FileDialogInfoView)),
-            &QToolButton::clicked, this, &TF_Mdi::AgentSchedule1Click);
-    QToolButton *stop = m_program->addButton("bu_Stop", "Cancel", s->standardIcon(QStyle::SP_BrowserStop));
-    stop->setVisible(false);
-    stop->setEnabled(false);
+    bu_SendGrp = add(m_program, "bu_SendGrp", "Group send", QStyle::SP_ArrowForward, &TF_Mdi::Groupsend1Click);
+    bu_Agent = add(m_program, "bu_Agent", "Agent Scheduler", QStyle::SP_FileDialogInfoView, &TF_Mdi::AgentSchedule1Click);
+    // Shown and enabled while a run sends.
+    bu_Stop = add(m_program, "bu_Stop", "Cancel", QStyle::SP_BrowserStop, &TF_Mdi::bu_StopClick);
+    bu_Stop->setVisible(false);
+    bu_Stop->setEnabled(false);
     row->addWidget(m_program);
 
     m_newMsg = new TToolPanel("pa_NewMsg", m_header);
     m_newMsg->setAccessibleDescription("Commands of the message window");
-    m_newMsg->addButton("bu_Ladda", "Load message", s->standardIcon(QStyle::SP_DialogOpenButton));
-    m_newMsg->addButton("bu_AttachGrpMail", "Attatch file(s)", s->standardIcon(QStyle::SP_FileLinkIcon));
-    m_newMsg->addButton("bu_Save", "Save message", s->standardIcon(QStyle::SP_DialogSaveButton));
-    m_newMsg->addButton("bu_SendGrpMail", "Start sending Email", s->standardIcon(QStyle::SP_MediaPlay));
+    bu_Ladda = add(m_newMsg, "bu_Ladda", "Load message", QStyle::SP_DialogOpenButton);
+    bu_AttachGrpMail = add(m_newMsg, "bu_AttachGrpMail", "Attatch file(s)", QStyle::SP_FileLinkIcon);
+    bu_Save = add(m_newMsg, "bu_Save", "Save message", QStyle::SP_DialogSaveButton);
+    bu_SendGrpMail = add(m_newMsg, "bu_SendGrpMail", "Start sending Email", QStyle::SP_MediaPlay,
+                         &TF_Mdi::bu_SendGrpMailClick);
     m_signature = new TToolPanel("pa_Signature", m_header);
     m_signature->setAccessibleDescription("Commands of the signature list");
-    m_signature->addButton("bu_EditSignatur", "Edit current signature", s->standardIcon(QStyle::SP_FileDialogDetailedView));
-    m_signature->addButton("bu_DeleteSignatur", "Delete current signature", s->standardIcon(QStyle::SP_TrashIcon));
-    m_signature->addButton("bu_NySignatur", "Insert new signature", s->standardIcon(QStyle::SP_FileIcon));
+    bu_EditSignatur = add(m_signature, "bu_EditSignatur", "Edit current signature", QStyle::SP_FileDialogDetailedView);
+    bu_DeleteSignatur = add(m_signature, "bu_DeleteSignatur", "Delete current signature", QStyle::SP_TrashIcon);
+    bu_NySignatur = add(m_signature, "bu_NySignatur", "Insert new signature", QStyle::SP_FileIcon);
     m_agent = new TToolPanel("pa_Agent", m_header);
     m_agent->setAccessibleDescription("Commands of the schedule");
     m_agentNavigator = new TDBNavigator("AgentNavigator", m_agent);
     m_agentNavigator->setAccessibleDescription("Moves through the schedule and edits its entries");
-    m_agentNavigator->setDataSet(&m_dm.ta_Agent);
+    m_agentNavigator->setDataSet(&m_session.DataModule().ta_Agent);
     m_agent->layout()->addWidget(m_agentNavigator);
     for (TToolPanel *panel : {m_newMsg, m_signature, m_agent}) {
         panel->setVisible(false);
@@ -154,6 +156,8 @@ void TF_Mdi::createToolPanels()
     }
     row->addStretch();
     bindToolPanel(mailer::TF_Agent::staticMetaObject, m_agent);
+    bindToolPanel(TF_Signature::staticMetaObject, m_signature);
+    bindToolPanel(TF_NewMsg::staticMetaObject, m_newMsg);
 }
 
 void TF_Mdi::createStatusBar()
@@ -163,16 +167,6 @@ void TF_Mdi::createStatusBar()
                                   {Panel::Activity, Panel::Unused, Panel::MemberCount, Panel::MemberNumber, Panel::Blank},
                                   this);
     setStatusBar(m_status);
-}
-
-QToolButton *TF_Mdi::button(const QString &objectName) const
-{
-    return m_header->findChild<QToolButton *>(objectName);
-}
-
-QAction *TF_Mdi::menuAction(const QString &objectName) const
-{
-    return menuBar()->findChild<QAction *>(objectName);
 }
 
 void TF_Mdi::bindToolPanel(const QMetaObject &childClass, QWidget *panel)
@@ -272,7 +266,7 @@ void TF_Mdi::bu_CloseClick()
 
 void TF_Mdi::Editgroups1Click()
 {
-    OpenChild(F_Groups, [this] { return new TF_Groups(m_dm); });
+    OpenChild(F_Groups, [this] { return new TF_Groups(m_session.DataModule()); });
 }
 
 void TF_Mdi::About1Click()
@@ -285,10 +279,12 @@ void TF_Mdi::About1Click()
 
 void TF_Mdi::AgentSchedule1Click()
 {
-    OpenChild(F_Agent, [this] { return new mailer::TF_Agent(m_dm, *m_agentNavigator, MessageFolder()); });
+    OpenChild(F_Agent, [this] {
+        return new mailer::TF_Agent(m_session.DataModule(), *m_agentNavigator, m_session.MessageFolder());
+    });
 }
 
 void TF_Mdi::NetworkSettings1Click()
 {
-    OpenChild(m_network, [this] { return new TF_Network(*this); });
+    OpenChild(m_network, [this] { return new TF_Network(m_session); });
 }

@@ -1,29 +1,22 @@
 #pragma once
 
-#include "connection/DialUpBackend.h"
-#include "send/DraftMessage.h"
-#include "send/MailerSettings.h"
-#include "send/SendComponents.h"
-
-#include <QHash>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
 #include <QStringList>
-#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <utility>
 
 class QAction;
 class QPlainTextEdit;
-class TGroupSend;
+class TMailerSession;
 class TMdiSendStatus;
 class TThrottledSendStatus;
 class QToolButton;
 class TDBNavigator;
 class TF_Groups;
-class TDM_Databaser;
 class TF_NewMsg;
 class TF_Signature;
 class TF_Network;
@@ -35,37 +28,13 @@ class TF_Agent;
 }
 
 // The mailer's main window: an MDI frame with its menu, tool panels, status
-// bar and the child windows the user opens.
+// bar and the child windows the user opens, over the mailer's session.
 class TF_Mdi : public QMainWindow
 {
     Q_OBJECT
 public:
-    TF_Mdi(TDM_Databaser &dataModule, const QString &filesFolder, QWidget *parent = nullptr);
+    explicit TF_Mdi(TMailerSession &session, QWidget *parent = nullptr);
     ~TF_Mdi() override;
-
-    TDM_Databaser &DataModule() const { return m_dm; }
-    // Where the settings file, signatures and messages are (beside the
-    // program, or the user's data folder for an installed copy).
-    const QString &FilesFolder() const { return m_filesFolder; }
-    QString IniFileName() const { return m_filesFolder + QStringLiteral("CORVAN.INI"); }
-    // Where message files are kept by default.
-    QString MessageFolder() const { return m_filesFolder + QStringLiteral("MSG"); }
-
-    // Reads CORVAN.INI into the settings fields.
-    void LoadSettings();
-    TMailerSettings Settings;
-
-    // Where the windows' dial-up components reach the phone book and the
-    // connections: NetworkManager unless replaced (tests use a phone book
-    // held in memory).
-    using DialUpBackendFactory = std::function<std::unique_ptr<DialUpBackend>()>;
-    void setDialUpBackendFactory(DialUpBackendFactory factory);
-    std::unique_ptr<DialUpBackend> CreateDialUpBackend() const { return m_dialUpBackendFactory(); }
-
-    QStringList FSignatureNames;
-    // The message being composed; the message window keeps its attachments
-    // here, and "Start sending Email" fills in the rest.
-    TDraftMessage &Draft() { return m_draft; }
 
     // Brings the open child of class T (or of a class derived from it) to the
     // front, restored if minimised; otherwise creates one with create() at
@@ -78,9 +47,6 @@ public:
     void bindToolPanel(const QMetaObject &childClass, QWidget *panel);
 
     // Signatures and the message window.
-    // Rebuilds FSignatureNames from the signature folder; false after
-    // reporting a folder that cannot be created.
-    bool ScanSignatures();
     void Editsignature1Click();
     void Groupsend1Click();
     QPointer<TF_Signature> F_Signature;
@@ -100,10 +66,6 @@ public:
     // group; Cancel stops the run.
     void bu_SendGrpMailClick();
     void bu_StopClick();
-    TGroupSend &GroupSend() const { return *m_groupSend; }
-    // The login's password, in the desktop's secret store unless a test
-    // gives another store.
-    TSmtpLogin &SmtpLogin() { return m_sendComponents.Login; }
 
     QMdiArea *mdiArea() const;
     TSendStatusBar *smtpstatus() const { return m_status; }
@@ -113,8 +75,6 @@ public:
     TToolPanel *pa_Signature() const { return m_signature; }
     TToolPanel *pa_Agent() const { return m_agent; }
     TDBNavigator *AgentNavigator() const { return m_agentNavigator; }
-    QToolButton *button(const QString &objectName) const;
-    QAction *menuAction(const QString &objectName) const;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -123,8 +83,15 @@ private:
     void createMenu();
     void createToolPanels();
     void createStatusBar();
-    void connectMessageCommands();
     void createSendRun();
+    // A button of a child's tool panel and the child's handler of its click.
+    template <typename Child>
+    using PanelCommand = std::pair<QToolButton *, void (Child::*)()>;
+    // OpenChild for a child made over the session that acts on the buttons
+    // of its tool panel: they, and its activation (FormActivate), reach it
+    // from before it is first shown.
+    template <typename Child>
+    void OpenPanelChild(QPointer<Child> &instance, std::initializer_list<PanelCommand<Child>> commands);
     bool readSignature(const QString &name, QStringList &lines);
     QMdiSubWindow *findChildOfClass(const QMetaObject &childClass) const;
     void bringForward(QMdiSubWindow *child);
@@ -132,8 +99,7 @@ private:
     void updateToolPanels();
     void reportChildFailure();
 
-    TDM_Databaser &m_dm;
-    QString m_filesFolder;
+    TMailerSession &m_session;
     TWallpaperMdiArea *m_mdiArea;
     QWidget *m_header = nullptr;
     TToolPanel *m_program = nullptr;
@@ -143,9 +109,32 @@ private:
     TDBNavigator *m_agentNavigator = nullptr;
     TSendStatusBar *m_status = nullptr;
     QList<std::pair<const QMetaObject *, QWidget *>> m_toolPanels;
-    DialUpBackendFactory m_dialUpBackendFactory;
-    TDraftMessage m_draft;
-    TSendComponents m_sendComponents;
+
+    // The menu's commands.
+    QAction *NetworkSettings1 = nullptr;
+    QAction *AgentSchedule1 = nullptr;
+    QAction *Exit1 = nullptr;
+    QAction *Editgroups1 = nullptr;
+    QAction *Editsignature1 = nullptr;
+    QAction *Groupsend1 = nullptr;
+    QAction *About1 = nullptr;
+    // The program's tool panel.
+    QToolButton *bu_Close = nullptr;
+    QToolButton *bu_Group = nullptr;
+    QToolButton *bu_Signatur = nullptr;
+    QToolButton *bu_SendGrp = nullptr;
+    QToolButton *bu_Agent = nullptr;
+    QToolButton *bu_Stop = nullptr;
+    // The message window's panel.
+    QToolButton *bu_Ladda = nullptr;
+    QToolButton *bu_AttachGrpMail = nullptr;
+    QToolButton *bu_Save = nullptr;
+    QToolButton *bu_SendGrpMail = nullptr;
+    // The signature list's panel.
+    QToolButton *bu_EditSignatur = nullptr;
+    QToolButton *bu_DeleteSignatur = nullptr;
+    QToolButton *bu_NySignatur = nullptr;
+
     QPointer<TF_Network> m_network;
     // A hidden text box as wide as the message's, so a signature's long
     // lines wrap as the message's do.
@@ -153,7 +142,6 @@ private:
     std::unique_ptr<TMdiSendStatus> m_sendStatus;
     // What the run shows reaches the window at the pace of a screen.
     std::unique_ptr<TThrottledSendStatus> m_shownStatus;
-    std::unique_ptr<TGroupSend> m_groupSend;
 };
 
 template <typename T, typename Create>

@@ -1,42 +1,37 @@
 #include "mailer/TF_Mdi.h"
 
-#include "platform/ErrorReport.h"
-#include "send/SignatureFolder.h"
+#include "mailer/ChildActivation.h"
+#include "mailer/MailerSession.h"
 #include "mailer/TF_NewMsg.h"
 #include "mailer/TF_Signature.h"
-#include "widgets/ToolPanel.h"
 
-#include <QAction>
 #include <QToolButton>
 
 // The main window's commands for signatures and the message window.
 
-void TF_Mdi::connectMessageCommands()
+template <typename Child>
+void TF_Mdi::OpenPanelChild(QPointer<Child> &instance, std::initializer_list<PanelCommand<Child>> commands)
 {
-    auto enable = [this](QAction *action, QToolButton *toolButton, void (TF_Mdi::*handler)()) {
-        action->setEnabled(true);
-        toolButton->setEnabled(true);
-        connect(action, &QAction::triggered, this, handler);
-        connect(toolButton, &QToolButton::clicked, this, handler);
-    };
-    enable(menuAction("Editsignature1"), button("bu_Signatur"), &TF_Mdi::Editsignature1Click);
-    enable(menuAction("Groupsend1"), button("bu_SendGrp"), &TF_Mdi::Groupsend1Click);
-    bindToolPanel(TF_Signature::staticMetaObject, pa_Signature());
-    bindToolPanel(TF_NewMsg::staticMetaObject, pa_NewMsg());
-}
-
-bool TF_Mdi::ScanSignatures()
-{
-    return reportErrors([this] { FSignatureNames = TSignatureFolder(m_filesFolder).scanNames(); });
+    OpenChild(instance, [this, &commands] {
+        auto *child = new Child(m_session);
+        for (const auto &[button, handler] : commands)
+            connect(button, &QToolButton::clicked, child, handler);
+        onChildActivated(child, mdiArea(), [child] { child->FormActivate(); });
+        return child;
+    });
 }
 
 void TF_Mdi::Editsignature1Click()
 {
-    OpenChild(F_Signature, [this] { return new TF_Signature(*this); });
+    OpenPanelChild(F_Signature, {{bu_NySignatur, &TF_Signature::bu_NySignaturClick},
+                                 {bu_EditSignatur, &TF_Signature::bu_EditSignaturClick},
+                                 {bu_DeleteSignatur, &TF_Signature::bu_DeleteSignaturClick}});
 }
 
 void TF_Mdi::Groupsend1Click()
 {
-    if (ScanSignatures())
-        OpenChild(F_NewMsg, [this] { return new TF_NewMsg(*this); });
+    if (m_session.ScanSignatures())
+        OpenPanelChild(F_NewMsg, {{bu_Save, &TF_NewMsg::bu_SaveClick},
+                                  {bu_Ladda, &TF_NewMsg::bu_LaddaClick},
+                                  {bu_AttachGrpMail, &TF_NewMsg::bu_AttachGrpMailClick}});
 }

@@ -4,7 +4,7 @@
 #include "platform/EnterAsTab.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompts.h"
-#include "mailer/TF_Mdi.h"
+#include "mailer/MailerSession.h"
 #include "widgets/Labelling.h"
 
 #include <QAbstractItemView>
@@ -82,10 +82,10 @@ void setChosen(QRadioButton *button, bool chosen)
 
 }
 
-TF_Network::TF_Network(TF_Mdi &mainWindow, QWidget *parent)
+TF_Network::TF_Network(TMailerSession &session, QWidget *parent)
     : QWidget(parent),
-      m_mainWindow(mainWindow),
-      m_dialUp(new TDialUp(mainWindow.CreateDialUpBackend(), this)),
+      m_session(session),
+      m_dialUp(new TDialUp(session.CreateDialUpBackend(), this)),
       m_pages(new QTabWidget(this)),
       m_ok(captioned(new QPushButton("OK", this), "bu_Ok")),
       m_cancel(captioned(new QPushButton("Cancel", this), "bu_Cancel"))
@@ -214,7 +214,7 @@ QWidget *TF_Network::createConnectionPage()
 void TF_Network::ReadDialogSettings()
 {
     TMailerSettings s;
-    s.ReadSettings(m_mainWindow.IniFileName(), TMailerSettings::DialogDefaults());
+    s.ReadSettings(m_session.IniFileName(), TMailerSettings::DialogDefaults());
     m_server->setText(s.FSmtpServer);
     m_port->setText(s.FSmtpPort);
     m_security->setCurrentIndex(static_cast<int>(s.SmtpSecurity().value_or(TSmtpSecurity::None)));
@@ -247,7 +247,7 @@ void TF_Network::WriteDialogSettings()
     s.FDialDisconnect = m_disconnect->isChecked();
     s.FDialDevice = m_device->currentText();
     s.FDialLan = m_permanent->isChecked();
-    s.WriteSettings(m_mainWindow.IniFileName());
+    s.WriteSettings(m_session.IniFileName());
 }
 
 void TF_Network::SavePassword()
@@ -255,7 +255,7 @@ void TF_Network::SavePassword()
     const QString user = m_user->text().trimmed();
     if (user.isEmpty() || m_password->text().isEmpty())
         return;
-    const QString error = m_mainWindow.SmtpLogin().Save(m_server->text(), user, m_password->text());
+    const QString error = m_session.SmtpLogin().Save(m_server->text(), user, m_password->text());
     if (!error.isEmpty())
         Prompt::warning("The password could not be kept in the desktop's secret store (" + error
                         + "). It is kept until Corvane 98 ends, and asked for when sending after that.");
@@ -305,7 +305,7 @@ void TF_Network::bu_OkClick()
     // the window stays open with what the user entered.
     reportErrors([this] {
         WriteDialogSettings();
-        m_mainWindow.LoadSettings();
+        m_session.LoadSettings();
         SavePassword();
         close();
     });

@@ -10,16 +10,16 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class TDialUp;
-class TF_Mdi;
+class TMailerSession;
 
 // The network settings window: the SMTP server, the user's name and address,
 // and how the machine connects, read from CORVAN.INI when the window is made
-// and written back only by OK, which also has the main window read them again.
+// and written back only by OK, which also has the session read them again.
 class TF_Network : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TF_Network(TF_Mdi &mainWindow, QWidget *parent = nullptr);
+    explicit TF_Network(TMailerSession &session, QWidget *parent = nullptr);
 
     // Fills the controls from the file, with the dialog's own defaults.
     void ReadDialogSettings();
@@ -63,7 +63,7 @@ private:
     QHBoxLayout *createLimitRow();
     QWidget *createConnectionPage();
 
-    TF_Mdi &m_mainWindow;
+    TMailerSession &m_session;
     TDialUp *m_dialUp;
     bool m_entriesListed = false;
     QTabWidget *m_pages;

@@ -1,12 +1,11 @@
 #include "mailer/TF_NewMsg.h"
 
-#include "mailer/ChildActivation.h"
 #include "store/DM_Databaser.h"
 #include "store/DataSetModel.h"
 #include "mailer/DisplayedLines.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompts.h"
-#include "mailer/TF_Mdi.h"
+#include "mailer/MailerSession.h"
 #include "mailer/TF_NewMsgA.h"
 #include "widgets/Labelling.h"
 #include "widgets/MessageFileDialog.h"
@@ -19,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -38,7 +36,7 @@ void labelled(QFormLayout *form, const QString &caption, Control *control, const
 
 }
 
-TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
+TF_NewMsg::TF_NewMsg(TMailerSession &session, QWidget *parent)
     : QWidget(parent),
       co_Group(new QComboBox(this)),
       co_Signature(new QComboBox(this)),
@@ -51,8 +49,8 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
       chooseOpenFile(messageFileDialog(this, QFileDialog::AcceptOpen, QStringLiteral("Load message"),
                                        QStringLiteral("OD"))),
       pickerFolder(QDir::homePath()),
-      m_mdi(mdi),
-      m_groups(new TDataSetModel(&mdi.DataModule().ta_Group, this))
+      m_session(session),
+      m_groups(new TDataSetModel(&session.DataModule().ta_Group, this))
 {
     setObjectName("F_NewMsg");
     setWindowTitle("New message");
@@ -92,30 +90,26 @@ TF_NewMsg::TF_NewMsg(TF_Mdi &mdi, QWidget *parent)
     column->addLayout(form);
     column->addWidget(mo_Message, 1);
 
-    mdi.Draft().Attachments.clear();
-    connect(mdi.button("bu_Save"), &QToolButton::clicked, this, &TF_NewMsg::bu_SaveClick);
-    connect(mdi.button("bu_Ladda"), &QToolButton::clicked, this, &TF_NewMsg::bu_LaddaClick);
-    connect(mdi.button("bu_AttachGrpMail"), &QToolButton::clicked, this, &TF_NewMsg::bu_AttachGrpMailClick);
-    onChildActivated(this, mdi.mdiArea(), [this] { FormActivate(); });
+    session.Draft().Attachments.clear();
 }
 
 QString TF_NewMsg::MessageFolder() const
 {
-    return m_mdi.MessageFolder();
+    return m_session.MessageFolder();
 }
 
 void TF_NewMsg::FormActivate()
 {
     co_Signature->clear();
     co_Signature->addItem(kNoSignature);
-    co_Signature->addItems(m_mdi.FSignatureNames);
+    co_Signature->addItems(m_session.FSignatureNames);
     co_Signature->setCurrentIndex(0);
 }
 
 void TF_NewMsg::groupChosen(int row)
 {
     m_chosenGroup = co_Group->itemText(row);
-    reportErrors([&] { m_mdi.DataModule().ta_Group.MoveToRow(row); });
+    reportErrors([&] { m_session.DataModule().ta_Group.MoveToRow(row); });
 }
 
 void TF_NewMsg::keepChosenGroup()
@@ -127,9 +121,9 @@ TMessageFile TF_NewMsg::composedMessage() const
 {
     TMessageFile message;
     message.Text = DisplayedLines::of(mo_Message);
-    message.Group = m_mdi.DataModule().ta_Group.FieldByName("Grupp").AsString();
+    message.Group = m_session.DataModule().ta_Group.FieldByName("Grupp").AsString();
     message.Signature = co_Signature->currentText();
-    message.Attachments = m_mdi.Draft().Attachments;
+    message.Attachments = m_session.Draft().Attachments;
     message.Subject = e_subject->text();
     return message;
 }
@@ -161,15 +155,15 @@ void TF_NewMsg::bu_LaddaClick()
         co_Signature->setCurrentIndex(listed);
     else
         co_Signature->setEditText(message.Signature);
-    m_mdi.Draft().Attachments.append(message.Attachments);
-    showAttachments(m_mdi.Draft().Attachments);
+    m_session.Draft().Attachments.append(message.Attachments);
+    showAttachments(m_session.Draft().Attachments);
     e_subject->setText(message.Subject);
     DisplayedLines::put(mo_Message, message.Text);
 }
 
 void TF_NewMsg::showAttachments(const QStringList &entries)
 {
-    Label4->setText(kAttachedFiles + u' ' + QString::number(m_mdi.Draft().Attachments.size()));
+    Label4->setText(kAttachedFiles + u' ' + QString::number(m_session.Draft().Attachments.size()));
     co_AttachedFiles->clear();
     co_AttachedFiles->addItems(entries);
     co_AttachedFiles->setCurrentIndex(0);
@@ -178,13 +172,14 @@ void TF_NewMsg::showAttachments(const QStringList &entries)
 void TF_NewMsg::bu_AttachGrpMailClick()
 {
     TF_NewMsgA picker(this);
-    const QRect main = m_mdi.frameGeometry();
+    // Centred on the main window, whose child this window is.
+    const QRect main = window()->frameGeometry();
     picker.move(main.x() + (main.width() - picker.width()) / 2, main.y() + (main.height() - picker.height()) / 2);
-    picker.setAttachments(m_mdi.Draft().Attachments);
+    picker.setAttachments(m_session.Draft().Attachments);
     picker.setCurrentFolder(pickerFolder);
     if (picker.exec() != QDialog::Accepted)
         return;
     pickerFolder = picker.currentFolder();
-    m_mdi.Draft().Attachments = picker.realEntries();
+    m_session.Draft().Attachments = picker.realEntries();
     showAttachments(picker.shownEntries());
 }

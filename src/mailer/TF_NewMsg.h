@@ -11,11 +11,12 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class TDataSetModel;
-class TF_Mdi;
+class TMailerSession;
 
 // The message window: group, signature, attached files, subject and text of
 // one message, which can be saved to a message file and loaded from one.
-// The attached files are those of the main window's draft.
+// The attached files are those of the session's draft. The main window
+// wires the commands of its message panel to the window's handlers.
 class TF_NewMsg : public QWidget
 {
     Q_OBJECT
@@ -23,7 +24,7 @@ public:
     // Asks for a message file in the file dialog; empty when cancelled.
     using FileChoice = TFileChoice;
 
-    explicit TF_NewMsg(TF_Mdi &mdi, QWidget *parent = nullptr);
+    explicit TF_NewMsg(TMailerSession &session, QWidget *parent = nullptr);
     // The client size the window opens with in its frame.
     QSize sizeHint() const override { return {424, 341}; }
 
@@ -54,7 +55,7 @@ private:
     void groupChosen(int row);
     void keepChosenGroup();
 
-    TF_Mdi &m_mdi;
+    TMailerSession &m_session;
     TDataSetModel *m_groups;
     QString m_chosenGroup;
 };

@@ -1,9 +1,8 @@
 #include "mailer/TF_Signature.h"
 
-#include "mailer/ChildActivation.h"
 #include "mailer/DisplayedLines.h"
 #include "platform/Prompts.h"
-#include "mailer/TF_Mdi.h"
+#include "mailer/MailerSession.h"
 #include "mailer/TF_Sign.h"
 #include "widgets/Labelling.h"
 
@@ -13,15 +12,14 @@
 #include <QMdiSubWindow>
 #include <QPlainTextEdit>
 #include <QHeaderView>
-#include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-TF_Signature::TF_Signature(TF_Mdi &mdi, QWidget *parent)
+TF_Signature::TF_Signature(TMailerSession &session, QWidget *parent)
     : QWidget(parent),
       SignatureList(new QTreeWidget(this)),
-      m_mdi(mdi),
-      m_folder(mdi.FilesFolder())
+      m_session(session),
+      m_folder(session.FilesFolder())
 {
     setObjectName("F_Signature");
     setWindowTitle("Signature");
@@ -36,11 +34,6 @@ TF_Signature::TF_Signature(TF_Mdi &mdi, QWidget *parent)
     auto *column = new QVBoxLayout(this);
     column->addWidget(label);
     column->addWidget(SignatureList);
-
-    connect(mdi.button("bu_NySignatur"), &QToolButton::clicked, this, &TF_Signature::bu_NySignaturClick);
-    connect(mdi.button("bu_EditSignatur"), &QToolButton::clicked, this, &TF_Signature::bu_EditSignaturClick);
-    connect(mdi.button("bu_DeleteSignatur"), &QToolButton::clicked, this, &TF_Signature::bu_DeleteSignaturClick);
-    onChildActivated(this, mdi.mdiArea(), [this] { FormActivate(); });
 }
 
 bool TF_Signature::event(QEvent *event)
@@ -71,9 +64,9 @@ void TF_Signature::FormActivate()
 void TF_Signature::rescan()
 {
     SignatureList->clear();
-    if (!m_mdi.ScanSignatures())
+    if (!m_session.ScanSignatures())
         return;
-    for (const QString &name : std::as_const(m_mdi.FSignatureNames))
+    for (const QString &name : std::as_const(m_session.FSignatureNames))
         SignatureList->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
 }
 
@@ -81,11 +74,11 @@ QString TF_Signature::selectedName()
 {
     const QList<QTreeWidgetItem *> selected = SignatureList->selectedItems();
     const int position = selected.isEmpty() ? -1 : SignatureList->indexOfTopLevelItem(selected.first());
-    if (position < 0 || position >= m_mdi.FSignatureNames.size()) {
+    if (position < 0 || position >= m_session.FSignatureNames.size()) {
         Prompt::warning("You must select a Signature first!");
         return {};
     }
-    return m_mdi.FSignatureNames[position];
+    return m_session.FSignatureNames[position];
 }
 
 void TF_Signature::runEditor(const QString &name, const QStringList &lines, const StoreEdited &store)

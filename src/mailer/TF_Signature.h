@@ -6,17 +6,17 @@
 #include <functional>
 
 class QTreeWidget;
-class TF_Mdi;
+class TMailerSession;
 class TF_Sign;
 
-// The signature list: one item per signature name of the main window's list.
+// The signature list: one item per signature name of the session's list.
 // While it is the active child the main window shows the signature tool
-// panel, whose three commands act on the selected signature.
+// panel, whose three commands it wires to act on the selected signature.
 class TF_Signature : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TF_Signature(TF_Mdi &mdi, QWidget *parent = nullptr);
+    explicit TF_Signature(TMailerSession &session, QWidget *parent = nullptr);
     // The client size the window opens with in its frame.
     QSize sizeHint() const override { return {187, 273}; }
 
@@ -41,6 +41,6 @@ private:
     // The selected signature's name, or empty after warning that there is none.
     QString selectedName();
 
-    TF_Mdi &m_mdi;
+    TMailerSession &m_session;
     TSignatureFolder m_folder;
 };

@@ -52,16 +52,20 @@ public:
     void SetUp() override
     {
         MainWindowFixture::SetUp();
-        mdi->setDialUpBackendFactory([]() -> std::unique_ptr<DialUpBackend> {
-            auto phoneBook = std::make_unique<InMemoryPhoneBook>();
-            phoneBook->addEntry("Office");
-            phoneBook->addEntry("Home");
-            return phoneBook;
-        });
         StoreSetup::addGroup(*dm, "Club", {"c@x.org"});
         StoreSetup::addGroup(*dm, "Friends", {"a@x.org", "b@x.org"});
         folder.writeFile("SIGNATURE/REGARDS.SIG", "Regards\r\n");
         book = std::make_unique<TAddressBook>(*dm);
+    }
+
+    TMailerSession::DialUpBackendFactory dialUpBackends() override
+    {
+        return []() -> std::unique_ptr<DialUpBackend> {
+            auto phoneBook = std::make_unique<InMemoryPhoneBook>();
+            phoneBook->addEntry("Office");
+            phoneBook->addEntry("Home");
+            return phoneBook;
+        };
     }
 
     TF_Mdi &mainWindow() { return *mdi; }

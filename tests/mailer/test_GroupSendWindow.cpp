@@ -31,14 +31,10 @@ protected:
     // Opens "New message" and fills it as the user would.
     TF_NewMsg *compose(const QString &group, const QString &signature, const QString &text)
     {
-        mdi->menuAction("Groupsend1")->trigger();
-        TF_NewMsg *message = mdi->F_NewMsg;
+        TF_NewMsg *message = openMessageTo(group);
         if (!message)
             return nullptr;
         waitFor([&] { return message->co_Signature->count() > 0; });
-        const int row = message->co_Group->findText(group);
-        message->co_Group->setCurrentIndex(row);
-        emit message->co_Group->activated(row);
         message->co_Signature->setCurrentIndex(message->co_Signature->findText(signature));
         message->e_subject->setText(QString::fromUtf8("Spring meeting \xE2\x80\x93 agenda"));
         message->mo_Message->setPlainText(text);
@@ -50,7 +46,7 @@ protected:
         folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=1\r\n[SMTP]\r\nSERVER=127.0.0.1\r\nPORT="
                                            + QByteArray::number(port)
                                            + "\r\n[PERSONAL]\r\nNAME=Ann Sender\r\nEMAIL=ann@example.org\r\n");
-        mdi->LoadSettings();
+        session->LoadSettings();
     }
 };
 
@@ -68,7 +64,7 @@ TEST_F(GroupSendWindowTest, SendsTheComposedMessageToEveryMemberOfARealServer)
 
     TF_NewMsg *message = compose("Friends", "REGARDS", "Hello all,\nsee the notes.");
     ASSERT_NE(message, nullptr);
-    mdi->Draft().Attachments = {folder.file("files/notes.txt"), folder.file("files/data.bin")};
+    session->Draft().Attachments = {folder.file("files/notes.txt"), folder.file("files/data.bin")};
     const QStringList results = sendAndReadResults();
     ASSERT_FALSE(results.isEmpty());
     EXPECT_TRUE(mdi->F_NewMsg.isNull()) << "the message window closes when the run starts";
@@ -111,20 +107,20 @@ TEST_F(GroupSendWindowTest, SendsTheComposedMessageToEveryMemberOfARealServer)
     EXPECT_EQ(outcome->object(), mdi->smtpstatus()->panel(0));
     EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(2)), "Email: ");
     EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(3)), "Email nr: ");
-    EXPECT_FALSE(mdi->button("bu_Stop")->isVisible());
+    EXPECT_FALSE(button("bu_Stop")->isVisible());
     EXPECT_FALSE(mdi->smtpstatus()->pb()->isVisible());
     compose("Friends", "None", "next message");
-    EXPECT_TRUE(mdi->button("bu_SendGrpMail")->isEnabled()) << "ready for the next run";
+    EXPECT_TRUE(button("bu_SendGrpMail")->isEnabled()) << "ready for the next run";
 }
 
 TEST_F(GroupSendWindowTest, NoGroupChosenStartsNothing)
 {
     TF_NewMsg *message = compose("", "None", "text");
     ASSERT_NE(message, nullptr);
-    mdi->button("bu_SendGrpMail")->click();
+    button("bu_SendGrpMail")->click();
     EXPECT_EQ(prompts.texts(), QStringList{"You must choose a group first!"});
     EXPECT_FALSE(mdi->F_NewMsg.isNull());
-    EXPECT_FALSE(mdi->GroupSend().Busy());
+    EXPECT_FALSE(session->GroupSend().Busy());
 }
 
 TEST_F(GroupSendWindowTest, AnUnreadableSignatureStopsTheStart)
@@ -133,11 +129,11 @@ TEST_F(GroupSendWindowTest, AnUnreadableSignatureStopsTheStart)
     TF_NewMsg *message = compose("Friends", "GONE", "text");
     ASSERT_NE(message, nullptr);
     QFile::remove(folder.file("SIGNATURE/Gone.sig"));
-    mdi->button("bu_SendGrpMail")->click();
+    button("bu_SendGrpMail")->click();
     ASSERT_EQ(prompts.shown().size(), 1);
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
-    EXPECT_FALSE(mdi->GroupSend().Busy());
-    EXPECT_TRUE(mdi->button("bu_SendGrpMail")->isEnabled());
+    EXPECT_FALSE(session->GroupSend().Busy());
+    EXPECT_TRUE(button("bu_SendGrpMail")->isEnabled());
     EXPECT_FALSE(mdi->F_NewMsg.isNull()) << "the message stays for another try";
 }
 
@@ -151,7 +147,7 @@ TEST_F(GroupSendWindowTest, ASignatureWrapsAsTheMessageBoxDoes)
     compose("Friends", "LONG", "Hi");
     bool shown = false;
     whenModal<TF_Result>([&](TF_Result &dialog) { shown = true; dialog.accept(); }, 20000);
-    mdi->button("bu_SendGrpMail")->click();
+    button("bu_SendGrpMail")->click();
     ASSERT_TRUE(waitFor([&] { return shown; }, 20000));
     ASSERT_TRUE(waitFor([&] { return server.messages().size() == 3; }, 10000));
     const QByteArray data = server.messages()[0].data;
@@ -170,17 +166,17 @@ TEST_F(GroupSendWindowTest, ASendWithTheStoreLockedShowsAMessageAndTheMailerStay
         resultsShown = true;
         dialog.accept();
     }, 20000);
-    mdi->button("bu_SendGrpMail")->click();
+    button("bu_SendGrpMail")->click();
     ASSERT_TRUE(waitFor([&] { return resultsShown; }, 20000));
     ASSERT_EQ(prompts.shown().size(), 1);
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
     EXPECT_TRUE(prompts.texts()[0].contains("is locked by another program")) << prompts.texts()[0].toStdString();
     EXPECT_EQ(server.messageCount(), 0);
     EXPECT_TRUE(mdi->isVisible()) << "the mailer stays open";
-    EXPECT_FALSE(mdi->GroupSend().Busy());
-    EXPECT_FALSE(mdi->button("bu_Stop")->isVisible());
+    EXPECT_FALSE(session->GroupSend().Busy());
+    EXPECT_FALSE(button("bu_Stop")->isVisible());
     compose("Friends", "None", "next try");
-    EXPECT_TRUE(mdi->button("bu_SendGrpMail")->isEnabled()) << "ready for the next run";
+    EXPECT_TRUE(button("bu_SendGrpMail")->isEnabled()) << "ready for the next run";
 }
 
 }

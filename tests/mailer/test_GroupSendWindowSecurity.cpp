@@ -34,10 +34,10 @@ TEST_F(SecureSendWindowTest, ASendThroughAServerThatWantsStartTlsAndALogin)
     ASSERT_TRUE(server.start({certificate.certificateFile, certificate.keyFile, false, "ann", "pa55 word"}))
         << server.error().toStdString();
     auto vault = std::make_shared<MemorySecretStore::Vault>();
-    mdi->SmtpLogin().setStore(std::make_unique<MemorySecretStore>(vault));
+    session->SmtpLogin().setStore(std::make_unique<MemorySecretStore>(vault));
     StoreSetup::addGroup(*dm, "Friends", {"anna@example.org", "bo@example.org"});
 
-    mdi->menuAction("NetworkSettings1")->trigger();
+    menuAction("NetworkSettings1")->trigger();
     auto *settings = qobject_cast<TF_Network *>(mdi->mdiArea()->currentSubWindow()->widget());
     ASSERT_NE(settings, nullptr);
     settings->ed_Server()->setText("127.0.0.1");
@@ -50,12 +50,8 @@ TEST_F(SecureSendWindowTest, ASendThroughAServerThatWantsStartTlsAndALogin)
     QTest::mouseClick(settings->bu_Ok(), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return mdi->mdiArea()->subWindowList().isEmpty(); }));
 
-    mdi->menuAction("Groupsend1")->trigger();
-    TF_NewMsg *message = mdi->F_NewMsg;
+    TF_NewMsg *message = openMessageTo("Friends");
     ASSERT_NE(message, nullptr);
-    const int row = message->co_Group->findText("Friends");
-    message->co_Group->setCurrentIndex(row);
-    emit message->co_Group->activated(row);
     message->e_subject->setText("Over TLS");
     message->mo_Message->setPlainText("Hello");
     const QStringList results = sendAndReadResults();

@@ -67,7 +67,7 @@ TEST_F(MainWindowTest, StartsIdleWithItsPanelsAndNamedControls)
 {
     EXPECT_EQ(mdi->windowTitle(), "Corvane 98 Professional");
     EXPECT_EQ(mdi->size(), QSize(618, 521));
-    QToolButton *stop = mdi->button("bu_Stop");
+    QToolButton *stop = button("bu_Stop");
     ASSERT_NE(stop, nullptr);
     EXPECT_FALSE(stop->isVisible());
     EXPECT_FALSE(stop->isEnabled());
@@ -77,13 +77,49 @@ TEST_F(MainWindowTest, StartsIdleWithItsPanelsAndNamedControls)
     EXPECT_FALSE(mdi->pa_Agent()->isVisible());
     const QStringList hints{"Exit application", "Edit groups", "Signature", "Group send", "Agent Scheduler"};
     for (const char *name : {"bu_Close", "bu_Group", "bu_Signatur", "bu_SendGrp", "bu_Agent"})
-        EXPECT_TRUE(hints.contains(mdi->button(name)->toolTip())) << name;
-    EXPECT_EQ(mdi->button("bu_SendGrpMail")->toolTip(), "Start sending Email");
-    EXPECT_EQ(mdi->button("bu_AttachGrpMail")->toolTip(), "Attatch file(s)");
-    EXPECT_EQ(spokenName(mdi->button("bu_Stop")), "Cancel") << "a glyph is named by its hint";
+        EXPECT_TRUE(hints.contains(button(name)->toolTip())) << name;
+    EXPECT_EQ(button("bu_SendGrpMail")->toolTip(), "Start sending Email");
+    EXPECT_EQ(button("bu_AttachGrpMail")->toolTip(), "Attatch file(s)");
+    EXPECT_EQ(spokenName(button("bu_Stop")), "Cancel") << "a glyph is named by its hint";
     EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(2)), "Email:");
     EXPECT_EQ(spokenName(mdi->smtpstatus()->panel(3)), "Email nr:");
     expectAccessibleNames(mdi.get());
+}
+
+TEST_F(MainWindowTest, EveryCommandStartsUsableAndAMenuItemOpensWhatItsButtonOpens)
+{
+    for (QAction *item : mdi->menuBar()->findChildren<QAction *>()) {
+        if (!item->isSeparator()) {
+            EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
+        }
+    }
+    for (QToolButton *command : mdi->tb_Program()->findChildren<QToolButton *>()) {
+        if (command->objectName() != "bu_Stop") {
+            EXPECT_TRUE(command->isEnabled()) << command->objectName().toStdString();
+        }
+    }
+    // Each pair opens one window of its own class, whichever of the two is used.
+    const struct
+    {
+        const char *item;
+        const char *button;
+        const char *childClass;
+    } pairs[] = {
+        {"Editgroups1", "bu_Group", "TF_Groups"},
+        {"Editsignature1", "bu_Signatur", "TF_Signature"},
+        {"Groupsend1", "bu_SendGrp", "TF_NewMsg"},
+        {"AgentSchedule1", "bu_Agent", "mailer::TF_Agent"},
+    };
+    for (const auto &pair : pairs) {
+        menuAction(pair.item)->trigger();
+        QMdiSubWindow *opened = mdi->mdiArea()->currentSubWindow();
+        ASSERT_NE(opened, nullptr) << pair.item;
+        EXPECT_STREQ(opened->widget()->metaObject()->className(), pair.childClass) << pair.item;
+        mdi->OpenChild(other, [] { return new OtherChild; });
+        button(pair.button)->click();
+        EXPECT_EQ(mdi->mdiArea()->currentSubWindow(), opened) << pair.button;
+    }
+    EXPECT_EQ(childCount(), 5);
 }
 
 TEST_F(MainWindowTest, OpeningAChildTwiceBringsTheFirstForward)
@@ -129,12 +165,12 @@ TEST_F(MainWindowTest, AChildThatCannotBeCreatedIsReported)
 TEST_F(MainWindowTest, ExitClosesTheActiveChildFirstThenAsks)
 {
     mdi->OpenChild(probe, [] { return new ProbeChild; });
-    mdi->menuAction("Exit1")->trigger();
+    menuAction("Exit1")->trigger();
     EXPECT_TRUE(prompts.shown().isEmpty());
     EXPECT_TRUE(waitFor([&] { return childCount() == 0 && probe.isNull(); }));
 
     prompts.answer(PromptAnswer::No);
-    mdi->button("bu_Close")->click();
+    button("bu_Close")->click();
     EXPECT_EQ(prompts.texts(), QStringList{"Exit Corvane 98?"});
     EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::YesNo);
     EXPECT_TRUE(mdi->isVisible());
@@ -188,9 +224,9 @@ TEST_F(MainWindowTest, AClosedChildsFrameIsClosedOnceWhileItsDeletionWaits)
 
 TEST_F(MainWindowTest, TheAgentSchedulerOpensOneScheduleWithTheNavigatorShownWhileItIsActive)
 {
-    QAction *item = mdi->menuAction("AgentSchedule1");
+    QAction *item = menuAction("AgentSchedule1");
     ASSERT_TRUE(item->isEnabled());
-    ASSERT_TRUE(mdi->button("bu_Agent")->isEnabled());
+    ASSERT_TRUE(button("bu_Agent")->isEnabled());
     item->trigger();
     QPointer<mailer::TF_Agent> schedule = mdi->F_Agent;
     ASSERT_FALSE(schedule.isNull());
@@ -199,7 +235,7 @@ TEST_F(MainWindowTest, TheAgentSchedulerOpensOneScheduleWithTheNavigatorShownWhi
     EXPECT_TRUE(mdi->pa_Agent()->isVisible());
     EXPECT_TRUE(mdi->pa_Agent()->isEnabled());
     EXPECT_EQ(mdi->AgentNavigator()->dataSet(), &dm->ta_Agent);
-    mdi->button("bu_Agent")->click();
+    button("bu_Agent")->click();
     EXPECT_EQ(mdi->F_Agent, schedule) << "the button brings the same window forward";
     EXPECT_EQ(childCount(), 1);
 
@@ -213,14 +249,6 @@ TEST_F(MainWindowTest, TheAgentSchedulerOpensOneScheduleWithTheNavigatorShownWhi
     EXPECT_TRUE(waitFor([&] { return schedule.isNull(); }));
     EXPECT_FALSE(mdi->pa_Agent()->isVisible());
     EXPECT_TRUE(dm->ta_Agent.Active()) << "the table stays open in the data module";
-}
-
-TEST_F(MainWindowTest, ReadsItsSettingsWhenCreated)
-{
-    EXPECT_EQ(mdi->Settings.FSmtpServer, "Enter SMTP Server");
-    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=1\r\n[SMTP]\r\nSERVER=mail.example.org\r\n");
-    TF_Mdi second(*dm, folder.path());
-    EXPECT_EQ(second.Settings.FSmtpServer, "mail.example.org");
 }
 
 }

@@ -51,7 +51,7 @@ protected:
     // "S&end Group", with the file dialogs answered by the given paths.
     TF_NewMsg *openMessage()
     {
-        mdi->menuAction("Groupsend1")->trigger();
+        menuAction("Groupsend1")->trigger();
         TF_NewMsg *window = mdi->F_NewMsg.data();
         if (window) {
             window->chooseSaveFile = [this](const QString &start) { startFolders.append(start); return savePath; };
@@ -74,8 +74,8 @@ protected:
         emit window->co_Group->activated(row);
     }
 
-    void save() { mdi->button("bu_Save")->click(); }
-    void load() { mdi->button("bu_Ladda")->click(); }
+    void save() { button("bu_Save")->click(); }
+    void load() { button("bu_Ladda")->click(); }
 
     QString savePath;
     QString openPath;
@@ -86,9 +86,9 @@ TEST_F(MessageWindowTest, SendGroupOpensTheWindowWithSignaturesAndPanel)
 {
     folder.writeFile("SIGNATURE/Greeting.sig", "Hi\r\n");
     folder.writeFile("SIGNATURE/Best.Wishes.SIG", "Best\r\n");
-    mdi->Draft().Attachments = {"/left/over"};
-    EXPECT_TRUE(mdi->button("bu_SendGrp")->isEnabled());
-    mdi->button("bu_SendGrp")->click();
+    session->Draft().Attachments = {"/left/over"};
+    EXPECT_TRUE(button("bu_SendGrp")->isEnabled());
+    button("bu_SendGrp")->click();
     TF_NewMsg *window = mdi->F_NewMsg.data();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "New message");
@@ -98,7 +98,7 @@ TEST_F(MessageWindowTest, SendGroupOpensTheWindowWithSignaturesAndPanel)
     EXPECT_EQ(window->co_Group->currentText(), "") << "no group is chosen yet";
     EXPECT_EQ(itemsOf(window->co_Group), QStringList({"Club", "Friends"}));
     EXPECT_EQ(window->Label4->text(), "Attached file(s):");
-    EXPECT_TRUE(mdi->Draft().Attachments.isEmpty()) << "a new message starts without attachments";
+    EXPECT_TRUE(session->Draft().Attachments.isEmpty()) << "a new message starts without attachments";
     EXPECT_TRUE(mdi->pa_NewMsg()->isVisible());
     EXPECT_TRUE(mdi->pa_NewMsg()->isEnabled());
     EXPECT_FALSE(mdi->pa_Signature()->isVisible());
@@ -142,7 +142,7 @@ TEST_F(MessageWindowTest, ReturningToTheWindowResetsTheSignature)
     mdi->mdiArea()->setActiveSubWindow(other);
     EXPECT_FALSE(mdi->pa_NewMsg()->isVisible());
     folder.writeFile("SIGNATURE/Regards.sig", "R\r\n");
-    mdi->menuAction("Groupsend1")->trigger();
+    menuAction("Groupsend1")->trigger();
     EXPECT_EQ(mdi->F_NewMsg.data(), window);
     EXPECT_EQ(window->co_Signature->currentText(), "None");
     EXPECT_EQ(itemsOf(window->co_Signature), QStringList({"None", "GREETING", "REGARDS"}));
@@ -174,7 +174,7 @@ TEST_F(MessageWindowTest, SaveThenLoadRestoresAllButTheGroup)
     TF_NewMsg *window = openMessage();
     chooseGroup(window, "Friends");
     window->co_Signature->setCurrentIndex(1);
-    mdi->Draft().Attachments = {"/home/u/a.pdf", "/srv/b.txt"};
+    session->Draft().Attachments = {"/home/u/a.pdf", "/srv/b.txt"};
     window->e_subject->setText("Meeting");
     window->mo_Message->setPlainText("Hello all,\n\nSee you.");
     savePath = folder.file("MSG/meeting.MSG");
@@ -194,8 +194,8 @@ TEST_F(MessageWindowTest, SaveThenLoadRestoresAllButTheGroup)
     EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Club");
     EXPECT_EQ(window->co_Signature->currentText(), "GREETING");
     EXPECT_EQ(window->co_Signature->currentIndex(), 1) << "the list shows the loaded signature chosen";
-    EXPECT_EQ(mdi->Draft().Attachments, QStringList({"/home/u/a.pdf", "/srv/b.txt"}));
-    EXPECT_EQ(itemsOf(window->co_AttachedFiles), mdi->Draft().Attachments);
+    EXPECT_EQ(session->Draft().Attachments, QStringList({"/home/u/a.pdf", "/srv/b.txt"}));
+    EXPECT_EQ(itemsOf(window->co_AttachedFiles), session->Draft().Attachments);
     EXPECT_EQ(window->co_AttachedFiles->currentIndex(), 0);
     EXPECT_EQ(window->Label4->text(), "Attached file(s): 2");
     EXPECT_EQ(window->e_subject->text(), "Meeting");
@@ -282,7 +282,7 @@ TEST_F(MessageWindowTest, LoadingTwiceDoublesTheAttachments)
     openPath = folder.file("MSG/two.MSG");
     load();
     load();
-    EXPECT_EQ(mdi->Draft().Attachments, QStringList({"/a/one.txt", "/b/two.txt", "/a/one.txt", "/b/two.txt"}));
+    EXPECT_EQ(session->Draft().Attachments, QStringList({"/a/one.txt", "/b/two.txt", "/a/one.txt", "/b/two.txt"}));
     EXPECT_EQ(window->Label4->text(), "Attached file(s): 4");
     EXPECT_EQ(window->co_AttachedFiles->count(), 4);
 }
@@ -293,7 +293,7 @@ TEST_F(MessageWindowTest, FailedLoadNamesTheFileAndKeepsTheMessage)
     TF_NewMsg *window = openMessage();
     window->e_subject->setText("mine");
     window->mo_Message->setPlainText("my text");
-    mdi->Draft().Attachments = {"/keep/me"};
+    session->Draft().Attachments = {"/keep/me"};
     for (const QString &name : {QString("MSG/cut.MSG"), QString("MSG/absent.MSG")}) {
         openPath = folder.file(name);
         load();
@@ -303,7 +303,7 @@ TEST_F(MessageWindowTest, FailedLoadNamesTheFileAndKeepsTheMessage)
     }
     EXPECT_EQ(window->e_subject->text(), "mine");
     EXPECT_EQ(window->mo_Message->toPlainText(), "my text");
-    EXPECT_EQ(mdi->Draft().Attachments, QStringList{"/keep/me"});
+    EXPECT_EQ(session->Draft().Attachments, QStringList{"/keep/me"});
 }
 
 TEST_F(MessageWindowTest, CancelledDialogsChangeNothing)
@@ -333,7 +333,7 @@ TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
 {
     folder.writeFile("files/report.txt", "r");
     TF_NewMsg *window = openMessage();
-    mdi->Draft().Attachments = {"/earlier/notes.txt"};
+    session->Draft().Attachments = {"/earlier/notes.txt"};
     window->pickerFolder = folder.file("files");
     QStringList shownAtStart;
     QString startFolder;
@@ -348,10 +348,10 @@ TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
         picker.setAttachments({folder.file("files/report.txt")});
         picker.btn_ok->click();
     });
-    mdi->button("bu_AttachGrpMail")->click();
+    button("bu_AttachGrpMail")->click();
     EXPECT_EQ(shownAtStart, QStringList{"notes.txt"});
     EXPECT_EQ(startFolder, folder.file("files"));
-    EXPECT_EQ(mdi->Draft().Attachments, QStringList({"/earlier/notes.txt", folder.file("files/report.txt")}));
+    EXPECT_EQ(session->Draft().Attachments, QStringList({"/earlier/notes.txt", folder.file("files/report.txt")}));
     EXPECT_EQ(itemsOf(window->co_AttachedFiles), QStringList({"notes.txt", "report.txt"}));
     EXPECT_EQ(window->co_AttachedFiles->currentIndex(), 0);
     EXPECT_EQ(window->Label4->text(), "Attached file(s): 2");
@@ -360,7 +360,7 @@ TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
 TEST_F(MessageWindowTest, CancelledPickerChangesNothing)
 {
     TF_NewMsg *window = openMessage();
-    mdi->Draft().Attachments = {"/earlier/notes.txt"};
+    session->Draft().Attachments = {"/earlier/notes.txt"};
     window->pickerFolder = folder.path();
     whenModal<TF_NewMsgA>([](TF_NewMsgA &picker) {
         picker.btn_del->click();
@@ -369,8 +369,8 @@ TEST_F(MessageWindowTest, CancelledPickerChangesNothing)
         EXPECT_TRUE(picker.realEntries().isEmpty());
         QTest::keyClick(&picker, Qt::Key_Escape);
     });
-    mdi->button("bu_AttachGrpMail")->click();
-    EXPECT_EQ(mdi->Draft().Attachments, QStringList{"/earlier/notes.txt"});
+    button("bu_AttachGrpMail")->click();
+    EXPECT_EQ(session->Draft().Attachments, QStringList{"/earlier/notes.txt"});
     EXPECT_EQ(window->Label4->text(), "Attached file(s):");
     EXPECT_EQ(window->co_AttachedFiles->count(), 0);
 }

@@ -5,6 +5,7 @@
 #include "platform/ProfileIni.h"
 #include "support/ScriptedPrompts.h"
 #include "support/StoreSetup.h"
+#include "mailer/MailerSession.h"
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_Network.h"
 #include "support/TempProgramFolder.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -36,16 +38,9 @@ protected:
     void SetUp() override
     {
         dm = StoreSetup::openDataModule(folder);
-        mdi = std::make_unique<TF_Mdi>(*dm, folder.path());
-        mdi->setDialUpBackendFactory([this]() -> std::unique_ptr<DialUpBackend> {
-            auto book = std::make_unique<InMemoryPhoneBook>();
-            for (const QString &entry : std::as_const(entries))
-                book->addEntry(entry);
-            book->setEnumEntriesResult(enumEntriesResult);
-            phoneBook = book.get();
-            return book;
-        });
-        mdi->SmtpLogin().setStore(std::make_unique<MemorySecretStore>(vault));
+        session = std::make_unique<TMailerSession>(*dm, folder.path(), [this] { return dialUpBackend(); });
+        session->SmtpLogin().setStore(std::make_unique<MemorySecretStore>(vault));
+        mdi = std::make_unique<TF_Mdi>(*session);
         mdi->show();
         ASSERT_TRUE(waitFor([&] { return mdi->isVisible(); }));
     }
@@ -55,9 +50,11 @@ protected:
     void useSettingsFile(const QByteArray &content) { folder.writeFile("CORVAN.INI", content); }
     void removeSettingsFile() { ASSERT_TRUE(QFile::remove(folder.file("CORVAN.INI"))); }
 
+    QAction *networkSettingsCommand() const { return mdi->menuBar()->findChild<QAction *>("NetworkSettings1"); }
+
     TF_Network *openDialog()
     {
-        mdi->menuAction("NetworkSettings1")->trigger();
+        networkSettingsCommand()->trigger();
         QMdiSubWindow *sub = mdi->mdiArea()->currentSubWindow();
         dialog = sub ? qobject_cast<TF_Network *>(sub->widget()) : nullptr;
         EXPECT_NE(dialog, nullptr);
@@ -92,7 +89,18 @@ protected:
     QStringList entries;
     qint32 enumEntriesResult = DialUpCode::Success;
     InMemoryPhoneBook *phoneBook = nullptr;
+    // Where the windows reach the phone book: the entries above, unless a
+    // test gives another backend.
+    TMailerSession::DialUpBackendFactory dialUpBackend = [this]() -> std::unique_ptr<DialUpBackend> {
+        auto book = std::make_unique<InMemoryPhoneBook>();
+        for (const QString &entry : std::as_const(entries))
+            book->addEntry(entry);
+        book->setEnumEntriesResult(enumEntriesResult);
+        phoneBook = book.get();
+        return book;
+    };
     std::unique_ptr<TDM_Databaser> dm;
+    std::unique_ptr<TMailerSession> session;
     std::unique_ptr<TF_Mdi> mdi;
     QPointer<TF_Network> dialog;
 };
@@ -186,9 +194,9 @@ TEST_F(NetworkSettingsTest, TheSendingLimitReadsWritesAndTakesOnlyWholeNumbers)
     EXPECT_TRUE(dialogCloses());
     EXPECT_EQ(ini("SMTP", "RATECOUNT"), "5");
     EXPECT_EQ(ini("SMTP", "RATEMINUTES"), "60");
-    EXPECT_EQ(mdi->Settings.FRateCount, 5);
-    EXPECT_EQ(mdi->Settings.FRateMinutes, 60);
-    EXPECT_TRUE(mdi->Settings.SendLimit().Active());
+    EXPECT_EQ(session->Settings.FRateCount, 5);
+    EXPECT_EQ(session->Settings.FRateMinutes, 60);
+    EXPECT_TRUE(session->Settings.SendLimit().Active());
 
     d = openDialog();
     ASSERT_NE(d, nullptr);
@@ -196,7 +204,7 @@ TEST_F(NetworkSettingsTest, TheSendingLimitReadsWritesAndTakesOnlyWholeNumbers)
     click(d->bu_Ok());
     EXPECT_TRUE(dialogCloses());
     EXPECT_EQ(ini("SMTP", "RATECOUNT"), "0");
-    EXPECT_FALSE(mdi->Settings.SendLimit().Active());
+    EXPECT_FALSE(session->Settings.SendLimit().Active());
 }
 
 TEST_F(NetworkSettingsTest, ReadsEveryKeyOfTheFile)
@@ -234,8 +242,8 @@ TEST_F(NetworkSettingsTest, OkOnAMissingFileCreatesItWithEveryKeyInOrder)
 TEST_F(NetworkSettingsTest, ClearingTheServerWritesItEmptyAndTheMainWindowRereads)
 {
     useSettingsFile(filledIni);
-    mdi->LoadSettings();
-    ASSERT_EQ(mdi->Settings.FSmtpServer, "mail.example.org");
+    session->LoadSettings();
+    ASSERT_EQ(session->Settings.FSmtpServer, "mail.example.org");
     TF_Network *d = openDialog();
     ASSERT_NE(d, nullptr);
     d->ed_Server()->clear();
@@ -243,8 +251,8 @@ TEST_F(NetworkSettingsTest, ClearingTheServerWritesItEmptyAndTheMainWindowReread
     click(d->bu_Ok());
     EXPECT_TRUE(dialogCloses());
     EXPECT_EQ(ini("SMTP", "SERVER"), "") << "present with an empty value, not missing";
-    EXPECT_EQ(mdi->Settings.FSmtpServer, "");
-    EXPECT_EQ(mdi->Settings.FUserName, "Ann  Berg");
+    EXPECT_EQ(session->Settings.FSmtpServer, "");
+    EXPECT_EQ(session->Settings.FUserName, "Ann  Berg");
     EXPECT_EQ(ini("DATABAS", "VERSION"), "1") << "the store's key survives";
     EXPECT_EQ(ini("DIALUP", "DEVICE"), "Office") << "an empty phone book leaves the stored name";
 }
@@ -252,7 +260,7 @@ TEST_F(NetworkSettingsTest, ClearingTheServerWritesItEmptyAndTheMainWindowReread
 TEST_F(NetworkSettingsTest, CancelAndTheCloseBoxDiscardTheChanges)
 {
     useSettingsFile(filledIni);
-    mdi->LoadSettings();
+    session->LoadSettings();
     TF_Network *d = openDialog();
     ASSERT_NE(d, nullptr);
     d->ed_Server()->setText("changed.example.org");
@@ -267,7 +275,7 @@ TEST_F(NetworkSettingsTest, CancelAndTheCloseBoxDiscardTheChanges)
     EXPECT_TRUE(dialogCloses());
 
     EXPECT_EQ(folder.readFile("CORVAN.INI"), filledIni);
-    EXPECT_EQ(mdi->Settings.FSmtpServer, "mail.example.org");
+    EXPECT_EQ(session->Settings.FSmtpServer, "mail.example.org");
 }
 
 TEST_F(NetworkSettingsTest, ChoosingTheConnectionKindEnablesTheModemControls)
@@ -295,8 +303,8 @@ TEST_F(NetworkSettingsTest, ChoosingTheConnectionKindEnablesTheModemControls)
     EXPECT_EQ(ini("DIALUP", "DISCO"), "1");
     EXPECT_EQ(ini("DIALUP", "DEVICE"), "Home");
     EXPECT_EQ(ini("DIALUP", "LAN"), "0");
-    EXPECT_FALSE(mdi->Settings.FDialLan);
-    EXPECT_TRUE(mdi->Settings.FDialDisconnect);
+    EXPECT_FALSE(session->Settings.FDialLan);
+    EXPECT_TRUE(session->Settings.FDialDisconnect);
 }
 
 TEST_F(NetworkSettingsTest, ModemAndLanBothSetShowTheLan)
@@ -401,7 +409,7 @@ TEST_F(NetworkSettingsTest, WithoutNetworkManagerTheWindowOpensQuietly)
     const QString busName = "corvane-network-no-bus";
     const QDBusConnection noBus = QDBusConnection::connectToBus("unix:path=/nonexistent/corvane-bus", busName);
     ASSERT_FALSE(noBus.isConnected());
-    mdi->setDialUpBackendFactory([noBus] { return std::make_unique<NetworkManagerBackend>(noBus); });
+    dialUpBackend = [noBus] { return std::make_unique<NetworkManagerBackend>(noBus); };
     TF_Network *d = openDialog();
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->co_Device()->currentText(), "Office");
@@ -414,7 +422,7 @@ TEST_F(NetworkSettingsTest, WithoutNetworkManagerTheWindowOpensQuietly)
 TEST_F(NetworkSettingsTest, AFileThatCannotBeWrittenIsReportedAndTheWindowStays)
 {
     useSettingsFile(filledIni);
-    mdi->LoadSettings();
+    session->LoadSettings();
     removeSettingsFile();
     // A folder where the file belongs: no write can replace it.
     ASSERT_TRUE(QDir(folder.path()).mkdir("CORVAN.INI"));
@@ -431,7 +439,7 @@ TEST_F(NetworkSettingsTest, AFileThatCannotBeWrittenIsReportedAndTheWindowStays)
     EXPECT_FALSE(dialog.isNull());
     EXPECT_TRUE(d->isVisible());
     EXPECT_EQ(d->ed_Server()->text(), "new.example.org");
-    EXPECT_EQ(mdi->Settings.FSmtpServer, "mail.example.org") << "nothing was confirmed";
+    EXPECT_EQ(session->Settings.FSmtpServer, "mail.example.org") << "nothing was confirmed";
 }
 
 TEST_F(NetworkSettingsTest, EnterMovesToTheNextControlAndNeverConfirms)
@@ -465,7 +473,7 @@ TEST_F(NetworkSettingsTest, TheMenuBringsTheOpenWindowForward)
     TF_Network *first = openDialog();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->parentWidget()->pos(), QPoint(0, 0));
-    EXPECT_TRUE(mdi->menuAction("NetworkSettings1")->isEnabled());
+    EXPECT_TRUE(networkSettingsCommand()->isEnabled());
     EXPECT_EQ(openDialog(), first);
     EXPECT_EQ(mdi->mdiArea()->subWindowList().size(), 1);
 }
@@ -489,7 +497,7 @@ TEST_F(NetworkSettingsTest, SecurityAndUserGoToTheFileAndThePasswordOnlyToTheSec
     EXPECT_TRUE(dialogCloses());
     EXPECT_EQ(ini("SMTP", "SECURITY"), "SSL");
     EXPECT_EQ(ini("SMTP", "USER"), "bob");
-    EXPECT_EQ(mdi->Settings.FSmtpUser, "bob");
+    EXPECT_EQ(session->Settings.FSmtpUser, "bob");
     EXPECT_EQ(vault->secrets, (QHash<QString, QString>{{"smtp:bob@mail.example.org", "pa55 word"}}));
     EXPECT_FALSE(folder.readFile("CORVAN.INI").contains("pa55")) << "never in the settings file";
     EXPECT_TRUE(prompts.shown().isEmpty());
@@ -525,7 +533,7 @@ TEST_F(NetworkSettingsTest, WithoutASecretStoreSavingSaysSoAndThePasswordLastsTh
     EXPECT_FALSE(folder.readFile("CORVAN.INI").contains("pa55"));
 
     QString failure;
-    EXPECT_EQ(mdi->SmtpLogin().PasswordFor("MAIL.example.org ", "ann", failure), "pa55 word");
+    EXPECT_EQ(session->SmtpLogin().PasswordFor("MAIL.example.org ", "ann", failure), "pa55 word");
     EXPECT_TRUE(prompts.passwordQuestions().isEmpty());
 }
 

@@ -28,7 +28,7 @@ class SignatureWindowTest : public MainWindowFixture
 protected:
     TF_Signature *openList()
     {
-        mdi->menuAction("Editsignature1")->trigger();
+        menuAction("Editsignature1")->trigger();
         return mdi->F_Signature.data();
     }
 
@@ -71,8 +71,8 @@ protected:
 TEST_F(SignatureWindowTest, OpensFromMenuAndButtonWithItsPanel)
 {
     folder.writeFile("SIGNATURE/Greeting.sig", "Hi\r\n");
-    EXPECT_TRUE(mdi->button("bu_Signatur")->isEnabled());
-    mdi->button("bu_Signatur")->click();
+    EXPECT_TRUE(button("bu_Signatur")->isEnabled());
+    button("bu_Signatur")->click();
     TF_Signature *window = mdi->F_Signature.data();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Signature");
@@ -82,7 +82,7 @@ TEST_F(SignatureWindowTest, OpensFromMenuAndButtonWithItsPanel)
     EXPECT_FALSE(frame.testFlag(Qt::WindowMaximizeButtonHint)) << "a tool-window frame";
     EXPECT_FALSE(frame.testFlag(Qt::WindowMinimizeButtonHint)) << "a tool-window frame";
     EXPECT_EQ(listed(), QStringList{"GREETING"});
-    EXPECT_EQ(mdi->FSignatureNames, QStringList{"GREETING"});
+    EXPECT_EQ(session->FSignatureNames, QStringList{"GREETING"});
     EXPECT_TRUE(mdi->pa_Signature()->isVisible());
     EXPECT_TRUE(mdi->pa_Signature()->isEnabled());
     EXPECT_EQ(openList(), window) << "a second command brings the same list forward";
@@ -111,7 +111,7 @@ TEST_F(SignatureWindowTest, NewSignatureIsWrittenAsTheEditorShowsIt)
     openList();
     QString shownName = "unset";
     answerEditor("Regards", "Kind regards\nBo", true, &shownName);
-    mdi->button("bu_NySignatur")->click();
+    button("bu_NySignatur")->click();
     EXPECT_EQ(shownName, "") << "the editor starts empty";
     EXPECT_EQ(files(), QStringList{"Regards.SIG"});
     EXPECT_EQ(folder.readFile("SIGNATURE/Regards.SIG"), "Kind regards\r\nBo\r\n");
@@ -124,7 +124,7 @@ TEST_F(SignatureWindowTest, LongLinesAreWrittenAsTheEditorWrapsThem)
     openList();
     const QString paragraph = QString("word ").repeated(80).trimmed();
     answerEditor("Long", paragraph, true);
-    mdi->button("bu_NySignatur")->click();
+    button("bu_NySignatur")->click();
     QStringList lines;
     ASSERT_TRUE(TSignatureFolder(folder.path()).read("LONG", lines));
     EXPECT_GT(lines.size(), 1) << "a paragraph wider than the box is several lines";
@@ -136,10 +136,10 @@ TEST_F(SignatureWindowTest, CancelChangesNoFile)
     folder.writeFile("SIGNATURE/Greeting.sig", "Hi\r\n");
     openList();
     answerEditor("Other", "text", false);
-    mdi->button("bu_NySignatur")->click();
+    button("bu_NySignatur")->click();
     select("GREETING");
     answerEditor("Renamed", "changed", false);
-    mdi->button("bu_EditSignatur")->click();
+    button("bu_EditSignatur")->click();
     EXPECT_EQ(files(), QStringList{"Greeting.sig"});
     EXPECT_EQ(folder.readFile("SIGNATURE/Greeting.sig"), "Hi\r\n");
     EXPECT_TRUE(prompts.shown().isEmpty());
@@ -152,7 +152,7 @@ TEST_F(SignatureWindowTest, EditingKeepsTheFileWhateverTheCaseOfItsName)
     select("GREETING");
     QString shownName, shownText;
     answerEditor("GREETING", "Hello\nAnna", true, &shownName, &shownText);
-    mdi->button("bu_EditSignatur")->click();
+    button("bu_EditSignatur")->click();
     EXPECT_EQ(shownName, "GREETING");
     EXPECT_EQ(shownText, "Hi\nAnna\n");
     EXPECT_EQ(files(), QStringList{"Greeting.sig"}) << "the same file, never a second one beside it";
@@ -178,12 +178,12 @@ TEST_F(SignatureWindowTest, DottedNameIsEditedAndDeleted)
     ASSERT_EQ(listed(), QStringList{"BEST.WISHES"});
     select("BEST.WISHES");
     answerEditor("BEST.WISHES", "All the best", true);
-    mdi->button("bu_EditSignatur")->click();
+    button("bu_EditSignatur")->click();
     EXPECT_EQ(folder.readFile("SIGNATURE/Best.Wishes.SIG"), "All the best\r\n");
 
     select("BEST.WISHES");
     prompts.answer(PromptAnswer::Yes);
-    mdi->button("bu_DeleteSignatur")->click();
+    button("bu_DeleteSignatur")->click();
     EXPECT_EQ(prompts.texts(), QStringList{"Are you sure?"});
     EXPECT_EQ(prompts.shown()[0].buttons, PromptButtons::YesNo);
     EXPECT_TRUE(files().isEmpty());
@@ -196,7 +196,7 @@ TEST_F(SignatureWindowTest, DeleteAnsweredNoKeepsTheFile)
     openList();
     select("GREETING");
     prompts.answer(PromptAnswer::No);
-    mdi->button("bu_DeleteSignatur")->click();
+    button("bu_DeleteSignatur")->click();
     EXPECT_EQ(files(), QStringList{"Greeting.sig"});
     EXPECT_EQ(listed(), QStringList{"GREETING"});
 }
@@ -205,8 +205,8 @@ TEST_F(SignatureWindowTest, CommandsWithoutSelectionWarn)
 {
     folder.writeFile("SIGNATURE/Greeting.sig", "Hi\r\n");
     openList();
-    mdi->button("bu_EditSignatur")->click();
-    mdi->button("bu_DeleteSignatur")->click();
+    button("bu_EditSignatur")->click();
+    button("bu_DeleteSignatur")->click();
     EXPECT_EQ(prompts.texts(), QStringList({"You must select a Signature first!", "You must select a Signature first!"}));
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Warning);
     EXPECT_EQ(files(), QStringList{"Greeting.sig"});
@@ -218,7 +218,7 @@ TEST_F(SignatureWindowTest, VanishedFileIsReportedWithoutEditor)
     openList();
     select("GREETING");
     QFile::remove(folder.file("SIGNATURE/Greeting.sig"));
-    mdi->button("bu_EditSignatur")->click();
+    button("bu_EditSignatur")->click();
     ASSERT_EQ(prompts.shown().size(), 1);
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
     EXPECT_TRUE(prompts.shown()[0].text.contains("GREETING.SIG")) << prompts.shown()[0].text.toStdString();
@@ -232,7 +232,7 @@ TEST_F(SignatureWindowTest, UnwritableNameWarnsAndKeepsTheOldSignature)
     openList();
     select("GREETING");
     answerEditor("a/b", "changed", true);
-    mdi->button("bu_EditSignatur")->click();
+    button("bu_EditSignatur")->click();
     EXPECT_EQ(prompts.texts(), QStringList{"Cannot save signature!"});
     EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Warning);
     EXPECT_EQ(files(), QStringList{"Greeting.sig"});
