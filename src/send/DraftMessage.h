@@ -5,7 +5,7 @@
 
 // A message as it goes to a group: the group, the subject, the full paths of
 // the attached files and the body lines (the text, then the signature's
-// lines). The main window keeps the one being composed; a run sends a copy
+// lines). The mailer session keeps the one being composed; a run sends a copy
 // of its own, so composing the next message while it runs changes nothing.
 struct TDraftMessage
 {
