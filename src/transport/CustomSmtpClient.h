@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transport/SmtpCapabilities.h"
+#include "transport/SmtpResult.h"
 #include "transport/WSocket.h"
 #include "transport/WireText.h"
 
@@ -81,21 +82,11 @@ public:
     // leaves Mail.
     TSmtpNotifyEvent OnEndOfData;
 
-    // Set by a Mail that sent its whole message but had no answer to the "."
-    // (time-out, Cancel, connection lost): the server may have taken it.
-    bool OutcomeUnknown() const { return m_outcomeUnknown; }
-    // Why the last Mail failed: the reply that refused it or the client's
-    // own reason; empty after a Mail that succeeded.
-    QString FailureReason() const { return m_failure; }
-    // Why the last Open could not set up the session Security and the
-    // login ask for (TLS failed, STARTTLS or a login not offered, the login
-    // refused), naming the server; empty when Open failed otherwise.
-    QString SecurityFailure() const { return m_securityFailure; }
-    // The last Mail failed for a reason that may pass: a 4xx reply, or no
-    // connection to the server before the message went out (it could not be
-    // reached, or it closed the connection). The same Mail may succeed later.
-    // Never set with OutcomeUnknown.
-    bool FailureTransient() const { return m_failureTransient; }
+    // What the last Open or Mail came to: ok, or the kind of failure and the
+    // reply that refused it or the client's own reason. Within one call the
+    // first failure keeps its reason; a session refused for its security or
+    // login tells that instead.
+    const TSmtpResult &Result() const { return m_result; }
 
     // The user wants the session to end: what runs now gets CancelGraceMs to
     // finish; a wait (connecting, a reply, sending) still going on then ends,
@@ -121,6 +112,14 @@ protected:
     void pumpMessages();
 
 private:
+    // A reply as getResponse read it: its code, and whether the server gave it.
+    struct Reply
+    {
+        enum class From { Server, NoAnswer, LostConnection };
+        int code = 0;
+        From from = From::Server;
+    };
+
     void display(const QString &text);
     bool checkEnvelope();
     void sendCommand(const QByteArray &line);
@@ -135,16 +134,20 @@ private:
     // Ends a session that cannot be had as asked; always false.
     bool refuseSession(const QString &text);
     void waitUntilSent();
-    int getResponse();
+    Reply getResponse();
     // Closes the connection; the next Mail connects anew.
     void dropConnection();
     // After a refused MAIL, RCPT or DATA: RSET, or a new connection when
     // the server does not take it.
     void endTransaction();
     void clearCancel();
-    // Keeps the first reason a Mail fails for.
-    void noteFailure(const QString &reason, bool transient);
+    // Keeps the first failure of a call.
+    void noteFailure(TSmtpResult::Kind kind, const QString &reason);
+    // Ends the call refused: `text` becomes ErrorMessage and the reason, and
+    // is shown; always false.
+    bool refuse(const QString &text);
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
+    bool accept(const Reply &reply, std::initializer_list<int> codes, bool closeOnFailure);
     QStringList composeHeader();
     void sendHeader();
     void sendBody();
@@ -156,20 +159,13 @@ private:
     WireText m_wire;
     QString m_errorMessage;
     QString m_lastResponse;
-    QString m_failure;
-    QString m_securityFailure;
+    TSmtpResult m_result;
     // The lines of the last reply, and what the last EHLO reply offered.
     QStringList m_replyLines;
     TSmtpCapabilities m_capabilities;
-    bool m_failureTransient = false;
     int m_stage = 0;
     bool m_timedOut = false;
     bool m_dataSent = false;
-    // The last reply had no answer from the server behind it.
-    bool m_noAnswer = false;
-    // ... because the connection was gone.
-    bool m_connectionLost = false;
-    bool m_outcomeUnknown = false;
     QTimer m_cancelTimer;
     bool m_cancelled = false;
     QElapsedTimer m_lastPump;
