@@ -404,6 +404,11 @@ void TCustomSmtpClient::endTransaction()
 
 bool TCustomSmtpClient::Mail()
 {
+    return sendMessage(MessageLayout(CharSet));
+}
+
+bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
+{
     m_result = TSmtpResult();
     if (!checkEnvelope())
         return false;
@@ -433,7 +438,7 @@ bool TCustomSmtpClient::Mail()
     // The message goes out in full packets; the final "." pushes the rest.
     m_socket->setMoreToFollow(true);
     try {
-        sendHeader();
+        sendHeader(layout);
         sendBody();
         if (OnEndOfData && m_stage != 0)
             OnEndOfData(this);
@@ -454,29 +459,10 @@ bool TCustomSmtpClient::Mail()
     return accepted;
 }
 
-QStringList TCustomSmtpClient::composeHeader()
+void TCustomSmtpClient::sendHeader(const MessageLayout &layout)
 {
-    auto line = [this](const QString &name, const QString &value) {
-        const QString start = name + QStringLiteral(": ");
-        return start + QString::fromLatin1(MessageHeader::encodeText(MessageHeader::singleLine(value), m_wire,
-                                                                     static_cast<int>(start.size())));
-    };
-    QStringList lines{
-        line(QStringLiteral("From"), HdrFrom),
-        line(QStringLiteral("To"), HdrTo),
-        line(QStringLiteral("Subject"), HdrSubject),
-        QStringLiteral("Mime-Version: 1.0"),
-        QStringLiteral("Content-Type: text/plain; charset=\"%1\"").arg(CharSet),
-        QStringLiteral("Date: ") + MessageHeader::dateText(Clock::currentDateTime()),
-    };
-    if (!HdrMessageId.isEmpty())
-        lines.append(line(QStringLiteral("Message-ID"), HdrMessageId));
-    return lines;
-}
-
-void TCustomSmtpClient::sendHeader()
-{
-    QStringList lines = composeHeader();
+    QStringList lines =
+        layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId}, m_wire, Clock::currentDateTime());
     DoHeaderList(lines);
     char buffer[LineBufferSize];
     for (const QString &line : std::as_const(lines)) {

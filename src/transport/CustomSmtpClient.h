@@ -1,5 +1,6 @@
 #pragma once
 
+#include "transport/MessageLayout.h"
 #include "transport/SmtpCapabilities.h"
 #include "transport/SmtpResult.h"
 #include "transport/WSocket.h"
@@ -106,6 +107,10 @@ protected:
     virtual void DoHeaderLine(char *Msg, qint32 Size);
     virtual void DoHeaderList(QStringList &Lines);
 
+    // The transaction of Mail for a message laid out as `layout`: the
+    // envelope, the header the layout gives and the body from DoGetData.
+    bool sendMessage(const MessageLayout &layout);
+
     // Lets the event loop run; in a tight send loop at most every few
     // milliseconds, which keeps timers and input served without paying for a
     // full turn per line.
@@ -148,8 +153,7 @@ private:
     bool refuse(const QString &text);
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
     bool accept(const Reply &reply, std::initializer_list<int> codes, bool closeOnFailure);
-    QStringList composeHeader();
-    void sendHeader();
+    void sendHeader(const MessageLayout &layout);
     void sendBody();
     int waitTimeoutMs() const;
     int countMs() const;
