@@ -5,6 +5,7 @@
 #include "transport/MessageHeader.h"
 #include "transport/SmtpReply.h"
 #include "transport/SocketException.h"
+#include "transport/WSocketConnection.h"
 #include "platform/Wait.h"
 
 #include <QCoreApplication>
@@ -23,14 +24,21 @@ QString visible(QString text)
 
 } // namespace
 
-TCustomSmtpClient::TCustomSmtpClient(QObject *parent) : QObject(parent), m_socket(new TWSocket(this))
+TCustomSmtpClient::TCustomSmtpClient(QObject *parent)
+    : TCustomSmtpClient(std::make_unique<WSocketConnection>(), parent)
 {
-    m_socket->OnSessionClosed = [this](TCustomWSocket *, quint16) {
-        m_stage = 0;
-        if (m_wait)
-            m_wait->Stop();
-    };
-    m_socket->OnDataSent = [this](TCustomWSocket *, quint16) { m_dataSent = true; };
+}
+
+TCustomSmtpClient::TCustomSmtpClient(std::unique_ptr<SmtpConnection> connection, QObject *parent)
+    : QObject(parent), m_socket(std::move(connection))
+{
+    m_socket->setEvents(
+        [this] {
+            m_stage = 0;
+            if (m_wait)
+                m_wait->Stop();
+        },
+        [this] { m_dataSent = true; });
     m_cancelTimer.setSingleShot(true);
     connect(&m_cancelTimer, &QTimer::timeout, this, [this] {
         m_cancelled = true;
@@ -41,7 +49,7 @@ TCustomSmtpClient::TCustomSmtpClient(QObject *parent) : QObject(parent), m_socke
 
 TCustomSmtpClient::~TCustomSmtpClient()
 {
-    m_socket->OnSessionClosed = nullptr;
+    m_socket->setEvents(nullptr, nullptr);
     if (m_wait)
         m_wait->OnTimeout = nullptr;
 }
@@ -254,17 +262,13 @@ bool TCustomSmtpClient::Open()
                                             "never sent unencrypted")
                                  .arg(UserName, Host));
     try {
-        m_socket->setProto(QStringLiteral("tcp"));
-        m_socket->setPort(Port);
-        m_socket->setAddr(Host);
-        m_socket->OnDataAvailable = nullptr;
-        m_socket->Connect();
+        m_socket->ConnectTo(Host, Port);
     } catch (const ESocketException &error) {
         m_errorMessage = error.message();
         noteFailure(TSmtpResult::Kind::Refused, m_errorMessage);
         return false;
     }
-    if (!m_socket->Wait(TimeOut, wsConnected)) {
+    if (!m_socket->WaitConnected(TimeOut)) {
         m_errorMessage = QStringLiteral("Can't connect to host '%1'").arg(Host);
         noteFailure(m_cancelled ? TSmtpResult::Kind::Refused : TSmtpResult::Kind::Deferred, m_errorMessage);
         display(m_errorMessage);
@@ -534,8 +538,7 @@ bool TCustomSmtpClient::Abort()
 {
     clearCancel();
     m_stage = 0;
-    m_socket->Shutdown(2);
-    m_socket->Close();
+    m_socket->Abort();
     return true;
 }
 

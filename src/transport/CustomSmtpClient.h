@@ -3,7 +3,8 @@
 #include "transport/MessageLayout.h"
 #include "transport/SmtpCapabilities.h"
 #include "transport/SmtpResult.h"
-#include "transport/WSocket.h"
+#include "platform/Wait.h"
+#include "transport/SmtpConnection.h"
 #include "transport/WireText.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 
 class TCustomSmtpClient;
 class TWait;
@@ -32,7 +34,7 @@ using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient *Sender)>;
 // certificate must hold for Host.
 enum class TSmtpSecurity { None, StartTls, Ssl };
 
-// One SMTP conversation over a TWSocket: Open connects and greets, each Mail
+// One SMTP conversation over a connection (a TWSocket, or what a test gives): Open connects and greets, each Mail
 // hands over one message, Quit says goodbye. Every call blocks its caller but
 // waits in nested event loops, so windows, timers and other sockets stay live.
 // Every line sent and received is shown through OnDisplay; the body comes line
@@ -44,6 +46,8 @@ public:
     static constexpr int LineBufferSize = 1024;
 
     explicit TCustomSmtpClient(QObject *parent = nullptr);
+    // Talks over `connection` instead of a TWSocket of its own.
+    explicit TCustomSmtpClient(std::unique_ptr<SmtpConnection> connection, QObject *parent = nullptr);
     ~TCustomSmtpClient() override;
 
     QString Host;
@@ -71,7 +75,7 @@ public:
     QString LastResponse() const { return m_lastResponse; }
     // 0 not connected, 1 connected, 2 greeted and ready for mail.
     int Stage() const { return m_stage; }
-    TWSocket *Socket() const { return m_socket; }
+    SmtpConnection *Socket() const { return m_socket.get(); }
 
     TSmtpDisplay OnDisplay;
     TSmtpGetDataEvent OnGetData;
@@ -158,7 +162,7 @@ private:
     int waitTimeoutMs() const;
     int countMs() const;
 
-    TWSocket *m_socket;
+    std::unique_ptr<SmtpConnection> m_socket;
     QPointer<TWait> m_wait;
     WireText m_wire;
     QString m_errorMessage;

@@ -2,6 +2,7 @@
 
 #include "transport/LineAssembly.h"
 #include "transport/SendQueue.h"
+#include "transport/SocketState.h"
 #include "transport/TlsChannel.h"
 #include "platform/Wait.h"
 
@@ -14,16 +15,6 @@
 #include <memory>
 #include <netinet/in.h>
 
-enum TSocketState {
-    wsInvalidState,
-    wsOpened,
-    wsBound,
-    wsConnecting,
-    wsConnected,
-    wsAccepting,
-    wsListening,
-    wsClosed
-};
 enum TSocketSendFlags { wsSendNormal, wsSendUrgent };
 enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 

@@ -1,6 +1,7 @@
 #include "support/TestCertificates.h"
 #include "support/WaitFor.h"
 #include "transport/SmtpTestFixture.h"
+#include "transport/WSocket.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
