@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/Wait.h"
 #include "transport/MessageLayout.h"
 #include "transport/SmtpCapabilities.h"
-#include "transport/SmtpResult.h"
-#include "platform/Wait.h"
 #include "transport/SmtpConnection.h"
+#include "transport/SmtpResult.h"
 #include "transport/WireText.h"
 
 #include <QElapsedTimer>
@@ -17,7 +17,6 @@
 #include <memory>
 
 class TCustomSmtpClient;
-class TWait;
 
 using TSmtpDisplay = std::function<void(TCustomSmtpClient *Sender, const QString &Msg)>;
 // MsgLine receives one line as UTF-8 text, NUL-terminated, at most MaxLen - 1
@@ -34,11 +33,13 @@ using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient *Sender)>;
 // certificate must hold for Host.
 enum class TSmtpSecurity { None, StartTls, Ssl };
 
-// One SMTP conversation over a connection (a TWSocket, or what a test gives): Open connects and greets, each Mail
-// hands over one message, Quit says goodbye. Every call blocks its caller but
-// waits in nested event loops, so windows, timers and other sockets stay live.
-// Every line sent and received is shown through OnDisplay; the body comes line
-// by line from OnGetData.
+// One SMTP conversation over a connection (a TWSocket of its own, or one a
+// test gives): Open connects and greets, each Mail hands over one message,
+// Quit says goodbye. Every call blocks its caller but waits in nested event
+// loops, so windows, timers and other sockets stay live. Every line sent and
+// received is shown through OnDisplay. The header lines come from the
+// message's MessageLayout, the body line by line from DoGetData; the client
+// only sends them (dot-stuffed, in the bytes of CharSet).
 class TCustomSmtpClient : public QObject
 {
     Q_OBJECT
