@@ -159,8 +159,8 @@ TRunOutcome TGroupSend::runToGroup()
             m_status.setActivity("Operation aborted");
             return TRunOutcome::Aborted;
         }
-        if (failure.isEmpty())
-            failure = m_client.SecurityFailure();
+        if (failure.isEmpty() && m_client.Result().kind() == TSmtpResult::Kind::SessionRefused)
+            failure = m_client.Result().reason();
         const QString text = !failure.isEmpty() ? failure
                                                 : "Timeout while connecting to: " + m_settings.FSmtpServer
                                                       + " on port: " + m_settings.FSmtpPort;
@@ -302,8 +302,8 @@ TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
         // A transaction the server refused is a failure too: the results
         // must not report it as sent.
         sent = m_client.Mail();
-        reason = m_client.FailureReason();
-        transient = !sent && m_client.FailureTransient();
+        reason = m_client.Result().reason();
+        transient = !sent && m_client.Result().kind() == TSmtpResult::Kind::Deferred;
     } catch (const EDatabaseError &) {
         throw; // the run cannot keep its books: it stops
     } catch (const std::exception &error) {
@@ -319,7 +319,7 @@ TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
         AddResult(QStringLiteral("    because: ") + reason);
         return Outcome::Deferred;
     }
-    if (m_client.OutcomeUnknown()) {
+    if (m_client.Result().kind() == TSmtpResult::Kind::OutcomeUnknown) {
         addFailure("UNKNOWN Email nr: " + number + " " + email
                        + " went out in full, but no answer said whether the server took it; it is not sent again",
                    reason);

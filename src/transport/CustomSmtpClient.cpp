@@ -5,6 +5,7 @@
 #include "transport/MessageHeader.h"
 #include "transport/SmtpReply.h"
 #include "transport/SocketException.h"
+#include "transport/WSocketConnection.h"
 #include "platform/Wait.h"
 
 #include <QCoreApplication>
@@ -23,14 +24,21 @@ QString visible(QString text)
 
 } // namespace
 
-TCustomSmtpClient::TCustomSmtpClient(QObject *parent) : QObject(parent), m_socket(new TWSocket(this))
+TCustomSmtpClient::TCustomSmtpClient(QObject *parent)
+    : TCustomSmtpClient(std::make_unique<WSocketConnection>(), parent)
 {
-    m_socket->OnSessionClosed = [this](TCustomWSocket *, quint16) {
-        m_stage = 0;
-        if (m_wait)
-            m_wait->Stop();
-    };
-    m_socket->OnDataSent = [this](TCustomWSocket *, quint16) { m_dataSent = true; };
+}
+
+TCustomSmtpClient::TCustomSmtpClient(std::unique_ptr<SmtpConnection> connection, QObject *parent)
+    : QObject(parent), m_socket(std::move(connection))
+{
+    m_socket->setEvents(
+        [this] {
+            m_stage = 0;
+            if (m_wait)
+                m_wait->Stop();
+        },
+        [this] { m_dataSent = true; });
     m_cancelTimer.setSingleShot(true);
     connect(&m_cancelTimer, &QTimer::timeout, this, [this] {
         m_cancelled = true;
@@ -41,7 +49,7 @@ TCustomSmtpClient::TCustomSmtpClient(QObject *parent) : QObject(parent), m_socke
 
 TCustomSmtpClient::~TCustomSmtpClient()
 {
-    m_socket->OnSessionClosed = nullptr;
+    m_socket->setEvents(nullptr, nullptr);
     if (m_wait)
         m_wait->OnTimeout = nullptr;
 }
@@ -83,12 +91,18 @@ void TCustomSmtpClient::Cancel()
         m_cancelTimer.start(CancelGraceMs);
 }
 
-void TCustomSmtpClient::noteFailure(const QString &reason, bool transient)
+void TCustomSmtpClient::noteFailure(TSmtpResult::Kind kind, const QString &reason)
 {
-    if (!m_failure.isEmpty())
-        return;
-    m_failure = reason;
-    m_failureTransient = transient;
+    if (m_result.ok())
+        m_result = TSmtpResult(kind, reason);
+}
+
+bool TCustomSmtpClient::refuse(const QString &text)
+{
+    m_errorMessage = text;
+    display(text);
+    noteFailure(TSmtpResult::Kind::Refused, text);
+    return false;
 }
 
 void TCustomSmtpClient::clearCancel()
@@ -153,12 +167,12 @@ void TCustomSmtpClient::waitUntilSent()
         const QString reason = stalled ? QStringLiteral("554 send timeout") : QStringLiteral("554 cancelled");
         if (m_errorMessage.isEmpty())
             m_errorMessage = reason;
-        noteFailure(reason, false);
+        noteFailure(TSmtpResult::Kind::Refused, reason);
         dropConnection();
     }
 }
 
-int TCustomSmtpClient::getResponse()
+TCustomSmtpClient::Reply TCustomSmtpClient::getResponse()
 {
     // The time-out covers the whole reply: a server that keeps sending
     // continuation lines cannot hold the session longer than a silent one.
@@ -170,13 +184,12 @@ int TCustomSmtpClient::getResponse()
         m_lastResponse = line;
         display(QStringLiteral("< ") + line);
     };
-    m_noAnswer = m_stage == 0;
-    m_connectionLost = m_noAnswer;
-    if (m_noAnswer) {
+    if (m_stage == 0) {
         take(QStringLiteral("554 not connected"));
-        return reply.code();
+        return {reply.code(), Reply::From::LostConnection};
     }
     QString failure;
+    bool lost = false;
     do {
         const int counts = reply.remainingCounts(countMs());
         QByteArray line;
@@ -190,31 +203,35 @@ int TCustomSmtpClient::getResponse()
             failure = QStringLiteral("554 receive timeout");
         } else if (m_stage == 0 && line.isEmpty()) {
             failure = QStringLiteral("554 not connected");
-            m_connectionLost = true;
+            lost = true;
         } else {
             take(TSmtpReply::lineText(line));
         }
         if (reply.isTooLong())
             failure = QStringLiteral("554 reply too long");
     } while (failure.isEmpty() && !reply.isComplete());
-    m_noAnswer = !failure.isEmpty();
-    if (m_noAnswer) {
-        take(failure);
-        // Whatever the server makes of the conversation now is not known:
-        // only a new connection is in step again.
-        dropConnection();
-    }
-    return reply.code();
+    if (failure.isEmpty())
+        return {reply.code(), Reply::From::Server};
+    take(failure);
+    // Whatever the server makes of the conversation now is not known:
+    // only a new connection is in step again.
+    dropConnection();
+    return {reply.code(), lost ? Reply::From::LostConnection : Reply::From::NoAnswer};
 }
 
 bool TCustomSmtpClient::expectReply(std::initializer_list<int> codes, bool closeOnFailure)
 {
-    const int code = getResponse();
-    if (std::find(codes.begin(), codes.end(), code) != codes.end())
+    return accept(getResponse(), codes, closeOnFailure);
+}
+
+bool TCustomSmtpClient::accept(const Reply &reply, std::initializer_list<int> codes, bool closeOnFailure)
+{
+    if (std::find(codes.begin(), codes.end(), reply.code) != codes.end())
         return true;
     if (m_errorMessage.isEmpty())
         m_errorMessage = m_lastResponse;
-    noteFailure(m_lastResponse, TSmtpReply::isTransient(code) || m_connectionLost);
+    const bool transient = TSmtpReply::isTransient(reply.code) || reply.from == Reply::From::LostConnection;
+    noteFailure(transient ? TSmtpResult::Kind::Deferred : TSmtpResult::Kind::Refused, m_lastResponse);
     if (closeOnFailure)
         m_socket->Close();
     return false;
@@ -224,11 +241,9 @@ bool TCustomSmtpClient::expectReply(std::initializer_list<int> codes, bool close
 
 bool TCustomSmtpClient::Open()
 {
-    if (!m_wait) {
-        m_errorMessage = QStringLiteral("No wait object");
-        display(m_errorMessage);
-        return false;
-    }
+    m_result = TSmtpResult();
+    if (!m_wait)
+        return refuse(QStringLiteral("No wait object"));
     QPointer<TCustomSmtpClient> self(this);
     m_wait->OnTimeout = [self](TWait *) {
         if (self)
@@ -238,34 +253,24 @@ bool TCustomSmtpClient::Open()
     if (m_stage != 0)
         return true;
     m_errorMessage.clear();
-    m_securityFailure.clear();
-    if (m_cancelled) {
-        m_errorMessage = QStringLiteral("554 cancelled");
-        display(m_errorMessage);
-        return false;
-    }
-    if (Host.isEmpty()) {
-        m_errorMessage = QStringLiteral("No host specified");
-        display(m_errorMessage);
-        return false;
-    }
+    if (m_cancelled)
+        return refuse(QStringLiteral("554 cancelled"));
+    if (Host.isEmpty())
+        return refuse(QStringLiteral("No host specified"));
     if (!UserName.isEmpty() && Security == TSmtpSecurity::None)
         return refuseSession(QStringLiteral("Login as '%1' at '%2' not tried: Security is None, and a password is "
                                             "never sent unencrypted")
                                  .arg(UserName, Host));
     try {
-        m_socket->setProto(QStringLiteral("tcp"));
-        m_socket->setPort(Port);
-        m_socket->setAddr(Host);
-        m_socket->OnDataAvailable = nullptr;
-        m_socket->Connect();
+        m_socket->ConnectTo(Host, Port);
     } catch (const ESocketException &error) {
         m_errorMessage = error.message();
+        noteFailure(TSmtpResult::Kind::Refused, m_errorMessage);
         return false;
     }
-    if (!m_socket->Wait(TimeOut, wsConnected)) {
+    if (!m_socket->WaitConnected(TimeOut)) {
         m_errorMessage = QStringLiteral("Can't connect to host '%1'").arg(Host);
-        noteFailure(m_errorMessage, !m_cancelled);
+        noteFailure(m_cancelled ? TSmtpResult::Kind::Refused : TSmtpResult::Kind::Deferred, m_errorMessage);
         display(m_errorMessage);
         m_socket->Close();
         return false;
@@ -297,7 +302,7 @@ bool TCustomSmtpClient::greetSecurely(const QByteArray &name)
         if (!m_capabilities.offers(QStringLiteral("STARTTLS")))
             return refuseSession(failed + QStringLiteral("the server does not offer STARTTLS"));
         sendCommand("STARTTLS");
-        if (getResponse() != 220)
+        if (getResponse().code != 220)
             return refuseSession(failed + m_lastResponse);
         // What the server offered in the clear is forgotten: only the
         // answer under TLS counts.
@@ -344,17 +349,17 @@ bool TCustomSmtpClient::logIn()
     if (mechanisms.contains(QStringLiteral("PLAIN"))) {
         sendSecret("AUTH PLAIN " + (QByteArray(1, '\0') + user + '\0' + password).toBase64(),
                    QStringLiteral("AUTH PLAIN (credentials not shown)"));
-        code = getResponse();
+        code = getResponse().code;
     } else if (mechanisms.contains(QStringLiteral("LOGIN"))) {
         sendCommand("AUTH LOGIN");
-        code = getResponse();
+        code = getResponse().code;
         if (code == 334) {
             sendSecret(user.toBase64(), QStringLiteral("(user name not shown)"));
-            code = getResponse();
+            code = getResponse().code;
         }
         if (code == 334) {
             sendSecret(password.toBase64(), QStringLiteral("(password not shown)"));
-            code = getResponse();
+            code = getResponse().code;
         }
     } else {
         return refuseSession(
@@ -367,7 +372,7 @@ bool TCustomSmtpClient::logIn()
 
 bool TCustomSmtpClient::refuseSession(const QString &text)
 {
-    m_securityFailure = text;
+    m_result = TSmtpResult(TSmtpResult::Kind::SessionRefused, text);
     if (m_errorMessage.isEmpty())
         m_errorMessage = text;
     display(text);
@@ -385,19 +390,13 @@ bool TCustomSmtpClient::checkEnvelope()
         const bool unsafe = std::any_of(address.cbegin(), address.cend(), [](QChar c) {
             return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('<') || c == QLatin1Char('>');
         });
-        if (unsafe) {
-            m_errorMessage = QStringLiteral("Invalid address '%1'").arg(visible(address.trimmed()));
-            display(m_errorMessage);
-            return false;
-        }
+        if (unsafe)
+            return refuse(QStringLiteral("Invalid address '%1'").arg(visible(address.trimmed())));
     }
     if (m_wire.charset() != CharSet)
         m_wire = WireText(CharSet);
-    if (!m_wire.isValid()) {
-        m_errorMessage = QStringLiteral("Unknown charset '%1'").arg(CharSet);
-        display(m_errorMessage);
-        return false;
-    }
+    if (!m_wire.isValid())
+        return refuse(QStringLiteral("Unknown charset '%1'").arg(CharSet));
     return true;
 }
 
@@ -409,18 +408,17 @@ void TCustomSmtpClient::endTransaction()
 
 bool TCustomSmtpClient::Mail()
 {
-    m_outcomeUnknown = false;
-    m_failure.clear();
-    m_failureTransient = false;
-    if (!checkEnvelope()) {
-        noteFailure(m_errorMessage, false);
+    return sendMessage(MessageLayout(CharSet));
+}
+
+bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
+{
+    m_result = TSmtpResult();
+    if (!checkEnvelope())
         return false;
-    }
     pumpMessages();
-    if (m_stage == 0 && !Open()) {
-        noteFailure(m_errorMessage, false);
+    if (m_stage == 0 && !Open())
         return false;
-    }
     m_timedOut = false;
     // A refused step leaves the server in the middle of a transaction; it
     // would answer the next MAIL FROM with "503 nested MAIL command".
@@ -444,7 +442,7 @@ bool TCustomSmtpClient::Mail()
     // The message goes out in full packets; the final "." pushes the rest.
     m_socket->setMoreToFollow(true);
     try {
-        sendHeader();
+        sendHeader(layout);
         sendBody();
         if (OnEndOfData && m_stage != 0)
             OnEndOfData(this);
@@ -457,37 +455,18 @@ bool TCustomSmtpClient::Mail()
     m_socket->setMoreToFollow(false);
     const bool complete = m_stage != 0;
     sendCommand(".");
-    const bool accepted = expectReply({250}, false);
-    m_outcomeUnknown = complete && !accepted && m_noAnswer;
-    // The server may have taken it: sending it again could deliver it twice.
-    if (m_outcomeUnknown)
-        m_failureTransient = false;
+    const Reply reply = getResponse();
+    const bool accepted = accept(reply, {250}, false);
+    // No answer after all of it: the server may have taken it.
+    if (complete && !accepted && reply.from != Reply::From::Server)
+        m_result = m_result.withOutcomeUnknown();
     return accepted;
 }
 
-QStringList TCustomSmtpClient::composeHeader()
+void TCustomSmtpClient::sendHeader(const MessageLayout &layout)
 {
-    auto line = [this](const QString &name, const QString &value) {
-        const QString start = name + QStringLiteral(": ");
-        return start + QString::fromLatin1(MessageHeader::encodeText(MessageHeader::singleLine(value), m_wire,
-                                                                     static_cast<int>(start.size())));
-    };
-    QStringList lines{
-        line(QStringLiteral("From"), HdrFrom),
-        line(QStringLiteral("To"), HdrTo),
-        line(QStringLiteral("Subject"), HdrSubject),
-        QStringLiteral("Mime-Version: 1.0"),
-        QStringLiteral("Content-Type: text/plain; charset=\"%1\"").arg(CharSet),
-        QStringLiteral("Date: ") + MessageHeader::dateText(Clock::currentDateTime()),
-    };
-    if (!HdrMessageId.isEmpty())
-        lines.append(line(QStringLiteral("Message-ID"), HdrMessageId));
-    return lines;
-}
-
-void TCustomSmtpClient::sendHeader()
-{
-    QStringList lines = composeHeader();
+    QStringList lines =
+        layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId}, m_wire, Clock::currentDateTime());
     DoHeaderList(lines);
     char buffer[LineBufferSize];
     for (const QString &line : std::as_const(lines)) {
@@ -530,7 +509,7 @@ bool TCustomSmtpClient::Quit()
     bool accepted = false;
     try {
         sendCommand("QUIT");
-        accepted = getResponse() == 221;
+        accepted = getResponse().code == 221;
     } catch (const std::exception &) {
         accepted = false;
     }
@@ -549,7 +528,7 @@ bool TCustomSmtpClient::Reset()
         return true;
     try {
         sendCommand("RSET");
-        return getResponse() == 250;
+        return getResponse().code == 250;
     } catch (const std::exception &) {
         return false;
     }
@@ -559,8 +538,7 @@ bool TCustomSmtpClient::Abort()
 {
     clearCancel();
     m_stage = 0;
-    m_socket->Shutdown(2);
-    m_socket->Close();
+    m_socket->Abort();
     return true;
 }
 

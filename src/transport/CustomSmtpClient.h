@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/Wait.h"
+#include "transport/MessageLayout.h"
 #include "transport/SmtpCapabilities.h"
-#include "transport/WSocket.h"
+#include "transport/SmtpConnection.h"
+#include "transport/SmtpResult.h"
 #include "transport/WireText.h"
 
 #include <QElapsedTimer>
@@ -11,9 +14,9 @@
 #include <QTimer>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 
 class TCustomSmtpClient;
-class TWait;
 
 using TSmtpDisplay = std::function<void(TCustomSmtpClient *Sender, const QString &Msg)>;
 // MsgLine receives one line as UTF-8 text, NUL-terminated, at most MaxLen - 1
@@ -30,11 +33,13 @@ using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient *Sender)>;
 // certificate must hold for Host.
 enum class TSmtpSecurity { None, StartTls, Ssl };
 
-// One SMTP conversation over a TWSocket: Open connects and greets, each Mail
-// hands over one message, Quit says goodbye. Every call blocks its caller but
-// waits in nested event loops, so windows, timers and other sockets stay live.
-// Every line sent and received is shown through OnDisplay; the body comes line
-// by line from OnGetData.
+// One SMTP conversation over a connection (a TWSocket of its own, or one a
+// test gives): Open connects and greets, each Mail hands over one message,
+// Quit says goodbye. Every call blocks its caller but waits in nested event
+// loops, so windows, timers and other sockets stay live. Every line sent and
+// received is shown through OnDisplay. The header lines come from the
+// message's MessageLayout, the body line by line from DoGetData; the client
+// only sends them (dot-stuffed, in the bytes of CharSet).
 class TCustomSmtpClient : public QObject
 {
     Q_OBJECT
@@ -42,6 +47,8 @@ public:
     static constexpr int LineBufferSize = 1024;
 
     explicit TCustomSmtpClient(QObject *parent = nullptr);
+    // Talks over `connection` instead of a TWSocket of its own.
+    explicit TCustomSmtpClient(std::unique_ptr<SmtpConnection> connection, QObject *parent = nullptr);
     ~TCustomSmtpClient() override;
 
     QString Host;
@@ -69,7 +76,7 @@ public:
     QString LastResponse() const { return m_lastResponse; }
     // 0 not connected, 1 connected, 2 greeted and ready for mail.
     int Stage() const { return m_stage; }
-    TWSocket *Socket() const { return m_socket; }
+    SmtpConnection *Socket() const { return m_socket.get(); }
 
     TSmtpDisplay OnDisplay;
     TSmtpGetDataEvent OnGetData;
@@ -81,21 +88,11 @@ public:
     // leaves Mail.
     TSmtpNotifyEvent OnEndOfData;
 
-    // Set by a Mail that sent its whole message but had no answer to the "."
-    // (time-out, Cancel, connection lost): the server may have taken it.
-    bool OutcomeUnknown() const { return m_outcomeUnknown; }
-    // Why the last Mail failed: the reply that refused it or the client's
-    // own reason; empty after a Mail that succeeded.
-    QString FailureReason() const { return m_failure; }
-    // Why the last Open could not set up the session Security and the
-    // login ask for (TLS failed, STARTTLS or a login not offered, the login
-    // refused), naming the server; empty when Open failed otherwise.
-    QString SecurityFailure() const { return m_securityFailure; }
-    // The last Mail failed for a reason that may pass: a 4xx reply, or no
-    // connection to the server before the message went out (it could not be
-    // reached, or it closed the connection). The same Mail may succeed later.
-    // Never set with OutcomeUnknown.
-    bool FailureTransient() const { return m_failureTransient; }
+    // What the last Open or Mail came to: ok, or the kind of failure and the
+    // reply that refused it or the client's own reason. Within one call the
+    // first failure keeps its reason; a session refused for its security or
+    // login tells that instead.
+    const TSmtpResult &Result() const { return m_result; }
 
     // The user wants the session to end: what runs now gets CancelGraceMs to
     // finish; a wait (connecting, a reply, sending) still going on then ends,
@@ -115,12 +112,24 @@ protected:
     virtual void DoHeaderLine(char *Msg, qint32 Size);
     virtual void DoHeaderList(QStringList &Lines);
 
+    // The transaction of Mail for a message laid out as `layout`: the
+    // envelope, the header the layout gives and the body from DoGetData.
+    bool sendMessage(const MessageLayout &layout);
+
     // Lets the event loop run; in a tight send loop at most every few
     // milliseconds, which keeps timers and input served without paying for a
     // full turn per line.
     void pumpMessages();
 
 private:
+    // A reply as getResponse read it: its code, and whether the server gave it.
+    struct Reply
+    {
+        enum class From { Server, NoAnswer, LostConnection };
+        int code = 0;
+        From from = From::Server;
+    };
+
     void display(const QString &text);
     bool checkEnvelope();
     void sendCommand(const QByteArray &line);
@@ -135,41 +144,37 @@ private:
     // Ends a session that cannot be had as asked; always false.
     bool refuseSession(const QString &text);
     void waitUntilSent();
-    int getResponse();
+    Reply getResponse();
     // Closes the connection; the next Mail connects anew.
     void dropConnection();
     // After a refused MAIL, RCPT or DATA: RSET, or a new connection when
     // the server does not take it.
     void endTransaction();
     void clearCancel();
-    // Keeps the first reason a Mail fails for.
-    void noteFailure(const QString &reason, bool transient);
+    // Keeps the first failure of a call.
+    void noteFailure(TSmtpResult::Kind kind, const QString &reason);
+    // Ends the call refused: `text` becomes ErrorMessage and the reason, and
+    // is shown; always false.
+    bool refuse(const QString &text);
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
-    QStringList composeHeader();
-    void sendHeader();
+    bool accept(const Reply &reply, std::initializer_list<int> codes, bool closeOnFailure);
+    void sendHeader(const MessageLayout &layout);
     void sendBody();
     int waitTimeoutMs() const;
     int countMs() const;
 
-    TWSocket *m_socket;
+    std::unique_ptr<SmtpConnection> m_socket;
     QPointer<TWait> m_wait;
     WireText m_wire;
     QString m_errorMessage;
     QString m_lastResponse;
-    QString m_failure;
-    QString m_securityFailure;
+    TSmtpResult m_result;
     // The lines of the last reply, and what the last EHLO reply offered.
     QStringList m_replyLines;
     TSmtpCapabilities m_capabilities;
-    bool m_failureTransient = false;
     int m_stage = 0;
     bool m_timedOut = false;
     bool m_dataSent = false;
-    // The last reply had no answer from the server behind it.
-    bool m_noAnswer = false;
-    // ... because the connection was gone.
-    bool m_connectionLost = false;
-    bool m_outcomeUnknown = false;
     QTimer m_cancelTimer;
     bool m_cancelled = false;
     QElapsedTimer m_lastPump;

@@ -1,15 +1,17 @@
 #pragma once
 
 #include "transport/CustomSmtpClient.h"
+#include "transport/MessageBody.h"
 
 #include <QFile>
 #include <QStringList>
 
 // The SMTP client with attachments: when files are attached, each message
 // becomes a MIME multipart message, the owner's lines as the text part and
-// one base64 part per file, produced line by line as it is sent. Files are
-// read as they are encoded, never whole.
-class TSmtpClient : public TCustomSmtpClient
+// one base64 part per file, produced line by line as it is sent (the layout
+// and the order are MessageLayout's). Files are read as they are encoded,
+// never whole.
+class TSmtpClient : public TCustomSmtpClient, private MessageContent
 {
     Q_OBJECT
 public:
@@ -24,23 +26,21 @@ public:
     bool Mail() override;
 
 protected:
+    // Hands out the body MessageBody lays out; counts the owner's lines
+    // itself, so LineNum is not used.
     void DoGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More) override;
-    void DoHeaderLine(char *Msg, qint32 Size) override;
 
     virtual void OpenAttachment(QFile &file, const QString &path);
     virtual void EncodeAttachmentLine(QFile &file, QByteArray &line, bool &More);
     virtual void CloseAttachment(QFile &file);
 
 private:
-    void startAttachment(char *MsgLine, qint32 MaxLen);
-    void continueAttachment(char *MsgLine, qint32 MaxLen, bool &More);
+    bool textLine(qint32 lineNum, char *buffer, qint32 maxLen) override;
+    void openFile(const QString &path) override;
+    void fileLine(QByteArray &line, bool &more) override;
+    void closeFile() override;
 
     QStringList m_emailFiles;
-    QStringList m_pendingLines;
-    QString m_boundary;
-    bool m_userText = true;
-    qint32 m_userLine = 0;
-    int m_attachmentIndex = 0;
-    bool m_inAttachment = false;
+    MessageBody m_body;
     QFile m_attachment;
 };

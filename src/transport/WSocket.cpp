@@ -63,7 +63,6 @@ void TCustomWSocket::reset()
     LingerOnOff = wsLingerOn;
     LingerTimeout = 0;
     m_moreToFollow = false;
-    m_queuedBytes = 0;
     m_handle = -1;
     m_tls.reset();
     m_tlsHandshaking = false;
@@ -71,7 +70,7 @@ void TCustomWSocket::reset()
     m_awaited = wsInvalidState;
     m_allSent = true;
     m_sendQueue.clear();
-    m_lineMode = false;
+    m_line.stop();
     m_paused = false;
     m_readCount = 0;
     m_sessionClosedFired = false;
@@ -410,7 +409,7 @@ void TCustomWSocket::onReadable()
             OnSessionAvailable(this, 0);
         return;
     }
-    if (m_lineMode)
+    if (m_line.reading())
         return readRoutine();
     const int waiting = bytesWaiting();
     if (waiting == 0 && !m_datagram) {
@@ -464,13 +463,13 @@ void TCustomWSocket::readRoutine()
     for (;;) {
         m_lastError = 0;
         const qint32 before = m_readCount;
-        if (m_lineMode)
+        if (m_line.reading())
             lineStep();
         else if (OnDataAvailable)
             OnDataAvailable(this, 0);
         else
             return;
-        if (m_lastError != 0 || m_handle < 0 || m_readCount == before || (!m_lineMode && !OnDataAvailable)
+        if (m_lastError != 0 || m_handle < 0 || m_readCount == before || (!m_line.reading() && !OnDataAvailable)
             || bytesWaiting() <= 0)
             return;
     }
@@ -489,7 +488,7 @@ void TCustomWSocket::closeEvent(int error)
         return;
     if (bytesWaiting() > 0)
         readRoutine();
-    if (m_lineMode)
+    if (m_line.reading())
         endLine();
     if (!m_sessionClosedFired) {
         m_sessionClosedFired = true;
@@ -586,7 +585,7 @@ ssize_t TCustomWSocket::sendBytes(const char *data, size_t length, int flags)
 
 void TCustomWSocket::endLine()
 {
-    m_lineMode = false;
+    m_line.stop();
     if (m_waitCtrl && !MultiThreaded)
         m_waitCtrl->Stop();
 }
@@ -596,7 +595,7 @@ void TCustomWSocket::lineStep()
     // The bytes are looked at before they are taken, and only those up to the
     // line end are taken, so everything after it stays waiting in the
     // platform's buffer for the next read.
-    while (m_lineMode) {
+    while (m_line.reading()) {
         if (m_handle < 0)
             return endLine();
         if (m_state != wsConnected)
@@ -612,23 +611,12 @@ void TCustomWSocket::lineStep()
             }
             return platformError(SocketErrors::fromErrno(errno), QStringLiteral("ReadLine"));
         }
-        int taken = 0;
-        bool lineEnded = false;
-        bool tooLong = false;
-        while (taken < peeked && !lineEnded) {
-            const char byte = bytes[taken++];
-            if (byte == '\r')
-                continue;
-            if (byte != '\n')
-                m_line.append(byte);
-            tooLong = byte != '\n' && m_line.size() >= LineLimit;
-            lineEnded = byte == '\n' || tooLong;
-        }
-        takeBytes(bytes, static_cast<size_t>(taken));
-        m_readCount += taken;
-        if (tooLong && OnLineTooLong)
+        const LineAssembly::Step step = m_line.take(bytes, static_cast<int>(peeked));
+        takeBytes(bytes, static_cast<size_t>(step.taken));
+        m_readCount += step.taken;
+        if (step.end == LineAssembly::End::TooLong && OnLineTooLong)
             OnLineTooLong(this);
-        if (lineEnded)
+        if (step.end != LineAssembly::End::None)
             return endLine();
     }
 }
@@ -639,20 +627,17 @@ void TCustomWSocket::ReadLine(qint32 timeoutSeconds, QByteArray &line)
         raiseError(QStringLiteral("No wait object assigned"));
         return;
     }
-    if (!m_lineMode) {
-        m_lineMode = true;
-        m_line.clear();
-    }
+    m_line.begin();
     m_readEnabled = true;
     updateNotifiers();
     lineStep();
-    if (m_lineMode) {
+    if (m_line.reading()) {
         if (MultiThreaded)
-            pumpUntil(timeoutSeconds, [this] { return !m_lineMode; });
+            pumpUntil(timeoutSeconds, [this] { return !m_line.reading(); });
         else
             runWait(timeoutSeconds);
     }
-    line = m_line;
+    line = m_line.line();
 }
 
 // ---- sending ----
@@ -670,8 +655,8 @@ qint32 TCustomWSocket::Send(const char *data, qint32 length)
     }
     m_allSent = false;
     if (length > 0)
-        appendToQueue(data, length);
-    if (!m_moreToFollow || m_queuedBytes >= CorkBytes)
+        m_sendQueue.append(data, length);
+    if (!m_moreToFollow || m_sendQueue.queuedBytes() >= CorkBytes)
         tryToSend();
     if (m_allSent)
         postWriteEvent();
@@ -688,36 +673,15 @@ void TCustomWSocket::setMoreToFollow(bool more)
     }
 }
 
-void TCustomWSocket::appendToQueue(const char *data, int length)
-{
-    if (m_sendQueue.empty())
-        m_sendQueue.emplace_back(TBuffer::DefaultSize);
-    while (length > 0) {
-        const int written = m_sendQueue.back().Write(data, length);
-        if (written == 0) {
-            m_sendQueue.emplace_back(TBuffer::DefaultSize);
-            continue;
-        }
-        data += written;
-        length -= written;
-        m_queuedBytes += written;
-    }
-}
-
 void TCustomWSocket::tryToSend()
 {
     if (m_handle < 0)
         return;
-    while (!m_sendQueue.empty()) {
-        TBuffer &chunk = m_sendQueue.front();
+    for (;;) {
         int length = 0;
-        const char *bytes = chunk.Peek(length);
-        if (length == 0) {
-            if (m_sendQueue.size() == 1)
-                break;
-            m_sendQueue.pop_front();
-            continue;
-        }
+        const char *bytes = m_sendQueue.next(length);
+        if (length == 0)
+            break;
         const int flags =
             MSG_NOSIGNAL | (m_sendFlags == wsSendUrgent ? MSG_OOB : 0) | (m_moreToFollow ? MSG_MORE : 0);
         const ssize_t sent = m_datagram
@@ -733,9 +697,8 @@ void TCustomWSocket::tryToSend()
                 return Close();
             return platformError(error, QStringLiteral("TryToSend failed"));
         }
-        chunk.Remove(static_cast<int>(sent));
+        m_sendQueue.sent(static_cast<int>(sent));
         m_sentTotal += static_cast<quint64>(sent);
-        m_queuedBytes -= sent;
         if (sent < length)
             return updateNotifiers();
     }

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "transport/Buffer.h"
+#include "transport/LineAssembly.h"
+#include "transport/SendQueue.h"
+#include "transport/SocketState.h"
 #include "transport/TlsChannel.h"
 #include "platform/Wait.h"
 
@@ -10,20 +12,9 @@
 #include <QSocketNotifier>
 #include <QStringList>
 #include <functional>
-#include <list>
 #include <memory>
 #include <netinet/in.h>
 
-enum TSocketState {
-    wsInvalidState,
-    wsOpened,
-    wsBound,
-    wsConnecting,
-    wsConnected,
-    wsAccepting,
-    wsListening,
-    wsClosed
-};
 enum TSocketSendFlags { wsSendNormal, wsSendUrgent };
 enum TSocketLingerOnOff { wsLingerOff, wsLingerOn, wsLingerNoSet };
 
@@ -45,7 +36,7 @@ class TCustomWSocket : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int LineLimit = 254;
+    static constexpr int LineLimit = LineAssembly::Limit;
 
     explicit TCustomWSocket(QObject *parent = nullptr);
     ~TCustomWSocket() override;
@@ -136,7 +127,7 @@ public:
     bool AllSent() const { return m_allSent; }
     // True when a caller may queue more: everything has left, or less than
     // CorkBytes is being gathered.
-    bool ReadyForMore() const { return m_allSent || (m_moreToFollow && m_queuedBytes < CorkBytes); }
+    bool ReadyForMore() const { return m_allSent || (m_moreToFollow && m_sendQueue.queuedBytes() < CorkBytes); }
     // Bytes the platform has accepted since the socket was created.
     quint64 SentTotal() const { return m_sentTotal; }
 
@@ -174,7 +165,6 @@ private:
     ssize_t sendBytes(const char *data, size_t length, int flags);
     void tlsHandshakeStep();
 
-    void appendToQueue(const char *data, int length);
     void tryToSend();
     void postWriteEvent();
     void runWait(qint32 timeoutSeconds);
@@ -201,15 +191,13 @@ private:
     TSocketSendFlags m_sendFlags = wsSendNormal;
     QPointer<TWait> m_waitCtrl;
 
-    std::list<TBuffer> m_sendQueue;
+    SendQueue m_sendQueue;
     bool m_allSent = true;
     bool m_writeEventPosted = false;
     bool m_moreToFollow = false;
-    qint64 m_queuedBytes = 0;
     quint64 m_sentTotal = 0;
 
-    QByteArray m_line;
-    bool m_lineMode = false;
+    LineAssembly m_line;
 
     std::unique_ptr<TlsChannel> m_tls;
     bool m_tlsHandshaking = false;

@@ -4,10 +4,14 @@
 
 SmtpTest::SmtpTest()
 {
-    wait.setInterval(CountMs);
-    client.setWait(&wait);
+    wire(client);
     client.Host = QStringLiteral("127.0.0.1");
     client.Port = server.portText();
+}
+
+void SmtpClientSetup::wire(TSmtpClient &client)
+{
+    client.setWait(&wait);
     client.TimeOut = 400;
     client.SignOn = QStringLiteral("corvane.test");
     client.FromName = QStringLiteral("sender@corvane.test");

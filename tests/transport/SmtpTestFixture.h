@@ -7,19 +7,28 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
-// A client wired to a scripted server as both programs wire theirs: a wait
-// object (here with 5 ms counts, so a time-out of 400 counts is 2 s), the
-// display lines collected, the body served from a list of lines.
-struct SmtpTest : ::testing::Test
+// A client wired as both programs wire theirs: a wait object (here with 5 ms
+// counts, so a time-out of 400 counts is 2 s), the display lines collected,
+// the body served from a list of lines.
+struct SmtpClientSetup : ::testing::Test
 {
     static constexpr int CountMs = 5;
 
-    ScriptedSmtpServer server;
     TWait wait;
-    TSmtpClient client;
     QStringList shown;
     QStringList body;
     QList<int> lineNums;
+
+    SmtpClientSetup() { wait.setInterval(CountMs); }
+    // Everything but where the server is.
+    void wire(TSmtpClient &client);
+};
+
+// The client talking to a scripted server on a port of this machine.
+struct SmtpTest : SmtpClientSetup
+{
+    ScriptedSmtpServer server;
+    TSmtpClient client;
 
     SmtpTest();
 

@@ -70,7 +70,7 @@ TEST_F(SmtpTest, ARefusedTransactionIsResetAndARefusedResetReconnects)
     server.script("RSET", {{"500 what"}, {"250 ok"}});
     EXPECT_FALSE(client.Mail());
     EXPECT_EQ(client.Stage(), 0) << "a server that does not take RSET is left";
-    EXPECT_EQ(client.FailureReason(), "451 try later");
+    EXPECT_EQ(client.Result().reason(), "451 try later");
     EXPECT_TRUE(client.Mail()) << client.ErrorMessage().toStdString();
     EXPECT_EQ(server.connectionCount(), 2);
     EXPECT_EQ(server.commands().count("RSET"), 1);
@@ -87,9 +87,9 @@ TEST_F(SmtpTest, ATimeOutBeforeTheMessageIsAPlainFailure)
     client.TimeOut = 4;
     server.script("RCPT", {{"250 late", 300}, {"250 ok"}});
     EXPECT_FALSE(client.Mail());
-    EXPECT_FALSE(client.OutcomeUnknown()) << "nothing was handed over";
-    EXPECT_EQ(client.FailureReason(), "554 receive timeout");
-    EXPECT_FALSE(client.FailureTransient()) << "a server that keeps silent is not tried again";
+    EXPECT_FALSE((client.Result().kind() == TSmtpResult::Kind::OutcomeUnknown)) << "nothing was handed over";
+    EXPECT_EQ(client.Result().reason(), "554 receive timeout");
+    EXPECT_FALSE((client.Result().kind() == TSmtpResult::Kind::Deferred)) << "a server that keeps silent is not tried again";
     EXPECT_EQ(client.Stage(), 0);
     client.TimeOut = 400;
     EXPECT_TRUE(client.Mail());
@@ -174,8 +174,8 @@ TEST_F(SmtpTest, CancelWhileTheEndOfTheMessageIsUnansweredLeavesTheOutcomeUnknow
     body = {"x"};
     ASSERT_TRUE(client.Open());
     msFromCancelToEnd(client, [&] { EXPECT_FALSE(client.Mail()); });
-    EXPECT_TRUE(client.OutcomeUnknown());
-    EXPECT_EQ(client.FailureReason(), "554 cancelled");
+    EXPECT_TRUE((client.Result().kind() == TSmtpResult::Kind::OutcomeUnknown));
+    EXPECT_EQ(client.Result().reason(), "554 cancelled");
 }
 
 TEST_F(SmtpTest, AHandlerFailingAtTheEndOfTheDataLeavesTheMessageUnended)
@@ -214,10 +214,10 @@ TEST_F(SmtpTest, AFailureMayPassOnlyWhenTheServerSaysSoOrWasNotThere)
     for (const auto &c : cases) {
         server.script(c.verb, {c.reply, {c.verb == "." ? "250 queued" : c.verb == "DATA" ? "354 go" : "250 ok"}});
         EXPECT_FALSE(client.Mail()) << c.name;
-        EXPECT_EQ(client.FailureTransient(), c.transient) << c.name;
-        EXPECT_FALSE(client.OutcomeUnknown()) << c.name << ": the server answered, or nothing went out";
-        EXPECT_TRUE(client.Mail()) << c.name << ": " << client.FailureReason().toStdString();
-        EXPECT_FALSE(client.FailureTransient()) << c.name << ": a success leaves no reason";
+        EXPECT_EQ((client.Result().kind() == TSmtpResult::Kind::Deferred), c.transient) << c.name;
+        EXPECT_FALSE((client.Result().kind() == TSmtpResult::Kind::OutcomeUnknown)) << c.name << ": the server answered, or nothing went out";
+        EXPECT_TRUE(client.Mail()) << c.name << ": " << client.Result().reason().toStdString();
+        EXPECT_FALSE((client.Result().kind() == TSmtpResult::Kind::Deferred)) << c.name << ": a success leaves no reason";
     }
     const QList<QByteArray> commands = server.commands();
     const auto rcpts = std::count_if(commands.cbegin(), commands.cend(), [](const QByteArray &c) { return c.startsWith("RCPT"); });
@@ -232,8 +232,8 @@ TEST_F(SmtpTest, AConnectionLostAtTheEndOfTheMessageIsNeverToBeTriedAgain)
     server.script(".", {{.text = "", .drop = true}, {"250 queued"}});
     body = {"x"};
     EXPECT_FALSE(client.Mail());
-    EXPECT_TRUE(client.OutcomeUnknown());
-    EXPECT_FALSE(client.FailureTransient()) << client.FailureReason().toStdString();
+    EXPECT_TRUE((client.Result().kind() == TSmtpResult::Kind::OutcomeUnknown));
+    EXPECT_FALSE((client.Result().kind() == TSmtpResult::Kind::Deferred)) << client.Result().reason().toStdString();
 }
 
 TEST_F(SmtpTest, AServerThatCannotBeReachedAgainMayPassAnInvalidAddressNever)
@@ -242,16 +242,16 @@ TEST_F(SmtpTest, AServerThatCannotBeReachedAgainMayPassAnInvalidAddressNever)
     ASSERT_TRUE(client.Quit());
     client.Port = QString::number(ScriptedSmtpServer::unusedPort());
     EXPECT_FALSE(client.Mail());
-    EXPECT_TRUE(client.FailureReason().startsWith("Can't connect to host")) << client.FailureReason().toStdString();
-    EXPECT_TRUE(client.FailureTransient());
+    EXPECT_TRUE(client.Result().reason().startsWith("Can't connect to host")) << client.Result().reason().toStdString();
+    EXPECT_TRUE((client.Result().kind() == TSmtpResult::Kind::Deferred));
 
     client.Port = server.portText();
     server.script("CONNECT", {{.text = "421 4.3.2 busy, come back later", .closeAfter = true}, {"220 ready"}});
     EXPECT_FALSE(client.Mail());
-    EXPECT_EQ(client.FailureReason(), "421 4.3.2 busy, come back later");
-    EXPECT_TRUE(client.FailureTransient());
+    EXPECT_EQ(client.Result().reason(), "421 4.3.2 busy, come back later");
+    EXPECT_TRUE((client.Result().kind() == TSmtpResult::Kind::Deferred));
 
     client.RcptName = {"a<b@x"};
     EXPECT_FALSE(client.Mail());
-    EXPECT_FALSE(client.FailureTransient()) << client.FailureReason().toStdString();
+    EXPECT_FALSE((client.Result().kind() == TSmtpResult::Kind::Deferred)) << client.Result().reason().toStdString();
 }

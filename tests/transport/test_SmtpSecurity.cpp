@@ -1,6 +1,7 @@
 #include "support/TestCertificates.h"
 #include "support/WaitFor.h"
 #include "transport/SmtpTestFixture.h"
+#include "transport/WSocket.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -52,6 +53,13 @@ protected:
         server.setTls(certificate.certificateFile, certificate.keyFile, implicit);
     }
 
+    // Why the last Open or Mail could not have the session it asked for;
+    // empty when it failed otherwise or did not fail.
+    QString securityFailure() const
+    {
+        return client.Result().kind() == TSmtpResult::Kind::SessionRefused ? client.Result().reason() : QString();
+    }
+
     void expectNoSecretShown() const
     {
         const QString log = shown.join('\n');
@@ -84,7 +92,7 @@ TEST_F(SmtpSecurityTest, StartTlsThenLoginUnderTlsOnly)
     EXPECT_EQ(bodyLines(), QList<QByteArray>{"Hello"});
     EXPECT_TRUE(shown.contains("> AUTH PLAIN (credentials not shown)"));
     EXPECT_TRUE(shown.filter(QRegularExpression("^Encrypted with TLSv1\\.[23], ")).size() == 1) << shown.join('\n').toStdString();
-    EXPECT_TRUE(client.SecurityFailure().isEmpty());
+    EXPECT_TRUE(securityFailure().isEmpty());
     expectNoSecretShown();
 }
 
@@ -129,14 +137,14 @@ TEST_F(SmtpSecurityTest, ARefusedLoginEndsTheSessionWithTheServersReply)
     const QString failure = "Login as 'ann' at 'localhost' failed: 535 5.7.8 Authentication credentials invalid";
 
     EXPECT_FALSE(client.Open());
-    EXPECT_EQ(client.SecurityFailure(), failure);
+    EXPECT_EQ(securityFailure(), failure);
     EXPECT_EQ(client.ErrorMessage(), failure);
     EXPECT_EQ(shown.last(), failure);
     EXPECT_EQ(client.Stage(), 0);
 
     // Mail opens a session of its own, which is refused the same way.
     EXPECT_FALSE(client.Mail());
-    EXPECT_EQ(client.FailureReason(), failure);
+    EXPECT_EQ(client.Result().reason(), failure);
     EXPECT_EQ(server.connectionCount(), 2);
     EXPECT_EQ(server.messageCount(), 0);
     for (const QByteArray &command : server.commands())
@@ -152,9 +160,9 @@ TEST_F(SmtpSecurityTest, StartTlsNotOfferedOrRefusedEndsTheSessionBeforeAnyLogin
     server.script("STARTTLS", "454 4.7.0 TLS not available due to temporary reason");
 
     EXPECT_FALSE(client.Open());
-    EXPECT_EQ(client.SecurityFailure(), "Secure connection to 'localhost' failed: the server does not offer STARTTLS");
+    EXPECT_EQ(securityFailure(), "Secure connection to 'localhost' failed: the server does not offer STARTTLS");
     EXPECT_FALSE(client.Open());
-    EXPECT_EQ(client.SecurityFailure(),
+    EXPECT_EQ(securityFailure(),
               "Secure connection to 'localhost' failed: 454 4.7.0 TLS not available due to temporary reason");
     EXPECT_EQ(server.commands(), (QList<QByteArray>{"EHLO corvane.test", "EHLO corvane.test", "STARTTLS"}));
 }
@@ -162,7 +170,7 @@ TEST_F(SmtpSecurityTest, StartTlsNotOfferedOrRefusedEndsTheSessionBeforeAnyLogin
 TEST_F(SmtpSecurityTest, ALoginIsNeverTriedWithoutTls)
 {
     EXPECT_FALSE(client.Open());
-    EXPECT_EQ(client.SecurityFailure(),
+    EXPECT_EQ(securityFailure(),
               "Login as 'ann' at 'localhost' not tried: Security is None, and a password is never sent unencrypted");
     EXPECT_EQ(server.connectionCount(), 0);
 
@@ -170,7 +178,7 @@ TEST_F(SmtpSecurityTest, ALoginIsNeverTriedWithoutTls)
     serveTls(certificates().localhost, true);
     server.script("EHLO", "250-test.local\r\n250 AUTH CRAM-MD5");
     EXPECT_FALSE(client.Open());
-    EXPECT_EQ(client.SecurityFailure(),
+    EXPECT_EQ(securityFailure(),
               "Login at 'localhost' failed: the server offers no login by AUTH PLAIN or LOGIN");
     EXPECT_EQ(server.commands(), (QList<QByteArray>{"<TLS>", "EHLO corvane.test"}));
 }
@@ -185,7 +193,7 @@ TEST_F(SmtpSecurityTest, TheCertificateMustBeTrustedAndNameTheServer)
         const bool opened = client.Open();
         EXPECT_FALSE(opened);
         EXPECT_FALSE(shown.join('\n').contains("Encrypted"));
-        return client.SecurityFailure();
+        return securityFailure();
     };
     EXPECT_EQ(refusal(certificates().selfSigned), "Secure connection to 'localhost' failed: self-signed certificate");
     EXPECT_EQ(refusal(certificates().otherHost), "Secure connection to 'localhost' failed: host name mismatch");
@@ -212,7 +220,7 @@ TEST_F(SmtpSecurityTest, TlsToAServerSpeakingPlainSmtp)
 {
     client.Security = TSmtpSecurity::Ssl;
     EXPECT_FALSE(client.Open());
-    EXPECT_EQ(client.SecurityFailure(),
+    EXPECT_EQ(securityFailure(),
               "Secure connection to 'localhost' failed: the server does not speak TLS on this port");
     // Only the TLS hello reached the server: no command in the clear.
     EXPECT_FALSE(server.received().contains("HELO"));
@@ -227,7 +235,7 @@ TEST_F(SmtpSecurityTest, DataSentBeforeTheHandshakeIsRefused)
     server.script("EHLO", "250-test.local\r\n250-STARTTLS\r\n250 AUTH PLAIN");
     server.script("STARTTLS", "220 go ahead\r\n250-test.local\r\n250 AUTH PLAIN");
     EXPECT_FALSE(client.Open());
-    EXPECT_EQ(client.SecurityFailure(),
+    EXPECT_EQ(securityFailure(),
               "Secure connection to 'localhost' failed: the server sent data before the handshake");
     EXPECT_FALSE(server.commands().contains("<TLS>"));
 }
@@ -251,7 +259,7 @@ TEST_F(SilentHandshakeTest, TheHandshakeTimesOut)
 {
     client.TimeOut = 40;
     EXPECT_FALSE(client.Open());
-    EXPECT_EQ(client.SecurityFailure(), "Secure connection to 'localhost' failed: no answer within the time-out");
+    EXPECT_EQ(securityFailure(), "Secure connection to 'localhost' failed: no answer within the time-out");
     EXPECT_EQ(client.Stage(), 0);
 }
 
@@ -263,7 +271,7 @@ TEST_F(SilentHandshakeTest, CancelEndsTheHandshake)
     QTimer::singleShot(0, [&] { client.Cancel(); });
     EXPECT_FALSE(client.Open());
     EXPECT_LT(clock.elapsed(), 10000);
-    EXPECT_EQ(client.SecurityFailure(), "Secure connection to 'localhost' failed: cancelled");
+    EXPECT_EQ(securityFailure(), "Secure connection to 'localhost' failed: cancelled");
     client.Abort();
 }
 

@@ -103,14 +103,14 @@ TEST_F(SmtpTest, RefusedRecipientStopsBeforeData)
     EXPECT_EQ(server.commands(), (QList<QByteArray>{"HELO corvane.test", "MAIL FROM:<sender@corvane.test>",
                                                     "RCPT TO:<a@x>", "RCPT TO:<b@x>", "RSET"}));
     EXPECT_EQ(client.Stage(), 2);
-    EXPECT_EQ(client.FailureReason(), "550 no such user");
-    EXPECT_FALSE(client.OutcomeUnknown());
+    EXPECT_EQ(client.Result().reason(), "550 no such user");
+    EXPECT_FALSE((client.Result().kind() == TSmtpResult::Kind::OutcomeUnknown));
 
     // The next message goes on over the same connection, starting with MAIL FROM.
     server.script("RCPT", "250 ok");
     EXPECT_TRUE(client.Mail());
     EXPECT_EQ(server.connectionCount(), 1);
-    EXPECT_TRUE(client.FailureReason().isEmpty());
+    EXPECT_TRUE(client.Result().reason().isEmpty());
 }
 
 TEST_F(SmtpTest, NoRecipientsGoesFromMailFromStraightToData)
@@ -156,13 +156,13 @@ TEST_F(SmtpTest, ReceiveTimeOutAfterTheMessageLeavesItsOutcomeUnknownAndDropsThe
     EXPECT_EQ(client.ErrorMessage(), "554 receive timeout");
     EXPECT_EQ(client.LastResponse(), "554 receive timeout");
     EXPECT_EQ(shown.last(), "< 554 receive timeout");
-    EXPECT_TRUE(client.OutcomeUnknown()) << "the server may have taken it";
+    EXPECT_TRUE((client.Result().kind() == TSmtpResult::Kind::OutcomeUnknown)) << "the server may have taken it";
     EXPECT_EQ(client.Stage(), 0) << "the late reply would be read against the next command";
 
     // The next message goes over a new connection, in step with its server.
     client.TimeOut = 400;
     EXPECT_TRUE(client.Mail());
-    EXPECT_FALSE(client.OutcomeUnknown());
+    EXPECT_FALSE((client.Result().kind() == TSmtpResult::Kind::OutcomeUnknown));
     EXPECT_EQ(server.connectionCount(), 2);
     EXPECT_EQ(server.messageCount(), 2);
 }
