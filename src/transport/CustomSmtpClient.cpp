@@ -30,9 +30,9 @@ TCustomSmtpClient::TCustomSmtpClient(QObject *parent)
 }
 
 TCustomSmtpClient::TCustomSmtpClient(std::unique_ptr<SmtpConnection> connection, QObject *parent)
-    : QObject(parent), m_socket(std::move(connection))
+    : QObject(parent), m_connection(std::move(connection))
 {
-    m_socket->setEvents(
+    m_connection->setEvents(
         [this] {
             m_stage = 0;
             if (m_wait)
@@ -49,7 +49,7 @@ TCustomSmtpClient::TCustomSmtpClient(std::unique_ptr<SmtpConnection> connection,
 
 TCustomSmtpClient::~TCustomSmtpClient()
 {
-    m_socket->setEvents(nullptr, nullptr);
+    m_connection->setEvents(nullptr, nullptr);
     if (m_wait)
         m_wait->OnTimeout = nullptr;
 }
@@ -57,7 +57,7 @@ TCustomSmtpClient::~TCustomSmtpClient()
 void TCustomSmtpClient::setWait(TWait *wait)
 {
     m_wait = wait;
-    m_socket->setWaitCtrl(wait);
+    m_connection->setWaitCtrl(wait);
 }
 
 void TCustomSmtpClient::display(const QString &text)
@@ -114,7 +114,7 @@ void TCustomSmtpClient::clearCancel()
 void TCustomSmtpClient::dropConnection()
 {
     m_stage = 0;
-    m_socket->Close();
+    m_connection->Close();
 }
 
 // ---- conversation steps ----
@@ -138,26 +138,26 @@ void TCustomSmtpClient::sendLine(const QByteArray &line, const QString &shown)
     if (m_stage == 0)
         return;
     m_dataSent = false;
-    m_socket->SendStr(line + "\r\n");
+    m_connection->SendStr(line + "\r\n");
     waitUntilSent();
 }
 
 void TCustomSmtpClient::waitUntilSent()
 {
     auto done = [this] {
-        return m_dataSent || m_socket->ReadyForMore() || m_socket->State() != wsConnected || m_cancelled;
+        return m_dataSent || m_connection->ReadyForMore() || m_connection->State() != wsConnected || m_cancelled;
     };
     if (done())
         return;
     // A peer that stops reading must not hold the program: when nothing more
     // has been taken for the time-out, the connection is given up.
     bool stalled = false;
-    quint64 sentBefore = m_socket->SentTotal();
+    quint64 sentBefore = m_connection->SentTotal();
     QTimer watchdog;
     watchdog.setInterval(waitTimeoutMs());
     connect(&watchdog, &QTimer::timeout, this, [&] {
-        stalled = m_socket->SentTotal() == sentBefore;
-        sentBefore = m_socket->SentTotal();
+        stalled = m_connection->SentTotal() == sentBefore;
+        sentBefore = m_connection->SentTotal();
     });
     watchdog.start();
     QEventLoop loop;
@@ -194,7 +194,7 @@ TCustomSmtpClient::Reply TCustomSmtpClient::getResponse()
         const int counts = reply.remainingCounts(countMs());
         QByteArray line;
         if (counts > 0 && !m_cancelled)
-            m_socket->ReadLine(counts, line);
+            m_connection->ReadLine(counts, line);
         else
             m_timedOut = !m_cancelled;
         if (m_cancelled) {
@@ -233,7 +233,7 @@ bool TCustomSmtpClient::accept(const Reply &reply, std::initializer_list<int> co
     const bool transient = TSmtpReply::isTransient(reply.code) || reply.from == Reply::From::LostConnection;
     noteFailure(transient ? TSmtpResult::Kind::Deferred : TSmtpResult::Kind::Refused, m_lastResponse);
     if (closeOnFailure)
-        m_socket->Close();
+        m_connection->Close();
     return false;
 }
 
@@ -262,17 +262,17 @@ bool TCustomSmtpClient::Open()
                                             "never sent unencrypted")
                                  .arg(UserName, Host));
     try {
-        m_socket->ConnectTo(Host, Port);
+        m_connection->ConnectTo(Host, Port);
     } catch (const ESocketException &error) {
         m_errorMessage = error.message();
         noteFailure(TSmtpResult::Kind::Refused, m_errorMessage);
         return false;
     }
-    if (!m_socket->WaitConnected(TimeOut)) {
+    if (!m_connection->WaitConnected(TimeOut)) {
         m_errorMessage = QStringLiteral("Can't connect to host '%1'").arg(Host);
         noteFailure(m_cancelled ? TSmtpResult::Kind::Refused : TSmtpResult::Kind::Deferred, m_errorMessage);
         display(m_errorMessage);
-        m_socket->Close();
+        m_connection->Close();
         return false;
     }
     display(QStringLiteral("Connected with SMTP server"));
@@ -324,11 +324,11 @@ bool TCustomSmtpClient::ehlo(const QByteArray &name)
 
 bool TCustomSmtpClient::startTls()
 {
-    if (m_socket->StartTls(TimeOut, Host)) {
-        display(QStringLiteral("Encrypted with ") + m_socket->TlsDescription());
+    if (m_connection->StartTls(TimeOut, Host)) {
+        display(QStringLiteral("Encrypted with ") + m_connection->TlsDescription());
         return true;
     }
-    QString reason = m_socket->TlsFailure();
+    QString reason = m_connection->TlsFailure();
     if (reason.isEmpty())
         reason = m_cancelled   ? QStringLiteral("cancelled")
                  : m_timedOut ? QStringLiteral("no answer within the time-out")
@@ -339,7 +339,7 @@ bool TCustomSmtpClient::startTls()
 bool TCustomSmtpClient::logIn()
 {
     // Never in the clear, whatever led here.
-    if (!m_socket->Encrypted())
+    if (!m_connection->Encrypted())
         return refuseSession(QStringLiteral("Login as '%1' at '%2' not tried: the connection is not encrypted")
                                  .arg(UserName, Host));
     const QStringList mechanisms = m_capabilities.parameters(QStringLiteral("AUTH"));
@@ -440,7 +440,7 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
         return false;
     }
     // The message goes out in full packets; the final "." pushes the rest.
-    m_socket->setMoreToFollow(true);
+    m_connection->setMoreToFollow(true);
     try {
         sendHeader(layout);
         sendBody();
@@ -448,11 +448,11 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
             OnEndOfData(this);
     } catch (...) {
         // Ending the data now would deliver a message cut short.
-        m_socket->setMoreToFollow(false);
+        m_connection->setMoreToFollow(false);
         dropConnection();
         throw;
     }
-    m_socket->setMoreToFollow(false);
+    m_connection->setMoreToFollow(false);
     const bool complete = m_stage != 0;
     sendCommand(".");
     const Reply reply = getResponse();
@@ -515,7 +515,7 @@ bool TCustomSmtpClient::Quit()
     }
     m_stage = 0;
     try {
-        m_socket->Close();
+        m_connection->Close();
     } catch (const std::exception &) {
         accepted = false;
     }
@@ -538,7 +538,7 @@ bool TCustomSmtpClient::Abort()
 {
     clearCancel();
     m_stage = 0;
-    m_socket->Abort();
+    m_connection->Abort();
     return true;
 }
 

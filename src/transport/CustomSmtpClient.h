@@ -76,7 +76,7 @@ public:
     QString LastResponse() const { return m_lastResponse; }
     // 0 not connected, 1 connected, 2 greeted and ready for mail.
     int Stage() const { return m_stage; }
-    SmtpConnection *Socket() const { return m_socket.get(); }
+    SmtpConnection *Socket() const { return m_connection.get(); }
 
     TSmtpDisplay OnDisplay;
     TSmtpGetDataEvent OnGetData;
@@ -163,7 +163,7 @@ private:
     int waitTimeoutMs() const;
     int countMs() const;
 
-    std::unique_ptr<SmtpConnection> m_socket;
+    std::unique_ptr<SmtpConnection> m_connection;
     QPointer<TWait> m_wait;
     WireText m_wire;
     QString m_errorMessage;
