@@ -1,6 +1,6 @@
 #include "support/TestCertificates.h"
 #include "support/WaitFor.h"
-#include "transport/SmtpTestFixture.h"
+#include "support/SmtpTestFixture.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
