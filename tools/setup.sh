@@ -9,6 +9,10 @@ case "$mode" in run|test) ;; *) echo "usage: tools/setup.sh run|test" >&2; exit 
 
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BUILD_DIR:-$top/build}
+# CORVANE_WERROR=ON makes warnings errors in both builds (CI sets it); unset,
+# each build folder keeps what it was configured with.
+options=()
+[ -z "${CORVANE_WERROR:-}" ] || options+=("-DCORVANE_WERROR=$CORVANE_WERROR")
 
 # The tests of the installed copy check its desktop entries (desktop-file-utils)
 # and build the Debian package, whose dependencies CPack reads with
@@ -30,7 +34,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
 cmake --build "$build" -j "${CORVANE_JOBS:-2}"
 
 if [ "$mode" = run ]; then
@@ -42,7 +46,7 @@ fi
 # each over its corpus in tests/fuzz/corpus/.
 fuzz=${CORVANE_FUZZ_BUILD_DIR:-$build-fuzz}
 cmake -S "$top" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-      -DCORVANE_FUZZ=ON >/dev/null
+      -DCORVANE_FUZZ=ON "${options[@]}" >/dev/null
 cmake --build "$fuzz" -j "${CORVANE_JOBS:-2}"
 cd "$fuzz"
 ctest --output-on-failure -j "${CORVANE_JOBS:-2}"

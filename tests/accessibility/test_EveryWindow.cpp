@@ -7,7 +7,7 @@
 #include "addressbook/TF_Import.h"
 #include "agent/AgentWindow.h"
 #include "mailer/ScheduleEditor.h"
-#include "mailer/MainWindowFixture.h"
+#include "support/MainWindowFixture.h"
 #include "send/SendComponents.h"
 #include "mailer/TF_About.h"
 #include "mailer/TF_NewMsg.h"

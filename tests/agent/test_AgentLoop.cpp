@@ -1,5 +1,5 @@
 #include "agent/AgentLoop.h"
-#include "agent/AgentFixture.h"
+#include "support/AgentFixture.h"
 #include "platform/TextFile.h"
 #include "support/MemorySecretStore.h"
 

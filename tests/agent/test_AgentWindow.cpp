@@ -1,5 +1,5 @@
 #include "agent/AgentWindow.h"
-#include "agent/AgentFixture.h"
+#include "support/AgentFixture.h"
 #include "agent/Tray.h"
 #include "widgets/DBGrid.h"
 

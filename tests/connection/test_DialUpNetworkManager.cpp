@@ -3,7 +3,7 @@
 
 #include "connection/DialUpEventLog.h"
 #include "connection/FakeNetworkManager.h"
-#include "connection/PrivateBus.h"
+#include "support/PrivateBus.h"
 
 #include <QCoreApplication>
 #include <QTest>

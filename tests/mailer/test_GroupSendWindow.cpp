@@ -1,5 +1,5 @@
 #include "send/GroupSend.h"
-#include "mailer/MainWindowFixture.h"
+#include "support/MainWindowFixture.h"
 #include "support/Accessibility.h"
 #include "support/MimeCheck.h"
 #include "support/ModalDialogs.h"

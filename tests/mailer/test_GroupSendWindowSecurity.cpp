@@ -1,4 +1,4 @@
-#include "mailer/MainWindowFixture.h"
+#include "support/MainWindowFixture.h"
 #include "mailer/TF_NewMsg.h"
 #include "mailer/TF_Network.h"
 #include "mailer/TF_Result.h"

@@ -2,7 +2,7 @@
 #include "mailer/ScheduleEditor.h"
 #include "addressbook/TF_Groups.h"
 #include "widgets/RecordNavigator.h"
-#include "mailer/MainWindowFixture.h"
+#include "support/MainWindowFixture.h"
 #include "support/ScriptedPrompts.h"
 #include "support/StoreSetup.h"
 #include "mailer/TF_Mdi.h"

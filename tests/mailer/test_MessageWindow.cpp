@@ -1,5 +1,5 @@
 #include "support/Accessibility.h"
-#include "mailer/MainWindowFixture.h"
+#include "support/MainWindowFixture.h"
 #include "send/MessageFile.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"

@@ -1,4 +1,4 @@
-#include "connection/PrivateBus.h"
+#include "support/PrivateBus.h"
 #include "platform/KeychainSecretStore.h"
 
 #include "support/WaitFor.h"

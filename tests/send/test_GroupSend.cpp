@@ -1,4 +1,4 @@
-#include "send/GroupSendFixture.h"
+#include "support/GroupSendFixture.h"
 #include "support/MimeCheck.h"
 
 #include <QRegularExpression>

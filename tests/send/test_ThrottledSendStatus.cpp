@@ -1,4 +1,4 @@
-#include "send/GroupSendFixture.h"
+#include "support/GroupSendFixture.h"
 #include "send/ThrottledSendStatus.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "support/MimeCheck.h"
 #include "support/MockClock.h"
 #include "transport/SmtpException.h"
-#include "transport/SmtpTestFixture.h"
+#include "support/SmtpTestFixture.h"
 
 #include <QDir>
 #include <QFile>

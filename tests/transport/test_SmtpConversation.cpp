@@ -3,7 +3,7 @@
 // each of its replies.
 #include "support/MockClock.h"
 #include "transport/ScriptedConnection.h"
-#include "transport/SmtpTestFixture.h"
+#include "support/SmtpTestFixture.h"
 
 #include <QElapsedTimer>
 #include <QTimeZone>

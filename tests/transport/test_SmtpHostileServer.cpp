@@ -1,4 +1,4 @@
-#include "transport/SmtpTestFixture.h"
+#include "support/SmtpTestFixture.h"
 
 #include "transport/SmtpReply.h"
 

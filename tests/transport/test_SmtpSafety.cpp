@@ -1,5 +1,5 @@
 #include "support/MimeCheck.h"
-#include "transport/SmtpTestFixture.h"
+#include "support/SmtpTestFixture.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include "support/TestCertificates.h"
 #include "support/WaitFor.h"
-#include "transport/SmtpTestFixture.h"
+#include "support/SmtpTestFixture.h"
 #include "transport/WSocket.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "transport/SmtpTestFixture.h"
+#include "support/SmtpTestFixture.h"
 
 #include "transport/SocketException.h"
 #include "transport/WSocket.h"

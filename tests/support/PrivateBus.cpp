@@ -1,4 +1,4 @@
-#include "connection/PrivateBus.h"
+#include "support/PrivateBus.h"
 
 #include <QDeadlineTimer>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "send/GroupSendFixture.h"
+#include "support/GroupSendFixture.h"
 #include "send/MessageFile.h"
 #include "platform/FileLocations.h"
 #include "store/Field.h"
