@@ -1,4 +1,4 @@
-#include "mailer/MainWindowFixture.h"
+#include "support/MainWindowFixture.h"
 #include "send/GroupSend.h"
 #include "support/InMemoryPhoneBook.h"
 #include "widgets/StatusBar.h"

@@ -1,5 +1,5 @@
 #include "send/ConnectPhase.h"
-#include "send/GroupSendFixture.h"
+#include "support/GroupSendFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@ namespace {
 const QDateTime When(QDate(1998, 12, 6), QTime(14, 5, 9), QTimeZone(3600));
 
 // Content from lists, recording what the body asked for in order.
-struct ListContent : MessageContent
+struct ListContent final : MessageContent
 {
     QStringList text;
     QMap<QString, QList<QByteArray>> files;
