@@ -3,6 +3,7 @@
 #include "store/DM_Databaser.h"
 #include "mailer/MailerSession.h"
 #include "mailer/ScheduleEditor.h"
+#include "send/GroupSend.h"
 #include "mailer/MdiSendStatus.h"
 #include "send/ThrottledSendStatus.h"
 #include "platform/Prompts.h"
@@ -17,7 +18,9 @@
 #include "widgets/WallpaperMdiArea.h"
 #include "widgets/Placement.h"
 
+#include <QCloseEvent>
 #include <QEvent>
+#include <QScopedValueRollback>
 #include <QHBoxLayout>
 #include <QMenuBar>
 #include <QStyle>
@@ -191,7 +194,8 @@ void TF_Mdi::updateToolPanels()
 QMdiSubWindow *TF_Mdi::findChildOfClass(const QMetaObject &childClass) const
 {
     for (QMdiSubWindow *sub : m_mdiArea->subWindowList(QMdiArea::CreationOrder)) {
-        if (sub->widget() && childClass.cast(sub->widget()))
+        // A closed child whose deletion waits is not open.
+        if (sub->widget() && childClass.cast(sub->widget()) && !sub->isHidden())
             return sub;
     }
     return nullptr;
@@ -260,8 +264,28 @@ void TF_Mdi::bu_CloseClick()
         child->close();
         return;
     }
-    if (Prompt::confirm("Exit Corvane 98?") == PromptAnswer::Yes)
+    if (Prompt::confirm("Exit Corvane 98?") == PromptAnswer::Yes) {
+        const QScopedValueRollback asked(m_exitConfirmed, true);
         close();
+    }
+}
+
+void TF_Mdi::closeEvent(QCloseEvent *event)
+{
+    TGroupSend &run = m_session.GroupSend();
+    if (!run.Busy()) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // Closed now, the window would leave the run sending out of sight,
+    // without Cancel, and the program could not end until the run did.
+    event->ignore();
+    if (m_closeAfterRun)
+        return;
+    if (!m_exitConfirmed && Prompt::confirm("Exit Corvane 98?") != PromptAnswer::Yes)
+        return;
+    m_closeAfterRun = true;
+    run.bu_StopClick();
 }
 
 void TF_Mdi::Editgroups1Click()

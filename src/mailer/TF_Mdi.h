@@ -7,7 +7,10 @@
 #include <QStringList>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <utility>
+
+#include "mailer/TF_NewMsg.h"
 
 class QAction;
 class QPlainTextEdit;
@@ -17,7 +20,6 @@ class TThrottledSendStatus;
 class QToolButton;
 class TDBNavigator;
 class TF_Groups;
-class TF_NewMsg;
 class TF_Signature;
 class TF_Network;
 class TSendStatusBar;
@@ -78,6 +80,10 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // While a run is busy, closing asks as "Exit" does; on Yes the run is
+    // cancelled at the member boundary and the window closes once it has
+    // ended.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createMenu();
@@ -92,7 +98,17 @@ private:
     // from before it is first shown.
     template <typename Child>
     void OpenPanelChild(QPointer<Child> &instance, std::initializer_list<PanelCommand<Child>> commands);
-    bool readSignature(const QString &name, QStringList &lines);
+    // The signature's lines as the message box would show them in font.
+    bool readSignature(const QString &name, const QFont &font, QStringList &lines);
+    // The run of the message that left the message window is over: a
+    // message nobody got comes back; a close waiting for the run goes on.
+    void sendRunEnded();
+    // Puts the message back in the message window; when the user is
+    // composing another one there, it is kept in a message file instead.
+    void bringBackMessage(const TF_NewMsg::Contents &message);
+    // Closes the message window whose message a run has taken.
+    void letGoOfMessageWindow(TF_NewMsg *message);
+    void keepUnsentMessage(const TF_NewMsg::Contents &message);
     QMdiSubWindow *findChildOfClass(const QMetaObject &childClass) const;
     void bringForward(QMdiSubWindow *child);
     QMdiSubWindow *addChild(QWidget *child);
@@ -136,6 +152,11 @@ private:
     QToolButton *bu_NySignatur = nullptr;
 
     QPointer<TF_Network> m_network;
+    // The message of the run, until the run has ended.
+    std::optional<TF_NewMsg::Contents> m_sentMessage;
+    // "Exit" has asked already; a close waits for the run to end.
+    bool m_exitConfirmed = false;
+    bool m_closeAfterRun = false;
     // A hidden text box as wide as the message's, so a signature's long
     // lines wrap as the message's do.
     QPlainTextEdit *mo_Signature = nullptr;

@@ -8,8 +8,12 @@
 #include "send/SignatureFolder.h"
 #include "mailer/TF_NewMsg.h"
 #include "send/ThrottledSendStatus.h"
+#include "platform/Clock.h"
+#include "platform/TextFile.h"
+#include "send/MessageFile.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QToolButton>
@@ -24,6 +28,7 @@ void TF_Mdi::createSendRun()
     // Cancel is heard while the run waits for the server, when waits
     // swallow every other click.
     m_session.AttachGroupSend(*m_shownStatus, *bu_Stop);
+    connect(&m_session.GroupSend(), &TGroupSend::Ended, this, &TF_Mdi::sendRunEnded);
 
     // Laid out like a shown box but never on the screen, so its rows are
     // the rows the user would see.
@@ -38,7 +43,7 @@ void TF_Mdi::createSendRun()
     mo_Signature->show();
 }
 
-bool TF_Mdi::readSignature(const QString &name, QStringList &lines)
+bool TF_Mdi::readSignature(const QString &name, const QFont &font, QStringList &lines)
 {
     QStringList fileLines;
     QString error;
@@ -46,6 +51,7 @@ bool TF_Mdi::readSignature(const QString &name, QStringList &lines)
         Prompt::error(error);
         return false;
     }
+    mo_Signature->setFont(font);
     DisplayedLines::put(mo_Signature, fileLines);
     lines = DisplayedLines::of(mo_Signature);
     return true;
@@ -65,17 +71,78 @@ void TF_Mdi::bu_SendGrpMailClick()
     const QString signature = message->co_Signature->currentText();
     if (signature != QLatin1String("None")) {
         QStringList signatureLines;
-        if (!readSignature(signature, signatureLines))
+        if (!readSignature(signature, message->mo_Message->font(), signatureLines))
             return;
         draft.Lines.append(signatureLines);
     }
+    // Settings that stop the run stop it before the message is let go.
+    if (!m_session.GroupSend().CheckSettings())
+        return;
     m_shownStatus->setSendEnabled(false);
     draft.Group = message->co_Group->currentText();
     draft.Subject = message->e_subject->text();
-    // StartConnection: the run needs nothing more from the message window.
+    // StartConnection: the run needs nothing more from the message window,
+    // which comes back if nobody gets the message.
+    m_sentMessage = message->contents();
+    letGoOfMessageWindow(message);
+    m_session.GroupSend().StartConnection(draft);
+}
+
+void TF_Mdi::letGoOfMessageWindow(TF_NewMsg *message)
+{
+    // A run's waits put the window's deletion off to the run's end: until
+    // then it must not take the commands of another message window, nor be
+    // taken for the open one.
+    for (QToolButton *command : {bu_Save, bu_Ladda, bu_AttachGrpMail})
+        disconnect(command, nullptr, message, nullptr);
+    F_NewMsg = nullptr;
     if (QWidget *frame = message->parentWidget())
         frame->close();
-    m_session.GroupSend().StartConnection(draft);
+}
+
+void TF_Mdi::sendRunEnded()
+{
+    const std::optional<TF_NewMsg::Contents> sent = std::exchange(m_sentMessage, std::nullopt);
+    if (m_closeAfterRun) {
+        // Once the run has left the waits it ran in.
+        QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+        return;
+    }
+    if (sent && m_session.GroupSend().Delivered() == 0)
+        bringBackMessage(*sent);
+}
+
+void TF_Mdi::bringBackMessage(const TF_NewMsg::Contents &message)
+{
+    if (F_NewMsg && !F_NewMsg->isBlank()) {
+        keepUnsentMessage(message);
+        return;
+    }
+    Groupsend1Click();
+    if (F_NewMsg)
+        F_NewMsg->restore(message);
+    else
+        keepUnsentMessage(message);
+}
+
+void TF_Mdi::keepUnsentMessage(const TF_NewMsg::Contents &message)
+{
+    TMessageFile file;
+    file.Text = TextFile::splitLines(message.Text);
+    file.Group = message.Group;
+    file.Signature = message.Signature;
+    file.Attachments = message.Attachments;
+    file.Subject = message.Subject;
+    const QString folder = m_session.MessageFolder();
+    const QString path = folder + "/UNSENT " + Clock::currentDateTime().toString("yyyy-MM-dd hh-mm-ss") + ".MSG";
+    QString error = "the folder \"" + folder + "\" cannot be made";
+    if (!QDir().mkpath(folder) || !file.Save(path, &error)) {
+        Prompt::error("Nobody got the message to the group \"" + message.Group + "\", and it could not be kept: "
+                      + error);
+        return;
+    }
+    Prompt::information("Nobody got the message to the group \"" + message.Group
+                        + "\". It is kept in the message file \"" + path + "\": \"Load message\" brings it back.");
 }
 
 void TF_Mdi::bu_StopClick()

@@ -217,7 +217,7 @@ void TF_Network::ReadDialogSettings()
     s.ReadSettings(m_session.IniFileName(), TMailerSettings::DialogDefaults());
     m_server->setText(s.FSmtpServer);
     m_port->setText(s.FSmtpPort);
-    m_security->setCurrentIndex(static_cast<int>(s.SmtpSecurity().value_or(TSmtpSecurity::None)));
+    showSecurity(s);
     m_user->setText(s.FSmtpUser);
     m_password->clear();
     m_rateCount->setText(limitText(s.FRateCount));
@@ -236,7 +236,9 @@ void TF_Network::WriteDialogSettings()
     TMailerSettings s;
     s.FSmtpServer = m_server->text();
     s.FSmtpPort = m_port->text();
-    s.FSmtpSecurity = TMailerSettings::SecurityText(static_cast<TSmtpSecurity>(m_security->currentIndex()));
+    s.FSmtpSecurity = m_security->currentIndex() == KeptSecurityItem
+                          ? m_keptSecurity
+                          : TMailerSettings::SecurityText(static_cast<TSmtpSecurity>(m_security->currentIndex()));
     s.FSmtpUser = m_user->text().trimmed();
     s.FRateCount = m_rateCount->text().toInt();
     s.FRateMinutes = m_rateMinutes->text().toInt();
@@ -248,6 +250,31 @@ void TF_Network::WriteDialogSettings()
     s.FDialDevice = m_device->currentText();
     s.FDialLan = m_permanent->isChecked();
     s.WriteSettings(m_session.IniFileName());
+}
+
+void TF_Network::showSecurity(const TMailerSettings &s)
+{
+    if (m_security->count() > KeptSecurityItem)
+        m_security->removeItem(KeptSecurityItem);
+    m_keptSecurity.clear();
+    if (const std::optional<TSmtpSecurity> known = s.SmtpSecurity()) {
+        m_security->setCurrentIndex(static_cast<int>(*known));
+        return;
+    }
+    // A value set by hand may mean encryption: shown and written back as it
+    // stands until the user chooses a kind, never turned into None.
+    m_keptSecurity = s.FSmtpSecurity;
+    m_security->addItem(m_keptSecurity);
+    m_security->setCurrentIndex(KeptSecurityItem);
+}
+
+void TF_Network::warnOfKeptSecurity()
+{
+    if (m_keptSecurity.isEmpty())
+        return;
+    Prompt::warning("The Security setting \"" + m_keptSecurity
+                    + "\" in CORVAN.INI is not one Corvane 98 knows (None, STARTTLS or SSL/TLS). It is kept as it "
+                      "is, and sending refuses it until you choose one.");
 }
 
 void TF_Network::SavePassword()
@@ -277,6 +304,7 @@ void TF_Network::showEvent(QShowEvent *event)
     if (!m_entriesListed) {
         m_entriesListed = true;
         FormShow();
+        warnOfKeptSecurity();
     }
 }
 

@@ -11,6 +11,7 @@ class QRadioButton;
 class QTabWidget;
 class TDialUp;
 class TMailerSession;
+struct TMailerSettings;
 
 // The network settings window: the SMTP server, the user's name and address,
 // and how the machine connects, read from CORVAN.INI when the window is made
@@ -62,6 +63,12 @@ private:
     QWidget *createMailPage();
     QHBoxLayout *createLimitRow();
     QWidget *createConnectionPage();
+    // The security kind of the file in co_Security; a value that names no
+    // kind is kept as an item of its own after the three kinds.
+    void showSecurity(const TMailerSettings &s);
+    // Says so once the window is shown, when the file's value was kept.
+    void warnOfKeptSecurity();
+    static constexpr int KeptSecurityItem = 3;
 
     TMailerSession &m_session;
     TDialUp *m_dialUp;
@@ -70,6 +77,7 @@ private:
     QLineEdit *m_server = nullptr;
     QLineEdit *m_port = nullptr;
     QComboBox *m_security = nullptr;
+    QString m_keptSecurity;
     QLineEdit *m_user = nullptr;
     QLineEdit *m_password = nullptr;
     QLineEdit *m_rateCount = nullptr;

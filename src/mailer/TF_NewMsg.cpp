@@ -104,6 +104,9 @@ void TF_NewMsg::FormActivate()
     co_Signature->addItem(kNoSignature);
     co_Signature->addItems(m_session.FSignatureNames);
     co_Signature->setCurrentIndex(0);
+    m_activated = true;
+    if (m_restoredSignature)
+        showSignature(*std::exchange(m_restoredSignature, std::nullopt));
 }
 
 void TF_NewMsg::groupChosen(int row)
@@ -149,16 +152,54 @@ void TF_NewMsg::bu_LaddaClick()
         Prompt::error(error);
         return;
     }
-    // A listed name is selected in the list; any other is shown as it stands.
-    const int listed = co_Signature->findText(message.Signature);
-    if (listed >= 0)
-        co_Signature->setCurrentIndex(listed);
-    else
-        co_Signature->setEditText(message.Signature);
+    showSignature(message.Signature);
     m_session.Draft().Attachments.append(message.Attachments);
     showAttachments(m_session.Draft().Attachments);
     e_subject->setText(message.Subject);
     DisplayedLines::put(mo_Message, message.Text);
+}
+
+TF_NewMsg::Contents TF_NewMsg::contents() const
+{
+    QStringList shown;
+    for (int i = 0; i < co_AttachedFiles->count(); ++i)
+        shown.append(co_AttachedFiles->itemText(i));
+    return {co_Group->currentText(), co_Signature->currentText(), m_session.Draft().Attachments, shown, e_subject->text(),
+            mo_Message->toPlainText()};
+}
+
+void TF_NewMsg::restore(const Contents &contents)
+{
+    const int row = co_Group->findText(contents.Group);
+    co_Group->setCurrentIndex(row);
+    if (row >= 0)
+        groupChosen(row);
+    // The first activation fills the signature box afresh: the name waits
+    // for it.
+    if (m_activated)
+        showSignature(contents.Signature);
+    else
+        m_restoredSignature = contents.Signature;
+    m_session.Draft().Attachments = contents.Attachments;
+    if (!contents.Attachments.isEmpty())
+        showAttachments(contents.ShownAttachments);
+    e_subject->setText(contents.Subject);
+    mo_Message->setPlainText(contents.Text);
+}
+
+bool TF_NewMsg::isBlank() const
+{
+    return co_Group->currentText().isEmpty() && mo_Message->document()->isEmpty() && e_subject->text().isEmpty()
+           && m_session.Draft().Attachments.isEmpty();
+}
+
+void TF_NewMsg::showSignature(const QString &name)
+{
+    const int listed = co_Signature->findText(name);
+    if (listed >= 0)
+        co_Signature->setCurrentIndex(listed);
+    else
+        co_Signature->setEditText(name);
 }
 
 void TF_NewMsg::showAttachments(const QStringList &entries)

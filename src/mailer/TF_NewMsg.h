@@ -5,6 +5,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -43,6 +44,25 @@ public:
 
     QString MessageFolder() const;
 
+    // What the user composed here, as it stands: the chosen group, the
+    // signature box, the attached files (kept and shown), the subject and
+    // the text with its paragraphs.
+    struct Contents
+    {
+        QString Group;
+        QString Signature;
+        QStringList Attachments;
+        QStringList ShownAttachments;
+        QString Subject;
+        QString Text;
+    };
+    Contents contents() const;
+    // Puts contents back into the window; a group that is gone stays
+    // unchosen.
+    void restore(const Contents &contents);
+    // Nothing composed yet: no group, text, subject or attachment.
+    bool isBlank() const;
+
     void FormActivate();
     void bu_SaveClick();
     void bu_LaddaClick();
@@ -52,10 +72,14 @@ private:
     TMessageFile composedMessage() const;
     // Shows entries in the attachments box and the number of attached files.
     void showAttachments(const QStringList &entries);
+    // A listed name is selected in the list; any other is shown as it stands.
+    void showSignature(const QString &name);
     void groupChosen(int row);
     void keepChosenGroup();
 
     TMailerSession &m_session;
     TDataSetModel *m_groups;
     QString m_chosenGroup;
+    bool m_activated = false;
+    std::optional<QString> m_restoredSignature;
 };

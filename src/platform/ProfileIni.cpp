@@ -59,6 +59,21 @@ QStringList readFile(const QString &fileName)
     return lines;
 }
 
+// The lines a write starts from. A file that is there but cannot be read is
+// not taken for a missing one: writing would replace every setting in it
+// with the one key written.
+QStringList readFileToRewrite(const QString &fileName)
+{
+    QStringList lines;
+    QString error;
+    if (QFileInfo::exists(fileName) && !TextFile::readLines(fileName, lines, &error))
+        throw EIniFileException(
+            QStringLiteral("Unable to write to %1: the file cannot be read (%2), so writing it would lose the "
+                           "settings it holds. Make it readable, or remove it to start with new settings.")
+                .arg(fileName, error));
+    return lines;
+}
+
 }
 
 ProfileIni::ProfileIni(const QString &fileName) : m_fileName(fileName) {}
@@ -102,7 +117,7 @@ bool ProfileIni::readBool(const QString &section, const QString &key, bool defau
 
 void ProfileIni::writeString(const QString &section, const QString &key, const QString &value)
 {
-    QStringList lines = readFile(m_fileName);
+    QStringList lines = readFileToRewrite(m_fileName);
     const QString entry = key + u'=' + value;
     qsizetype sectionEnd = -1;
     const qsizetype i = findKey(lines, section, key, &sectionEnd);

@@ -30,8 +30,9 @@ public:
     // An integer that counts as true when not 0.
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
 
-    // Each throws EIniFileException when the file cannot be written; the file
-    // on disk is then left as it was.
+    // Each throws EIniFileException when the file cannot be written, or when
+    // it is there but cannot be read; the file on disk is then left as it
+    // was.
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);

@@ -14,6 +14,7 @@
 #include "transport/SmtpClient.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <utility>
 
 TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, const TMailerSettings &settings,
@@ -47,6 +48,7 @@ void TGroupSend::StartConnection(const TDraftMessage &message)
     if (Busy())
         return;
     m_message = message;
+    m_delivered = 0;
     m_status.setSendEnabled(false);
     ConnectThen([this] { SendToGroup(); });
 }
@@ -102,20 +104,21 @@ TRunOutcome TGroupSend::SendToGroup()
     m_sessionOpened = false;
     FResultLog.startRun();
     m_deferred.clear();
-    m_retrying = false;
+    m_delivered = 0;
+    TRunOutcome outcome = TRunOutcome::Stopped;
     try {
-        return runToGroup();
+        outcome = runToGroup();
     } catch (const std::exception &error) {
         stopRun(error);
-        return TRunOutcome::Stopped;
     }
+    emit Ended();
+    return outcome;
 }
 
 TRunOutcome TGroupSend::runToGroup()
 {
     QCoreApplication::processEvents();
     FEmailNr = 1;
-    bool firstErrorStored = false;
     if (!CheckSettings()) {
         goIdle();
         return TRunOutcome::NotStarted;
@@ -128,6 +131,7 @@ TRunOutcome TGroupSend::runToGroup()
     openMembers();
     m_status.setMemberCount(members);
     m_status.setProgressRange(members);
+    m_storedPosition = resumeAt;
     if (resumeAt > 0) {
         if (Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
                             + QString::number(resumeAt))
@@ -135,13 +139,16 @@ TRunOutcome TGroupSend::runToGroup()
             FEmailNr = resumeAt;
             for (int member = 1; member < resumeAt && !m_members.Eof(); ++member)
                 m_members.Next();
-            m_status.setActivity("Starting to send " + QString::number(members - resumeAt + 1) + " email");
+            // A position past the last member leaves none to send.
+            m_status.setActivity("Starting to send " + QString::number(std::max(members - resumeAt + 1, 0)) + " email");
         } else {
             FEmailNr = 1;
             m_dm.StoreLastMail(group, 0);
+            m_storedPosition = 0;
             m_status.setActivity("Starting to send " + QString::number(members) + " email");
         }
     }
+    m_resume = TResumePosition(FEmailNr);
     m_status.setProgressPosition(FEmailNr);
     m_status.showRunControls(true);
 
@@ -184,10 +191,6 @@ TRunOutcome TGroupSend::runToGroup()
         m_status.setProgressPosition(FEmailNr);
         Member member{FEmailNr, m_members.Name(), m_members.Email(), {}};
         const Outcome outcome = sendToMember(member);
-        if (m_options.ResumePosition && outcome == Outcome::Failed && !firstErrorStored) {
-            m_dm.StoreLastMail(group, FEmailNr);
-            firstErrorStored = true;
-        }
         if (outcome == Outcome::Deferred)
             m_deferred.append(member);
         // A member that Cancel kept from getting the message is where the
@@ -223,7 +226,6 @@ bool TGroupSend::prepareLogin(QString &failure)
 
 void TGroupSend::retryDeferred()
 {
-    m_retrying = true;
     for (int pass = 1; pass <= RetryPasses && !m_deferred.isEmpty() && !FAborted; ++pass) {
         const QDateTime at = Clock::currentDateTime().addSecs(qint64(RetryPauseSeconds) << (pass - 1));
         if (!pauseUntil(at, QStringLiteral("Trying %1 email again at ").arg(m_deferred.size())))
@@ -242,7 +244,6 @@ void TGroupSend::retryDeferred()
         }
         m_deferred = still;
     }
-    m_retrying = false;
     reportUndelivered();
 }
 
@@ -276,12 +277,34 @@ bool TGroupSend::waitForSendingPlace()
 
 void TGroupSend::claimMember()
 {
-    if (m_options.ResumePosition && !m_retrying)
-        m_dm.StoreLastMail(m_message.Group, FEmailNr + 1);
+    noteMember(m_currentMember, true);
+}
+
+void TGroupSend::noteMember(int number, bool gotIt)
+{
+    if (gotIt)
+        m_resume.delivered(number);
+    else
+        m_resume.missed(number);
+    if (!m_options.ResumePosition || m_resume.position() == m_storedPosition)
+        return;
+    m_dm.StoreLastMail(m_message.Group, m_resume.position());
+    m_storedPosition = m_resume.position();
 }
 
 TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
 {
+    const Outcome outcome = tryMember(member);
+    const bool gotIt = outcome == Outcome::Sent || outcome == Outcome::Unknown;
+    if (gotIt)
+        ++m_delivered;
+    noteMember(member.number, gotIt);
+    return outcome;
+}
+
+TGroupSend::Outcome TGroupSend::tryMember(Member &member)
+{
+    m_currentMember = member.number;
     if (!waitForSendingPlace())
         return Outcome::NotTried;
     const QString &name = member.name;
@@ -338,7 +361,7 @@ TRunOutcome TGroupSend::finishRun()
         if (m_options.ResumePosition) {
             const bool resume =
                 Prompt::confirm("Do you want to continue at current position next time?") == PromptAnswer::Yes;
-            m_dm.StoreLastMail(group, resume ? FEmailNr : 0);
+            m_dm.StoreLastMail(group, resume ? m_resume.position() : 0);
         }
         m_status.setActivity("Operation aborted");
     } else {
@@ -399,6 +422,7 @@ void TGroupSend::bu_StopClick()
         m_connection.Cancel();
         m_status.setActivity("Operation aborted");
         goIdle();
+        emit Ended();
         return;
     }
     FAborted = true;

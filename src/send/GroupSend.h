@@ -4,6 +4,7 @@
 #include "send/DraftMessage.h"
 #include "send/MailerSettings.h"
 #include "send/MemberPages.h"
+#include "send/ResumePosition.h"
 #include "send/RunLog.h"
 #include "platform/ClockWait.h"
 #include "store/SendWindow.h"
@@ -84,6 +85,12 @@ public:
     void bu_StopClick();
     bool Busy() const { return m_sending || m_connection.Pending(); }
     TConnectPhase &Connection() { return m_connection; }
+    // The four settings a run needs; false after telling the user which is
+    // missing. A run checks them itself; a window may check them before it
+    // lets go of the message.
+    bool CheckSettings();
+    // How many members got the message in the last run (or the one going on).
+    int Delivered() const { return m_delivered; }
 
     void SmtpClientGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More);
     void SmtpClientDisplay(const QString &Msg);
@@ -91,6 +98,12 @@ public:
     int FEmailNr = 0;
     bool FAborted = false;
     TRunLog FResultLog;
+
+signals:
+    // A run started with StartConnection or Run is over, whichever way it
+    // ended (also a pending connection given up with Cancel), its questions
+    // and results done.
+    void Ended();
 
 private:
     // Deferred: refused for now, to be tried again; NotTried: Cancel came
@@ -108,12 +121,13 @@ private:
     TRunOutcome SendToGroup();
     // The run itself; a failure of the store leaves it as an exception.
     TRunOutcome runToGroup();
-    bool CheckSettings();
     // Sets the session's security and login; false, with failure set, when
     // there is no password to log in with.
     bool prepareLogin(QString &failure);
     void openMembers();
+    // One member's transaction, with the resume position moved after it.
     Outcome sendToMember(Member &member);
+    Outcome tryMember(Member &member);
     // Holds the run until the sending limit has a place for one message;
     // false when Cancel came first.
     bool waitForSendingPlace();
@@ -125,6 +139,10 @@ private:
     // The member's message went out in full: a run that breaks off from here
     // on must not send it again.
     void claimMember();
+    // Moves the resume position on (or back) for the member and stores it
+    // as soon as it changes, so a run that breaks off resumes at the first
+    // member that did not get the message.
+    void noteMember(int number, bool gotIt);
     void AddResult(const QString &text);
     // A result line that the results keep whatever the log's cap drops.
     void addFailure(const QString &text, const QString &reason = QString());
@@ -156,9 +174,12 @@ private:
     // Absent while no limit is set.
     std::optional<TSendWindow> m_sendWindow;
     QList<Member> m_deferred;
-    // The retry passes send members again whose position has passed: the
-    // resume position stays where the first pass left it.
-    bool m_retrying = false;
+    TResumePosition m_resume;
+    // The position in the store, written only when m_resume moves.
+    int m_storedPosition = 0;
+    // The member being sent to, in the first pass or a retry.
+    int m_currentMember = 0;
+    int m_delivered = 0;
     TClockWait m_pause;
     // Drawn afresh at the start of every run.
     std::optional<TMessageIds> m_messageIds;

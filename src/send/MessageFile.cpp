@@ -65,6 +65,12 @@ QString TMessageFile::unstorableField() const
     for (const QString &line : Text) {
         if (hasLineBreak(line))
             return QStringLiteral("a text line holds a line break");
+        // Every reader ends the text at the first such line, so the fields
+        // after it would read back shifted.
+        if (line == EndOfMessage)
+            return QStringLiteral("a line of the text reads \"%1\", which ends the text of a message file; "
+                                  "change that line and save again")
+                .arg(EndOfMessage);
     }
     if (hasLineBreak(Group) || hasLineBreak(Signature) || hasLineBreak(Subject))
         return QStringLiteral("the group, signature or subject holds a line break");

@@ -33,8 +33,9 @@ public:
     // errorText naming the file; the message is then left unchanged.
     bool Load(const QString &path, QString *errorText = nullptr);
     // Writes the message, replacing any file of that name atomically. A field
-    // that would not read back as written is refused; a failed write keeps
-    // an earlier file of that name.
+    // that would not read back as written (a text line equal to the marker
+    // among them) is refused; a failed write keeps an earlier file of that
+    // name.
     bool Save(const QString &path, QString *errorText = nullptr) const;
 
 private:

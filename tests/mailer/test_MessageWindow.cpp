@@ -329,6 +329,21 @@ TEST_F(MessageWindowTest, FailedSaveIsReported)
     EXPECT_TRUE(prompts.shown()[0].text.contains(savePath));
 }
 
+TEST_F(MessageWindowTest, ATextLineThatReadsAsTheMarkerIsRefusedWithAMessage)
+{
+    TF_NewMsg *window = openMessage();
+    ASSERT_NE(window, nullptr);
+    window->mo_Message->setPlainText("Agenda\n<END OF MESSAGE>\nSee you");
+    savePath = folder.file("MSG/marker.MSG");
+    save();
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown()[0].text.contains("\"<END OF MESSAGE>\", which ends the text"))
+        << prompts.shown()[0].text.toStdString();
+    EXPECT_FALSE(QFile::exists(savePath));
+    EXPECT_EQ(window->mo_Message->toPlainText(), "Agenda\n<END OF MESSAGE>\nSee you") << "the text stays to be mended";
+}
+
 TEST_F(MessageWindowTest, PickerShowsTheAttachmentsAndConfirmsItsList)
 {
     folder.writeFile("files/report.txt", "r");

@@ -9,6 +9,7 @@
 #include "mailer/TF_Mdi.h"
 #include "mailer/TF_Network.h"
 #include "support/TempProgramFolder.h"
+#include "support/UnreadableFile.h"
 #include "support/WaitFor.h"
 
 #include <QAction>
@@ -511,6 +512,60 @@ TEST_F(NetworkSettingsTest, SecurityAndUserGoToTheFileAndThePasswordOnlyToTheSec
     EXPECT_TRUE(dialogCloses());
     EXPECT_EQ(ini("SMTP", "SECURITY"), "NONE");
     EXPECT_EQ(vault->secrets.value("smtp:bob@mail.example.org"), "pa55 word");
+}
+
+// A kind set by hand that the dialog does not know may be an encrypted one:
+// OK must not turn it into a cleartext send.
+TEST_F(NetworkSettingsTest, AnUnknownSecurityIsKeptAsItStandsWithAWarning)
+{
+    useSettingsFile(QByteArray(filledIni).replace("PORT=2525\r\n", "PORT=2525\r\nSECURITY=TLS1.3\r\n"));
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Warning);
+    EXPECT_EQ(prompts.shown()[0].text, "The Security setting \"TLS1.3\" in CORVAN.INI is not one Corvane 98 knows "
+                                       "(None, STARTTLS or SSL/TLS). It is kept as it is, and sending refuses it "
+                                       "until you choose one.");
+    EXPECT_EQ(d->co_Security()->currentText(), "TLS1.3");
+    d->ed_Port()->setText("465");
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("SMTP", "SECURITY"), "TLS1.3");
+    EXPECT_EQ(ini("SMTP", "PORT"), "465");
+
+    d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->co_Security()->count(), 4) << "the three kinds and the kept value, once";
+    d->co_Security()->setCurrentIndex(1);
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("SMTP", "SECURITY"), "STARTTLS") << "a kind the user chose replaces it";
+    d = openDialog();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->co_Security()->count(), 3);
+    EXPECT_EQ(prompts.shown().size(), 2) << "warned each time the value was kept, and only then";
+}
+
+TEST_F(NetworkSettingsTest, ASettingsFileThatCannotBeReadIsNotReplacedByTheKeysWritten)
+{
+    useSettingsFile(filledIni);
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    d->ed_Server()->setText("new.example.org");
+    {
+        UnreadableFile unreadable(folder.file("CORVAN.INI"));
+        if (unreadable.readable())
+            GTEST_SKIP() << "this process reads files whatever their permissions";
+        click(d->bu_Ok());
+    }
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_EQ(prompts.shown()[0].kind, PromptKind::Error);
+    EXPECT_TRUE(prompts.shown()[0].text.startsWith("Unable to write to " + folder.file("CORVAN.INI")
+                                                   + ": the file cannot be read ("))
+        << prompts.shown()[0].text.toStdString();
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), filledIni) << "every key is still there";
+    EXPECT_FALSE(dialog.isNull()) << "the window stays with what was typed";
+    EXPECT_EQ(d->ed_Server()->text(), "new.example.org");
 }
 
 TEST_F(NetworkSettingsTest, WithoutASecretStoreSavingSaysSoAndThePasswordLastsThisRunOnly)

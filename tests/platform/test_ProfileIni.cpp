@@ -1,6 +1,7 @@
 #include "platform/ProfileIni.h"
 
 #include "support/TempProgramFolder.h"
+#include "support/UnreadableFile.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,27 @@ TEST_F(ProfileIniTest, FailedWriteThrowsAndCreatesNothing)
     ProfileIni nowhere(folder.file("missing/folder/CORVAN.INI"));
     EXPECT_THROW(nowhere.writeString("SMTP", "SERVER", "x"), EIniFileException);
     EXPECT_FALSE(QFile::exists(nowhere.fileName()));
+}
+
+TEST_F(ProfileIniTest, AFileThatIsThereButCannotBeReadIsNeverReplaced)
+{
+    const QByteArray settings = "[SMTP]\r\nSERVER=mail.example.org\r\n[PERSONAL]\r\nNAME=Ann\r\n";
+    folder.writeFile("CORVAN.INI", settings);
+    {
+        UnreadableFile unreadable(ini.fileName());
+        if (unreadable.readable())
+            GTEST_SKIP() << "this process reads files whatever their permissions";
+        try {
+            ini.writeString("SMTP", "PORT", "587");
+            ADD_FAILURE() << "the write went through";
+        } catch (const EIniFileException &error) {
+            EXPECT_TRUE(error.message().startsWith("Unable to write to " + ini.fileName() + ": the file cannot be read ("))
+                << error.message().toStdString();
+            EXPECT_TRUE(error.message().contains("would lose the settings it holds"));
+        }
+        EXPECT_EQ(ini.readString("SMTP", "SERVER", "default"), "default") << "it reads as missing";
+    }
+    EXPECT_EQ(folder.readFile("CORVAN.INI"), settings) << "every setting is still there";
 }
 
 TEST(ProfileIniParse, IntegerForms)

@@ -73,6 +73,45 @@ TEST_F(GroupSendTest, ResumeYesStartsAtTheStoredMember)
     EXPECT_EQ(lastMail("Ten"), 0);
 }
 
+// The first member that did not get the message is where a resumed run goes
+// on: members sent after it do not move the mark past it, and a resume past
+// the last member counts no member left to send.
+TEST_F(GroupSendTest, ALaterSuccessKeepsTheFirstFailureAsTheResumePosition)
+{
+    server.refuseFirstTry("RCPT", "m3@x.org", ScriptedSmtpServer::Reply{"550 5.1.1 no such user"});
+    server.refuseFirstTry("RCPT", "m5@x.org", ScriptedSmtpServer::Reply{"550 5.1.1 no such user"});
+    QList<int> stored;
+    status.onMemberNumber = [&](std::optional<int> number) {
+        if (!number)
+            return;
+        stored.append(lastMail("Ten"));
+        if (number == 7)
+            run->bu_StopClick();
+    };
+    prompts.answer(PromptAnswer::Yes);
+    send("Ten");
+    EXPECT_EQ(stored, QList<int>({0, 2, 3, 3, 3, 3, 3})) << "before each member";
+    EXPECT_EQ(recipients().size(), 7);
+    EXPECT_EQ(lastMail("Ten"), 3) << "member 3 never got it";
+
+    status.onMemberNumber = nullptr;
+    prompts.answer(PromptAnswer::Yes);
+    send("Ten");
+    EXPECT_TRUE(prompts.texts().last().endsWith("Email Nr: 3"));
+    EXPECT_EQ(recipients().mid(7).first(), "m3@x.org");
+}
+
+TEST_F(GroupSendTest, AResumePastTheLastMemberCountsNoneToSend)
+{
+    setLastMail("Ten", 50);
+    prompts.answer(PromptAnswer::Yes);
+    send("Ten");
+    EXPECT_TRUE(status.activities.contains("Starting to send 0 email")) << status.activities.join(" | ").toStdString();
+    EXPECT_EQ(server.messageCount(), 0);
+    EXPECT_EQ(status.activity, "Operation finished");
+    EXPECT_EQ(lastMail("Ten"), 0);
+}
+
 TEST_F(GroupSendTest, ResumeNoClearsThePositionFirst)
 {
     setLastMail("Ten", 5);

@@ -79,14 +79,29 @@ TEST(MessageFile, LongPathsRoundTripWhole)
     EXPECT_EQ(read.Attachments, message.Attachments);
 }
 
-TEST(MessageFile, TextLineEqualToTheMarkerShiftsTheFields)
+// Such a line would end the text early when read, shifting every field
+// after it: saving refuses it and keeps an earlier file. A file made by hand
+// with one still reads as every reader of message files reads it.
+TEST(MessageFile, ATextLineEqualToTheMarkerIsRefusedAndKeepsTheEarlierFile)
 {
     TempProgramFolder folder;
     TMessageFile message = sampleMessage();
-    message.Text = {"before", "<END OF MESSAGE>", "after"};
     ASSERT_TRUE(message.Save(folder.file("s.MSG")));
+    const QByteArray earlier = folder.readFile("s.MSG");
+    message.Text = {"before", "<END OF MESSAGE>", "after"};
+    QString error;
+    EXPECT_FALSE(message.Save(folder.file("s.MSG"), &error));
+    EXPECT_EQ(error, "Cannot save message file \"" + folder.file("s.MSG")
+                         + "\": a line of the text reads \"<END OF MESSAGE>\", which ends the text of a message "
+                           "file; change that line and save again");
+    EXPECT_EQ(folder.readFile("s.MSG"), earlier);
+    message.Text = {"before", " <END OF MESSAGE>", "<end of message>", "after"};
+    EXPECT_TRUE(message.Save(folder.file("s.MSG"))) << "only the exact marker ends the text";
+
+    folder.writeFile("hand.MSG", "before\r\n<END OF MESSAGE>\r\nafter\r\n<END OF MESSAGE>\r\nClub\r\nGREETING\r\n"
+                                 "/home/u/agenda.pdf;\r\nMeeting\r\n");
     TMessageFile read;
-    ASSERT_TRUE(read.Load(folder.file("s.MSG")));
+    ASSERT_TRUE(read.Load(folder.file("hand.MSG")));
     EXPECT_EQ(read.Text, QStringList{"before"});
     EXPECT_EQ(read.Group, "after");
     EXPECT_EQ(read.Signature, "<END OF MESSAGE>");
