@@ -197,6 +197,18 @@ QString TCustomWSocket::GetPeerAddr() const
     return QString::fromLatin1(text);
 }
 
+QString TCustomWSocket::GetLocalAddr() const
+{
+    sockaddr_in local{};
+    socklen_t size = sizeof local;
+    char text[INET_ADDRSTRLEN] = {};
+    if (m_state != wsConnected || m_handle < 0
+        || ::getsockname(m_handle, reinterpret_cast<sockaddr *>(&local), &size) != 0
+        || !inet_ntop(AF_INET, &local.sin_addr, text, sizeof text))
+        return QString();
+    return QString::fromLatin1(text);
+}
+
 QString TCustomWSocket::GetXPort() const
 {
     sockaddr_in local{};
