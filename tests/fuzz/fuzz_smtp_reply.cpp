@@ -2,7 +2,8 @@
 // every size and into lines as the socket cuts them (LineAssembly): every
 // line is the one the server sent, cut at the limit, never out of step with
 // the server's line ends; every reply ends at its bounds with a code in
-// range, and NUL bytes stay in view. The first byte chooses how the stream
+// range, an enhanced status code is read only where it stands after the
+// code, and NUL bytes stay in view. The first byte chooses how the stream
 // is cut into reads.
 #include "transport/LineAssembly.h"
 #include "transport/SmtpReply.h"
@@ -63,6 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QString text = TSmtpReply::lineText(line);
         check(!text.contains(QChar(0)) && text.size() >= line.size());
         check(reply.code() >= 0 && reply.code() <= 1'000'000);
+        // An enhanced code is "class.subject.detail" of the reply's class.
+        const QString enhanced = TSmtpReply::enhancedCode(text);
+        check(enhanced.isEmpty()
+              || (enhanced.size() >= 5 && enhanced.size() <= 9 && enhanced.at(0) == text.at(0)
+                  && text.mid(4, enhanced.size()) == enhanced));
         if (reply.isComplete() || reply.isTooLong())
             reply = TSmtpReply();
         assembly.begin();
