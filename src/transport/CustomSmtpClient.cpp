@@ -238,9 +238,9 @@ bool TCustomSmtpClient::accept(const Reply &reply, std::initializer_list<int> co
     if (m_errorMessage.isEmpty())
         m_errorMessage = m_lastResponse;
     const bool transient = TSmtpReply::isTransient(reply.code) || reply.from == Reply::From::LostConnection;
-    const QString enhanced = m_capabilities.offers(QStringLiteral("ENHANCEDSTATUSCODES")) && reply.from == Reply::From::Server
-                                 ? TSmtpReply::enhancedCode(m_lastResponse)
-                                 : QString();
+    const bool enhancedOffered = m_capabilities.offers(QStringLiteral("ENHANCEDSTATUSCODES"));
+    const QString enhanced =
+        enhancedOffered && reply.from == Reply::From::Server ? TSmtpReply::enhancedCode(m_lastResponse) : QString();
     noteFailure(transient ? TSmtpResult::Kind::Deferred : TSmtpResult::Kind::Refused, m_lastResponse, enhanced);
     if (closeOnFailure)
         m_connection->Close();

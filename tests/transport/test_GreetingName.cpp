@@ -11,15 +11,15 @@
 
 TEST(GreetingName, AFullyQualifiedNameHasTwoLabelsOrMoreOfLettersDigitsAndInnerHyphens)
 {
-    for (const char *name : {"mail.example.org", "a.b", "pc-17.office.example.com", "host.example.org.",
-                             "x1.y2.example"})
+    for (const char *name :
+         {"mail.example.org", "a.b", "pc-17.office.example.com", "host.example.org.", "x1.y2.example"})
         EXPECT_TRUE(GreetingName::isFullyQualified(QString::fromLatin1(name))) << name;
     const QString longest = QString(63, u'a') + u'.' + QString(63, u'b') + u'.' + QString(63, u'c') + u'.'
                             + QString(61, u'd'); // 253 characters
     EXPECT_TRUE(GreetingName::isFullyQualified(longest));
-    for (const char *name : {"", "SignOn", "vm", "localhost", "localhost.localdomain", "pc.localdomain",
-                             "a..b", ".example.org", "-a.example.org", "a-.example.org", "under_score.example.org",
-                             "space .example.org", "192.0.2.1", "host.123"})
+    for (const char *name :
+         {"", "SignOn", "vm", "localhost", "localhost.localdomain", "pc.localdomain", "a..b", ".example.org",
+          "-a.example.org", "a-.example.org", "under_score.example.org", "space .example.org", "192.0.2.1", "host.123"})
         EXPECT_FALSE(GreetingName::isFullyQualified(QString::fromLatin1(name))) << name;
     EXPECT_FALSE(GreetingName::isFullyQualified(longest + u'd')) << "254 characters";
     EXPECT_FALSE(GreetingName::isFullyQualified(QString(64, u'a') + QStringLiteral(".example.org"))) << "a label of 64";
