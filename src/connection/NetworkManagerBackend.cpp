@@ -34,11 +34,6 @@ quint32 handleOf(const QString &activePath)
     return ok ? handle : 0;
 }
 
-QString activePathOf(quint32 handle)
-{
-    return activePathPrefix + QString::number(handle);
-}
-
 qint32 dialUpStateOf(uint activeState)
 {
     switch (activeState) {
@@ -127,6 +122,10 @@ qint32 NetworkManagerBackend::listProfiles(QList<Profile> &profiles)
                                                                       : objectPaths(reply.arguments().constFirst());
     for (const QDBusObjectPath &path : paths) {
         const QDBusMessage settings = call(path.path(), profileInterface, QStringLiteral("GetSettings"), {}, result);
+        // A profile this user may not read (or one removed meanwhile) is no
+        // entry of theirs; the others still are.
+        if (result == DialUpCode::Refused)
+            continue;
         if (result != DialUpCode::Success)
             return result;
         if (settings.arguments().isEmpty())
@@ -177,7 +176,7 @@ qint32 NetworkManagerBackend::dial(const DialUpParams &params, const Notifier &n
     const QString activePath = reply.arguments().isEmpty()
                                    ? QString()
                                    : qvariant_cast<QDBusObjectPath>(reply.arguments().constFirst()).path();
-    handle = handleOf(activePath);
+    handle = remember(activePath, params.reference);
     if (!notifier)
         return followActivation(activePath, notifier);
     m_follower = std::thread([this, activePath, notifier] { followActivation(activePath, notifier); });
@@ -240,13 +239,55 @@ void NetworkManagerBackend::stopFollower()
     m_stop = false;
 }
 
+quint32 NetworkManagerBackend::remember(const QString &activePath, const QString &profilePath)
+{
+    const quint32 handle = handleOf(activePath);
+    if (handle != 0)
+        m_known.insert(handle, {activePath, profilePath});
+    return handle;
+}
+
+qint32 NetworkManagerBackend::checkStillOurs(const Known &known)
+{
+    qint32 result = DialUpCode::Success;
+    const QVariant active = property(managerPath, managerInterface, QStringLiteral("ActiveConnections"), result);
+    if (result != DialUpCode::Success)
+        return result;
+    if (!objectPaths(active).contains(QDBusObjectPath(known.activePath)))
+        return DialUpCode::NotConnected;
+    const QVariant profile = property(known.activePath, activeInterface, QStringLiteral("Connection"), result);
+    if (result == DialUpCode::ServiceUnavailable)
+        return result;
+    if (result != DialUpCode::Success || qvariant_cast<QDBusObjectPath>(profile).path() != known.profilePath)
+        return DialUpCode::NotConnected;
+    const uint state = property(known.activePath, activeInterface, QStringLiteral("State"), result).toUInt();
+    if (result == DialUpCode::ServiceUnavailable)
+        return result;
+    if (result != DialUpCode::Success || (state != Activating && state != Activated))
+        return DialUpCode::NotConnected;
+    return DialUpCode::Success;
+}
+
 qint32 NetworkManagerBackend::hangUp(quint32 handle)
 {
-    if (handle == 0)
+    if (!m_bus.isConnected())
+        return DialUpCode::ServiceUnavailable;
+    const auto found = m_known.constFind(handle);
+    if (handle == 0 || found == m_known.constEnd())
         return DialUpCode::InvalidHandle;
-    qint32 result = DialUpCode::Success;
+    const Known known = *found;
+    // The number may name another connection by now (NetworkManager
+    // restarted and counts afresh, say): only the connection that was
+    // dialled or listed, and only while it is up, is hung up.
+    qint32 result = checkStillOurs(known);
+    if (result == DialUpCode::NotConnected)
+        m_known.remove(handle);
+    if (result != DialUpCode::Success)
+        return result;
     call(managerPath, managerInterface, QStringLiteral("DeactivateConnection"),
-         {QVariant::fromValue(QDBusObjectPath(activePathOf(handle)))}, result);
+         {QVariant::fromValue(QDBusObjectPath(known.activePath))}, result);
+    if (result == DialUpCode::Success)
+        m_known.remove(handle);
     return result;
 }
 
@@ -258,10 +299,11 @@ qint32 NetworkManagerBackend::enumConnections(QList<DialUpConnection> &connectio
         return result;
     for (const QDBusObjectPath &path : objectPaths(active)) {
         DialUpConnection connection;
-        connection.handle = handleOf(path.path());
         connection.entryName = property(path.path(), activeInterface, QStringLiteral("Id"), result).toString();
         if (result != DialUpCode::Success)
             return result;
+        const QVariant profile = property(path.path(), activeInterface, QStringLiteral("Connection"), result);
+        connection.handle = remember(path.path(), qvariant_cast<QDBusObjectPath>(profile).path());
         TRasConnStatus status;
         getConnectStatus(connection.handle, status);
         connection.deviceType = status.DeviceType;
@@ -273,9 +315,12 @@ qint32 NetworkManagerBackend::enumConnections(QList<DialUpConnection> &connectio
 
 qint32 NetworkManagerBackend::getConnectStatus(quint32 handle, TRasConnStatus &status)
 {
-    if (handle == 0)
+    if (!m_bus.isConnected())
+        return DialUpCode::ServiceUnavailable;
+    const auto found = m_known.constFind(handle);
+    if (handle == 0 || found == m_known.constEnd())
         return DialUpCode::InvalidHandle;
-    const QString path = activePathOf(handle);
+    const QString path = found->activePath;
     qint32 result = DialUpCode::Success;
     const QVariant state = property(path, activeInterface, QStringLiteral("State"), result);
     if (result != DialUpCode::Success)

@@ -90,8 +90,15 @@ void TWaitView::paintEvent(QPaintEvent *)
         return;
     QPainter painter(this);
     painter.fillRect(QRect(QPoint(0, 0), QPoint(width() - 1, height() - 1)), Qt::white);
-    painter.fillRect(QRect(QPoint(3, 3), QPoint(barLength() + 3, height() - 4)),
-                     palette().color(QPalette::Highlight));
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QPoint(4, height() / 2 - 8 + painter.fontMetrics().ascent()), m_wait->Caption);
+    const QRect bar(QPoint(3, 3), QPoint(barLength() + 3, height() - 4));
+    painter.fillRect(bar, palette().color(QPalette::Highlight));
+    // The field is white whatever the theme, so the digits on it are dark
+    // whatever the theme; where they stand on the bar they take the colour
+    // the theme gives text on its highlight.
+    const QPoint at(4, height() / 2 - 8 + painter.fontMetrics().ascent());
+    painter.setPen(QColor(Qt::black));
+    painter.drawText(at, m_wait->Caption);
+    painter.setClipRect(bar);
+    painter.setPen(palette().color(QPalette::HighlightedText));
+    painter.drawText(at, m_wait->Caption);
 }

@@ -6,7 +6,8 @@
 class TWait;
 
 // The countdown painted on a form: a white field with a bar in the highlight
-// colour that shrinks with the count, and the count as text.
+// colour that shrinks with the count, and the count as text, dark on the
+// field and in the highlight's text colour on the bar.
 class TWaitView : public QWidget
 {
     Q_OBJECT

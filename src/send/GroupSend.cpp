@@ -319,7 +319,6 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
         m_client.HdrTo = Mailbox::text(name, email, m_client.CharSet);
         m_client.HdrMessageId = m_messageIds->forMessage(member.number);
         m_client.HdrSubject = m_message.Subject;
-        m_client.SignOn = "SignOn";
         m_client.FromName = m_settings.FUserEmail;
         m_client.setEmailFiles(m_message.Attachments);
         // A transaction the server refused is a failure too: the results

@@ -1,6 +1,7 @@
 #include "transport/CustomSmtpClient.h"
 
 #include "platform/Clock.h"
+#include "transport/GreetingName.h"
 #include "transport/LineBuffer.h"
 #include "transport/MessageHeader.h"
 #include "transport/SmtpReply.h"
@@ -91,10 +92,10 @@ void TCustomSmtpClient::Cancel()
         m_cancelTimer.start(CancelGraceMs);
 }
 
-void TCustomSmtpClient::noteFailure(TSmtpResult::Kind kind, const QString &reason)
+void TCustomSmtpClient::noteFailure(TSmtpResult::Kind kind, const QString &reason, const QString &enhancedCode)
 {
     if (m_result.ok())
-        m_result = TSmtpResult(kind, reason);
+        m_result = TSmtpResult(kind, reason, enhancedCode);
 }
 
 bool TCustomSmtpClient::refuse(const QString &text)
@@ -103,6 +104,12 @@ bool TCustomSmtpClient::refuse(const QString &text)
     display(text);
     noteFailure(TSmtpResult::Kind::Refused, text);
     return false;
+}
+
+void TCustomSmtpClient::abandonMessage(const QString &reason)
+{
+    if (m_abandoned.isEmpty())
+        m_abandoned = reason;
 }
 
 void TCustomSmtpClient::clearCancel()
@@ -231,7 +238,10 @@ bool TCustomSmtpClient::accept(const Reply &reply, std::initializer_list<int> co
     if (m_errorMessage.isEmpty())
         m_errorMessage = m_lastResponse;
     const bool transient = TSmtpReply::isTransient(reply.code) || reply.from == Reply::From::LostConnection;
-    noteFailure(transient ? TSmtpResult::Kind::Deferred : TSmtpResult::Kind::Refused, m_lastResponse);
+    const bool enhancedOffered = m_capabilities.offers(QStringLiteral("ENHANCEDSTATUSCODES"));
+    const QString enhanced =
+        enhancedOffered && reply.from == Reply::From::Server ? TSmtpReply::enhancedCode(m_lastResponse) : QString();
+    noteFailure(transient ? TSmtpResult::Kind::Deferred : TSmtpResult::Kind::Refused, m_lastResponse, enhanced);
     if (closeOnFailure)
         m_connection->Close();
     return false;
@@ -240,6 +250,18 @@ bool TCustomSmtpClient::accept(const Reply &reply, std::initializer_list<int> co
 // ---- operations ----
 
 bool TCustomSmtpClient::Open()
+{
+    try {
+        return openSession();
+    } catch (...) {
+        // Whatever broke the greeting off, no connection stays open half
+        // greeted: the next Open or Mail starts afresh.
+        dropConnection();
+        throw;
+    }
+}
+
+bool TCustomSmtpClient::openSession()
 {
     m_result = TSmtpResult();
     if (!m_wait)
@@ -253,6 +275,8 @@ bool TCustomSmtpClient::Open()
     if (m_stage != 0)
         return true;
     m_errorMessage.clear();
+    // What the last server offered is not this one's.
+    m_capabilities = TSmtpCapabilities();
     if (m_cancelled)
         return refuse(QStringLiteral("554 cancelled"));
     if (Host.isEmpty())
@@ -281,7 +305,8 @@ bool TCustomSmtpClient::Open()
         return false;
     if (!expectReply({220}, true))
         return false;
-    const QString helo = SignOn.isEmpty() ? TWSocket::LocalHostName() : MessageHeader::singleLine(SignOn);
+    const QString helo =
+        SignOn.isEmpty() ? GreetingName::forConnection(m_connection->LocalAddress()) : MessageHeader::singleLine(SignOn);
     if (Security == TSmtpSecurity::None) {
         sendCommand("HELO " + m_wire.encode(helo));
         if (!expectReply({250}, true))
@@ -402,8 +427,14 @@ bool TCustomSmtpClient::checkEnvelope()
 
 void TCustomSmtpClient::endTransaction()
 {
+    // What the caller asks about afterwards is the refusal, not the reply
+    // to RSET.
+    const QString refusal = m_lastResponse;
+    const QStringList refusalLines = m_replyLines;
     if (m_stage != 0 && !Reset())
         dropConnection();
+    m_lastResponse = refusal;
+    m_replyLines = refusalLines;
 }
 
 bool TCustomSmtpClient::Mail()
@@ -414,6 +445,7 @@ bool TCustomSmtpClient::Mail()
 bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
 {
     m_result = TSmtpResult();
+    m_abandoned.clear();
     if (!checkEnvelope())
         return false;
     pumpMessages();
@@ -444,7 +476,7 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
     try {
         sendHeader(layout);
         sendBody();
-        if (OnEndOfData && m_stage != 0)
+        if (OnEndOfData && m_stage != 0 && m_abandoned.isEmpty())
             OnEndOfData(this);
     } catch (...) {
         // Ending the data now would deliver a message cut short.
@@ -453,6 +485,12 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
         throw;
     }
     m_connection->setMoreToFollow(false);
+    if (!m_abandoned.isEmpty()) {
+        // Ended, the message would arrive without what could not be read;
+        // dropped, the server discards it.
+        dropConnection();
+        return refuse(m_abandoned);
+    }
     const bool complete = m_stage != 0;
     sendCommand(".");
     const Reply reply = getResponse();
@@ -491,7 +529,7 @@ void TCustomSmtpClient::sendBody()
         } catch (...) {
             more = false;
         }
-        if (!more)
+        if (!more || !m_abandoned.isEmpty())
             break;
         buffer[LineBufferSize - 1] = '\0';
         QByteArray line = m_wire.encode(MessageHeader::singleLine(QString::fromUtf8(buffer)));

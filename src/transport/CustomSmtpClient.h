@@ -53,6 +53,8 @@ public:
 
     QString Host;
     QString Port = QStringLiteral("smtp");
+    // The name HELO or EHLO gives; when empty, this host's fully qualified
+    // name, or else the address literal of the connection's local end.
     QString SignOn;
     QString FromName;
     QStringList RcptName;
@@ -116,6 +118,11 @@ protected:
     // envelope, the header the layout gives and the body from DoGetData.
     bool sendMessage(const MessageLayout &layout);
 
+    // The message cannot go out whole (what it attaches cannot be read):
+    // the body ends, the message is not ended with "." but the connection
+    // dropped, and Mail fails with `reason`. The first reason counts.
+    void abandonMessage(const QString &reason);
+
     // Lets the event loop run; in a tight send loop at most every few
     // milliseconds, which keeps timers and input served without paying for a
     // full turn per line.
@@ -131,6 +138,8 @@ private:
     };
 
     void display(const QString &text);
+    // Open's work; what it raises leaves Open with the connection dropped.
+    bool openSession();
     bool checkEnvelope();
     void sendCommand(const QByteArray &line);
     // Sends a line that carries a secret; the display shows `shown` instead.
@@ -152,7 +161,7 @@ private:
     void endTransaction();
     void clearCancel();
     // Keeps the first failure of a call.
-    void noteFailure(TSmtpResult::Kind kind, const QString &reason);
+    void noteFailure(TSmtpResult::Kind kind, const QString &reason, const QString &enhancedCode = QString());
     // Ends the call refused: `text` becomes ErrorMessage and the reason, and
     // is shown; always false.
     bool refuse(const QString &text);
@@ -177,5 +186,7 @@ private:
     bool m_dataSent = false;
     QTimer m_cancelTimer;
     bool m_cancelled = false;
+    // Why the message of the running Mail was abandoned; empty while it was not.
+    QString m_abandoned;
     QElapsedTimer m_lastPump;
 };

@@ -1,5 +1,6 @@
 #include "transport/SmtpClient.h"
 
+#include "platform/Exception.h"
 #include "transport/SmtpException.h"
 
 #include <QFileInfo>
@@ -48,14 +49,35 @@ bool TSmtpClient::textLine(qint32 lineNum, char *buffer, qint32 maxLen)
     return more;
 }
 
+void TSmtpClient::guardAttachment(const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (const std::exception &error) {
+        abandonMessage(Exception::messageOf(error));
+        throw;
+    }
+}
+
 void TSmtpClient::openFile(const QString &path)
 {
-    OpenAttachment(m_attachment, path);
+    guardAttachment([&] {
+        OpenAttachment(m_attachment, path);
+        m_attachmentSize = m_attachment.size();
+    });
 }
 
 void TSmtpClient::fileLine(QByteArray &line, bool &more)
 {
-    EncodeAttachmentLine(m_attachment, line, more);
+    guardAttachment([&] {
+        EncodeAttachmentLine(m_attachment, line, more);
+        // A file cut shorter while it is sent would arrive cut short.
+        if (!more && m_attachment.pos() < m_attachmentSize)
+            throw SmtpException(QStringLiteral("Cannot read '%1': it ended after %2 of its %3 bytes")
+                                    .arg(m_attachment.fileName())
+                                    .arg(m_attachment.pos())
+                                    .arg(m_attachmentSize));
+    });
 }
 
 void TSmtpClient::closeFile()

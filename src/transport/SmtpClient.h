@@ -5,12 +5,15 @@
 
 #include <QFile>
 #include <QStringList>
+#include <functional>
 
 // The SMTP client with attachments: when files are attached, each message
 // becomes a MIME multipart message, the owner's lines as the text part and
 // one base64 part per file, produced line by line as it is sent (the layout
 // and the order are MessageLayout's). Files are read as they are encoded,
-// never whole.
+// never whole. A file that cannot be opened, fails while it is read or ends
+// before the size it had when opened abandons the message: Mail fails with
+// the file and the error, and nobody gets the message without it.
 class TSmtpClient : public TCustomSmtpClient, private MessageContent
 {
     Q_OBJECT
@@ -39,8 +42,12 @@ private:
     void openFile(const QString &path) override;
     void fileLine(QByteArray &line, bool &more) override;
     void closeFile() override;
+    // Runs an attachment's open or read; what it throws abandons the message
+    // and goes on to end the body.
+    void guardAttachment(const std::function<void()> &step);
 
     QStringList m_emailFiles;
     MessageBody m_body;
     QFile m_attachment;
+    qint64 m_attachmentSize = 0;
 };

@@ -28,6 +28,9 @@ public:
     // Waits until connected; false when the time ran out or the attempt failed.
     virtual bool WaitConnected(qint32 timeoutSeconds) = 0;
     virtual TSocketState State() const = 0;
+    // The address this end of the connection has, as text; empty when not
+    // connected.
+    virtual QString LocalAddress() const = 0;
 
     // One line without CR and LF (see TCustomWSocket::ReadLine).
     virtual void ReadLine(qint32 timeoutSeconds, QByteArray &line) = 0;

@@ -1,5 +1,6 @@
 #include "transport/SmtpReply.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <limits>
 
@@ -20,6 +21,14 @@ int codeOf(const QString &line)
 }
 
 } // namespace
+
+QString TSmtpReply::enhancedCode(const QString &line)
+{
+    // "2.0.0", "4.7.1", "5.1.10": class, subject and detail.
+    static const QRegularExpression pattern(QStringLiteral("^([245])[0-9][0-9][ -](\\1\\.[0-9]{1,3}\\.[0-9]{1,3})(?=[ \\t]|$)"));
+    const QRegularExpressionMatch match = pattern.match(line);
+    return match.hasMatch() ? match.captured(2) : QString();
+}
 
 TSmtpReply::TSmtpReply(qint64 timeLimitMs)
     : m_deadline(timeLimitMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeLimitMs))

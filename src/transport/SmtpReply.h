@@ -41,6 +41,13 @@ public:
     // (rounded up); 0 when it has run out.
     int remainingCounts(int countMs) const;
 
+    // The enhanced status code (RFC 3463) a reply line carries after its
+    // code, as sent: "5.1.1" of "550 5.1.1 no such user". Its class must be
+    // the first digit of the reply code and each number at most three
+    // digits; empty when the line carries none. Only a server that offered
+    // ENHANCEDSTATUSCODES means it as one.
+    static QString enhancedCode(const QString &line);
+
     // A 4xx code: the server cannot take it now and the same may succeed
     // later ("451", "421 try again later", "454 throttling"). A 5xx code says
     // it never will.

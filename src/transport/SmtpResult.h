@@ -25,17 +25,25 @@ public:
     };
 
     TSmtpResult() = default;
-    TSmtpResult(Kind kind, const QString &reason) : m_kind(kind), m_reason(reason) {}
+    TSmtpResult(Kind kind, const QString &reason, const QString &enhancedCode = QString())
+        : m_kind(kind), m_reason(reason), m_enhancedCode(enhancedCode)
+    {
+    }
 
     Kind kind() const { return m_kind; }
     bool ok() const { return m_kind == Kind::Ok; }
     // The reply that refused it or the client's own reason; empty when ok.
     QString reason() const { return m_reason; }
+    // The enhanced status code of the refusing reply ("5.1.1" a mailbox that
+    // does not exist, "4.2.2" a full one, "4.7.x" a throttle), where the
+    // server offered ENHANCEDSTATUSCODES; empty otherwise.
+    QString enhancedCode() const { return m_enhancedCode; }
 
     // The same reason, with the message out of the client's hands.
-    TSmtpResult withOutcomeUnknown() const { return {Kind::OutcomeUnknown, m_reason}; }
+    TSmtpResult withOutcomeUnknown() const { return {Kind::OutcomeUnknown, m_reason, m_enhancedCode}; }
 
 private:
     Kind m_kind = Kind::Ok;
     QString m_reason;
+    QString m_enhancedCode;
 };

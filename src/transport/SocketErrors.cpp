@@ -9,7 +9,8 @@ namespace SocketErrors {
 int fromErrno(int error)
 {
     static const QHash<int, int> map = {
-        {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},
+        // EPERM is what a firewall rule gives a connect: "Permission denied".
+        {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},         {EPERM, 10013},
         {EFAULT, 10014},       {EINVAL, 10022},          {EMFILE, 10024},
         {EAGAIN, 10035},       {EINPROGRESS, 10036},     {EALREADY, 10037},
         {ENOTSOCK, 10038},     {EDESTADDRREQ, 10039},    {EMSGSIZE, 10040},

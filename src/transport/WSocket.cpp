@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <climits>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -157,9 +158,11 @@ qint32 TCustomWSocket::RcvdCount()
 
 QString TCustomWSocket::LocalHostName()
 {
-    char name[64] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
+    // Room for the longest name the system allows and its NUL.
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name) != 0)
         throw ESocketException(QStringLiteral("Winsock.GetHostName failed"));
+    name[HOST_NAME_MAX] = '\0';
     return QString::fromLocal8Bit(name);
 }
 
@@ -218,9 +221,21 @@ void TCustomWSocket::Connect()
         return raiseError(QStringLiteral("Connect: Socket already in use"));
     if (!createHandle(QStringLiteral("Connect (socket)")))
         return;
-    const int handle = m_handle;
     changeState(wsOpened);
+    // A connection that cannot start leaves nothing open behind it: the
+    // socket is closed again, and the next Connect (or Addr) finds it so.
+    try {
+        if (!startConnection())
+            abandonHandle();
+    } catch (...) {
+        abandonHandle();
+        throw;
+    }
+}
 
+bool TCustomWSocket::startConnection()
+{
+    const int handle = m_handle;
     auto option = [this](int level, int name, const void *value, socklen_t size, const char *what) {
         if (::setsockopt(m_handle, level, name, value, size) == 0)
             return true;
@@ -230,10 +245,10 @@ void TCustomWSocket::Connect()
     const int on = 1;
     if (!m_datagram) {
         if (!SetLingerOption())
-            return;
+            return false;
         if (!option(SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on, "setsockopt(SO_KEEPALIVE)")
             || !option(SOL_SOCKET, SO_REUSEADDR, &on, sizeof on, "setsockopt(SO_REUSEADDR)"))
-            return;
+            return false;
         // A command is followed by waiting for its reply, so holding it back
         // to fill a packet would only add delay; bulk data is gathered into
         // full packets through MoreToFollow instead.
@@ -241,11 +256,13 @@ void TCustomWSocket::Connect()
     } else {
         sockaddr_in local{};
         local.sin_family = AF_INET;
-        if (::bind(m_handle, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0)
-            return platformError(SocketErrors::fromErrno(errno), QStringLiteral("Connect (bind)"));
+        if (::bind(m_handle, reinterpret_cast<sockaddr *>(&local), sizeof local) != 0) {
+            platformError(SocketErrors::fromErrno(errno), QStringLiteral("Connect (bind)"));
+            return false;
+        }
         if (m_remote.sin_addr.s_addr == INADDR_BROADCAST
             && !option(SOL_SOCKET, SO_BROADCAST, &on, sizeof on, "setsockopt(SO_BROADCAST)"))
-            return;
+            return false;
     }
     adoptHandle(m_handle);
 
@@ -254,13 +271,15 @@ void TCustomWSocket::Connect()
         updateNotifiers();
         if (OnSessionConnected)
             OnSessionConnected(this, 0);
-        return;
+        return true;
     }
     if (::connect(m_handle, reinterpret_cast<const sockaddr *>(&m_remote), sizeof m_remote) != 0
         && errno != EINPROGRESS && errno != EAGAIN) {
         const int error = errno;
-        if (!reportedByConnectEvent(error))
-            return platformError(SocketErrors::fromErrno(error), QStringLiteral("Connect"));
+        if (!reportedByConnectEvent(error)) {
+            platformError(SocketErrors::fromErrno(error), QStringLiteral("Connect"));
+            return false;
+        }
         QMetaObject::invokeMethod(
             this, [this, handle, error] {
                 if (handle == m_handle && m_state == wsConnecting)
@@ -270,6 +289,20 @@ void TCustomWSocket::Connect()
     }
     changeState(wsConnecting);
     updateNotifiers();
+    return true;
+}
+
+void TCustomWSocket::abandonHandle()
+{
+    // Never connected: no shutdown to send and no session that closes.
+    if (m_handle >= 0) {
+        dropNotifiers();
+        ::close(m_handle);
+        m_handle = -1;
+    }
+    if (m_state != wsClosed)
+        changeState(wsClosed);
+    reset();
 }
 
 bool TCustomWSocket::SetLingerOption()
@@ -614,7 +647,7 @@ void TCustomWSocket::lineStep()
         const LineAssembly::Step step = m_line.take(bytes, static_cast<int>(peeked));
         takeBytes(bytes, static_cast<size_t>(step.taken));
         m_readCount += step.taken;
-        if (step.end == LineAssembly::End::TooLong && OnLineTooLong)
+        if (step.overLimit && OnLineTooLong)
             OnLineTooLong(this);
         if (step.end != LineAssembly::End::None)
             return endLine();

@@ -88,7 +88,8 @@ public:
     // Queues the bytes and returns their number, or -1 when not connected.
     qint32 SendStr(const QByteArray &text);
     qint32 Send(const char *data, qint32 length);
-    // One line without CR and LF, at most LineLimit characters; an unfinished
+    // One line without CR and LF, at most LineLimit characters (the rest of a
+    // longer line is dropped up to its end, OnLineTooLong told); an unfinished
     // line after a time-out is continued by the next call.
     void ReadLine(qint32 timeoutSeconds, QByteArray &line);
     void Close();
@@ -121,6 +122,9 @@ public:
     void Resume();
     void Flush();
     QString GetPeerAddr() const;
+    // The dotted address this end of the connection has; empty when not
+    // connected.
+    QString GetLocalAddr() const;
     QString GetXPort() const;
 
     // True when nothing waits in the send queue.
@@ -138,6 +142,10 @@ private:
     void reset();
     // Checks that port, address and protocol are set and creates the handle.
     bool createHandle(const QString &operation);
+    // Connect's work once the handle exists; false when it failed and said so.
+    bool startConnection();
+    // Closes a handle that never connected and resets the socket.
+    void abandonHandle();
     void changeState(TSocketState state);
     void raiseError(const QString &message);
     void platformError(const QString &operation);

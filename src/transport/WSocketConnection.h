@@ -13,6 +13,7 @@ public:
     void ConnectTo(const QString &host, const QString &port) override;
     bool WaitConnected(qint32 timeoutSeconds) override { return m_socket.Wait(timeoutSeconds, wsConnected); }
     TSocketState State() const override { return m_socket.State(); }
+    QString LocalAddress() const override { return m_socket.GetLocalAddr(); }
 
     void ReadLine(qint32 timeoutSeconds, QByteArray &line) override { m_socket.ReadLine(timeoutSeconds, line); }
     void SendStr(const QByteArray &bytes) override { m_socket.SendStr(bytes); }

@@ -185,16 +185,32 @@ void TCustomWSocket::Flush()
     }
 }
 
+namespace {
+
+// The dotted address of one end of a connected handle (getpeername or
+// getsockname); empty when it cannot be read.
+QString dottedEnd(int handle, int (*query)(int, sockaddr *, socklen_t *))
+{
+    sockaddr_in end{};
+    socklen_t size = sizeof end;
+    char text[INET_ADDRSTRLEN] = {};
+    if (handle < 0 || query(handle, reinterpret_cast<sockaddr *>(&end), &size) != 0
+        || !inet_ntop(AF_INET, &end.sin_addr, text, sizeof text))
+        return QString();
+    return QString::fromLatin1(text);
+}
+
+} // namespace
+
 QString TCustomWSocket::GetPeerAddr() const
 {
-    sockaddr_in peer{};
-    socklen_t size = sizeof peer;
-    char text[INET_ADDRSTRLEN] = {};
-    if (m_state != wsConnected || m_handle < 0
-        || ::getpeername(m_handle, reinterpret_cast<sockaddr *>(&peer), &size) != 0
-        || !inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text))
-        return QStringLiteral("error");
-    return QString::fromLatin1(text);
+    const QString peer = m_state == wsConnected ? dottedEnd(m_handle, ::getpeername) : QString();
+    return peer.isEmpty() ? QStringLiteral("error") : peer;
+}
+
+QString TCustomWSocket::GetLocalAddr() const
+{
+    return m_state == wsConnected ? dottedEnd(m_handle, ::getsockname) : QString();
 }
 
 QString TCustomWSocket::GetXPort() const

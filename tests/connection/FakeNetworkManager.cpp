@@ -12,6 +12,8 @@ const QString root = QStringLiteral("/org/freedesktop/NetworkManager");
 const QString profilePrefix = root + QStringLiteral("/Settings/");
 const QString activePrefix = root + QStringLiteral("/ActiveConnection/");
 const QString devicePath = root + QStringLiteral("/Devices/1");
+// NetworkManager's state of an active connection that has ended.
+constexpr uint Deactivated = 4;
 
 using ProfileSettings = QMap<QString, QVariantMap>;
 
@@ -59,6 +61,9 @@ private:
             const int index = int(trailingNumber(message.path(), profilePrefix)) - 1;
             if (index < 0 || index >= m_owner.m_profiles.size())
                 return unknownObject(message);
+            if (m_owner.m_profiles.at(index).unreadable)
+                return message.createErrorReply("org.freedesktop.NetworkManager.Settings.PermissionDenied",
+                                                "Insufficient privileges.");
             ProfileSettings settings;
             settings["connection"] = QVariantMap{{"id", m_owner.m_profiles.at(index).id}, {"type", "gsm"}};
             return message.createReply(QVariant::fromValue(settings));
@@ -114,15 +119,30 @@ private:
                 m_owner.m_active.erase(found);
                 return unknownObject(message);
             }
+            // Deactivated is the last word on an active connection: it is
+            // no longer listed afterwards.
+            if (state == Deactivated)
+                m_owner.m_active.erase(found);
             return reply(state);
         }
         if (name == "Id")
             return reply(found->profileId);
+        if (name == "Connection")
+            return reply(QVariant::fromValue(QDBusObjectPath(profilePath(found->profileId))));
         if (name == "Type")
             return reply(QStringLiteral("gsm"));
         if (name == "Devices")
             return reply(paths({devicePath}));
         return message.createErrorReply(QDBusError::InvalidArgs, "No such property " + name);
+    }
+
+    QString profilePath(const QString &id) const
+    {
+        for (int i = 0; i < m_owner.m_profiles.size(); ++i) {
+            if (m_owner.m_profiles.at(i).id == id)
+                return profilePrefix + QString::number(i + 1);
+        }
+        return QStringLiteral("/");
     }
 
     static QDBusMessage unknownObject(const QDBusMessage &message)
@@ -155,10 +175,32 @@ FakeNetworkManager::~FakeNetworkManager()
     m_thread.wait();
 }
 
+void FakeNetworkManager::makeUnreadable(const QString &id)
+{
+    std::lock_guard lock(m_mutex);
+    for (Profile &profile : m_profiles) {
+        if (profile.id == id)
+            profile.unreadable = true;
+    }
+}
+
+void FakeNetworkManager::restart()
+{
+    std::lock_guard lock(m_mutex);
+    m_active.clear();
+    m_nextActive = 1;
+}
+
+void FakeNetworkManager::dropActive(uint number)
+{
+    std::lock_guard lock(m_mutex);
+    m_active.remove(number);
+}
+
 void FakeNetworkManager::addProfile(const QString &id, const QList<uint> &activationStates)
 {
     std::lock_guard lock(m_mutex);
-    m_profiles.append({id, activationStates, QString(), QString()});
+    m_profiles.append({id, activationStates, QString(), QString(), false});
 }
 
 void FakeNetworkManager::refuseActivation(const QString &id, const QString &errorName, const QString &message)

@@ -27,6 +27,8 @@ public:
         QList<uint> activationStates;
         QString refusalName;
         QString refusalMessage;
+        // GetSettings is refused, as for a profile of another user.
+        bool unreadable = false;
     };
     struct Active
     {
@@ -43,6 +45,12 @@ public:
 
     void addProfile(const QString &id, const QList<uint> &activationStates = {1, 2});
     void refuseActivation(const QString &id, const QString &errorName, const QString &message);
+    void makeUnreadable(const QString &id);
+    // As NetworkManager after a restart: no connection is active, and the
+    // numbers of active connections start again at 1.
+    void restart();
+    // The connection of that number ends, as when the line drops.
+    void dropActive(uint number);
     // A connection that is up already; returns its number.
     uint addActive(const QString &profileId, uint state);
     QStringList activeIds() const;

@@ -130,9 +130,62 @@ TEST_F(NetworkManagerDialUp, SynchronousDialWaitsUntilActivatedAndHangUpDeactiva
     EXPECT_EQ(networkManager->calls(), QStringList({"ActivateConnection Office",
                                                     "DeactivateConnection /org/freedesktop/NetworkManager/"
                                                     "ActiveConnection/1"}));
-    // NetworkManager's own text for a second hang-up.
-    EXPECT_EQ(dialUp->HangUp(), DialUpCode::Refused);
-    EXPECT_EQ(dialUp->StatusText(0, DialUpCode::Refused), "The connection was not active.");
+    // A second hang-up has nothing left to hang up, and asks nobody to.
+    EXPECT_EQ(dialUp->HangUp(), DialUpCode::InvalidHandle);
+    EXPECT_EQ(networkManager->calls().size(), 2);
+}
+
+TEST_F(NetworkManagerDialUp, AProfileThatCannotBeReadIsNoEntryAndTheOthersStillAre)
+{
+    networkManager->addProfile("Home");
+    networkManager->addProfile("Neighbour");
+    networkManager->addProfile("Office");
+    networkManager->makeUnreadable("Neighbour");
+    EXPECT_EQ(dialUp->GetEntries(), 0);
+    EXPECT_EQ(dialUp->Entries(), QStringList({"Home", "Office"}));
+    EXPECT_EQ(dialUp->Dial(), 0) << "once every entry failed with the one unreadable profile";
+    EXPECT_EQ(networkManager->activeIds(), QStringList{"Office"});
+    dialUp->setEntry("Neighbour");
+    EXPECT_EQ(dialUp->Dial(), DialUpCode::EntryNotFound);
+}
+
+TEST_F(NetworkManagerDialUp, AfterNetworkManagerRestartedTheOldHandleHangsUpNothingElse)
+{
+    networkManager->addProfile("Office");
+    networkManager->addProfile("Lan");
+    EXPECT_EQ(dialUp->Dial(), 0);
+    // Counting afresh, the first connection after the restart has the
+    // number the dial-up connection had.
+    networkManager->restart();
+    EXPECT_EQ(networkManager->addActive("Lan", 2), 1u);
+    EXPECT_EQ(dialUp->HangUp(), DialUpCode::NotConnected);
+    EXPECT_EQ(networkManager->activeIds(), QStringList{"Lan"});
+    EXPECT_FALSE(networkManager->calls().join(' ').contains("DeactivateConnection"));
+}
+
+TEST_F(NetworkManagerDialUp, AConnectionThatHasEndedIsNotHungUpAgain)
+{
+    networkManager->addProfile("Office");
+    EXPECT_EQ(dialUp->Dial(), 0);
+    networkManager->dropActive(1);
+    EXPECT_EQ(dialUp->HangUp(), DialUpCode::NotConnected);
+    EXPECT_EQ(dialUp->StatusText(0, DialUpCode::NotConnected), "The connection could not be brought up or has ended");
+    EXPECT_EQ(networkManager->calls(), QStringList{"ActivateConnection Office"});
+}
+
+TEST_F(NetworkManagerDialUp, AListedConnectionIsHungUpByThePathItWasListedWith)
+{
+    networkManager->addProfile("Office");
+    networkManager->addActive("Office", 2);
+    NetworkManagerBackend backend(QDBusConnection::connectToBus(bus.address(), clientName));
+    QList<DialUpConnection> listed;
+    ASSERT_EQ(backend.enumConnections(listed), 0);
+    ASSERT_EQ(listed.size(), 1);
+    EXPECT_EQ(backend.hangUp(listed.first().handle + 1), DialUpCode::InvalidHandle) << "a handle never given out";
+    EXPECT_EQ(backend.hangUp(listed.first().handle), 0);
+    EXPECT_EQ(networkManager->calls(),
+              QStringList{"DeactivateConnection /org/freedesktop/NetworkManager/ActiveConnection/1"});
+    EXPECT_TRUE(networkManager->activeIds().isEmpty());
 }
 
 TEST_F(NetworkManagerDialUp, FailedActivationIsHungUpAndReported)
@@ -141,8 +194,8 @@ TEST_F(NetworkManagerDialUp, FailedActivationIsHungUpAndReported)
     EXPECT_EQ(dialUp->Dial(), DialUpCode::NotConnected);
     EXPECT_EQ(log->lines, QStringList({"Dialing", "NotConnected 668 The connection could not be brought up or "
                                                   "has ended"}));
-    EXPECT_TRUE(networkManager->calls().contains(
-        "DeactivateConnection /org/freedesktop/NetworkManager/ActiveConnection/1"));
+    // NetworkManager has dropped it already: there is nothing to hang up.
+    EXPECT_EQ(networkManager->calls(), QStringList{"ActivateConnection Office"});
     EXPECT_TRUE(networkManager->activeIds().isEmpty());
 }
 

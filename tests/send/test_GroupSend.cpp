@@ -1,18 +1,18 @@
 #include "support/GroupSendFixture.h"
 #include "support/MimeCheck.h"
+#include "transport/GreetingName.h"
 
 #include <QRegularExpression>
 #include <QSet>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace {
 
-QByteArray localHostName()
+// What every run greets with: this host's fully qualified name, or the
+// address it connects to the server from.
+QByteArray greeting()
 {
-    char name[256] = {};
-    gethostname(name, sizeof name - 1);
-    return name;
+    return "HELO " + GreetingName::forConnection("127.0.0.1").toLatin1();
 }
 
 TEST_F(GroupSendTest, SendsOneTransactionPerMemberAndEndsIdle)
@@ -27,8 +27,7 @@ TEST_F(GroupSendTest, SendsOneTransactionPerMemberAndEndsIdle)
     EXPECT_TRUE(first.contains("\r\nTo: m1 <m1@x.org>\r\n")) << "the To header carries the member's name and address";
     EXPECT_TRUE(first.contains("Subject: Greetings\r\n"));
     EXPECT_TRUE(first.contains("\r\n\r\nHello\r\nsecond line\r\n"));
-    EXPECT_TRUE(server.commands().contains("HELO " + localHostName()))
-        << "the first run after the start greets with the local host name";
+    EXPECT_TRUE(server.commands().contains(greeting())) << "the run greets with a name a server can check";
     EXPECT_TRUE(server.commands().contains("MAIL FROM:<ann@x.org>"));
     EXPECT_EQ(status.activity, "Operation finished");
     EXPECT_EQ(status.memberCount, std::nullopt);
@@ -47,7 +46,11 @@ TEST_F(GroupSendTest, SendsOneTransactionPerMemberAndEndsIdle)
 
     send("Empty");
     send("Ten");
-    EXPECT_TRUE(server.commands().contains("HELO SignOn")) << "later runs greet with what the last run left";
+    for (const QByteArray &command : server.commands()) {
+        if (command.startsWith("HELO ")) {
+            EXPECT_EQ(command, greeting()) << "later runs greet as the first did, never with a bare word";
+        }
+    }
 }
 
 TEST_F(GroupSendTest, AnEmptyGroupFinishesWithoutATransaction)

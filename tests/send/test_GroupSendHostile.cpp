@@ -1,6 +1,9 @@
 #include "support/GroupSendFixture.h"
 
+#include "support/MimeCheck.h"
 #include "support/RealSmtpServer.h"
+
+#include <QFile>
 
 #include <QRegularExpression>
 #include <QTimer>
@@ -20,6 +23,17 @@ protected:
         const QStringList log = status.results.value(run);
         const qsizetype heading = log.lastIndexOf(QRegularExpression("^Failures of this run: \\d+$"));
         return heading < 0 ? QStringList() : log.mid(heading);
+    }
+    // Removes the file as the client sends the DATA command of the n-th
+    // transaction.
+    void removeWithTheDataCommandOf(int n, const QString &path)
+    {
+        const TSmtpDisplay shown = components->SmtpClient.OnDisplay;
+        components->SmtpClient.OnDisplay = [=, count = 0](TCustomSmtpClient *client, const QString &text) mutable {
+            if (text == "> DATA" && ++count == n)
+                QFile::remove(path);
+            shown(client, text);
+        };
     }
     void makeStoreReadOnly()
     {
@@ -179,6 +193,76 @@ TEST_F(GroupSendHostileTest, AMissingAttachmentIsNamedWithTheReason)
     const qsizetype at = log.indexOf("ERROR Couldn't send email nr: 1 m1@x.org");
     ASSERT_GE(at, 0);
     EXPECT_EQ(log.value(at + 1), "    because: File not found '" + folder.file("gone.pdf") + "'");
+}
+
+TEST_F(GroupSendHostileTest, ADeletedAttachmentFailsTheMembersWithItsReasonAndNobodyGetsTheMailWithoutIt)
+{
+    RealSmtpServer real;
+    ASSERT_TRUE(real.start()) << real.error().toStdString();
+    settings.FSmtpPort = QString::number(real.port());
+    const QString path = folder.file("report.pdf");
+    QByteArray content;
+    for (int i = 0; i < 2000; ++i)
+        content += QByteArray::number(i) + ' ';
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    // Gone while member 3's transaction runs: after the run has checked
+    // that it exists, before it is read.
+    removeWithTheDataCommandOf(3, path);
+    send("Ten", {"Hello"}, {path});
+    ASSERT_TRUE(waitFor([&] { return !run->Busy(); }, 20000));
+
+    const QList<RealSmtpServer::Received> received = real.messages();
+    ASSERT_EQ(received.size(), 2);
+    for (const RealSmtpServer::Received &message : received) {
+        const ParsedMessage parsed = parseWithPython(message.data);
+        ASSERT_TRUE(parsed.ok) << parsed.error.toStdString();
+        ASSERT_EQ(parsed.parts.size(), 2) << message.rcptTos.join(' ').toStdString();
+        EXPECT_EQ(parsed.parts.at(1).payload, content) << "whoever got the mail got it whole";
+    }
+    EXPECT_EQ(received.at(0).rcptTos, QStringList{"m1@x.org"});
+    EXPECT_EQ(received.at(1).rcptTos, QStringList{"m2@x.org"});
+
+    const QStringList failures = failureSection();
+    ASSERT_FALSE(failures.isEmpty());
+    EXPECT_EQ(failures.first(), "Failures of this run: 8");
+    EXPECT_EQ(failures.value(1), "ERROR Couldn't send email nr: 3 m3@x.org");
+    EXPECT_EQ(failures.value(2), "    because: Cannot open '" + path + "': No such file or directory");
+    for (int i = 4; i <= 10; ++i) {
+        const qsizetype at = failures.indexOf(QStringLiteral("ERROR Couldn't send email nr: %1 m%1@x.org").arg(i));
+        ASSERT_GT(at, 0) << i;
+        EXPECT_EQ(failures.value(at + 1), "    because: File not found '" + path + "'");
+    }
+}
+
+TEST_F(GroupSendHostileTest, AMemberWhoseAttachmentFailsIsLeftAndTheNextGetsANewSession)
+{
+    const QString path = folder.file("notes.txt");
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("notes\n");
+    }
+    removeWithTheDataCommandOf(2, path);
+    status.onActivity = [&](const QString &text) {
+        // Back before the next member checks for it.
+        if (text == "Sending to: m3") {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write("notes\n");
+        }
+    };
+    send("Ten", {"Hello"}, {path});
+    EXPECT_EQ(server.messageCount(), 9);
+    EXPECT_EQ(server.connectionCount(), 2) << "the dropped session is followed by a new one";
+    for (const QByteArray &message : server.messages())
+        EXPECT_TRUE(message.contains("bm90ZXMK")) << "every message that arrived carries the file";
+    const QStringList failures = failureSection();
+    EXPECT_EQ(failures, QStringList({"Failures of this run: 1", "ERROR Couldn't send email nr: 2 m2@x.org",
+                                     "    because: Cannot open '" + path + "': No such file or directory"}));
 }
 
 TEST_F(GroupSendHostileTest, CancelEndsARunWaitingOnASilentServerAndKeepsItsMemberUnsentTwice)

@@ -220,8 +220,6 @@ TEST_F(GroupSendLimitTest, NoLimitSendsAsBefore)
         settings.FSmtpPort = fresh.portText();
         settings.FRateCount = none.Count;
         settings.FRateMinutes = none.Minutes;
-        // As every run after the first greets.
-        components->SmtpClient.SignOn = "SignOn";
         send("Ten");
         // Each run draws Message-IDs of its own; everything else is the same.
         static const QRegularExpression messageId("Message-ID: [^\\r]*\\r\\n");

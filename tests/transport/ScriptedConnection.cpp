@@ -12,6 +12,7 @@ void ScriptedConnection::setEvents(std::function<void()> closed, std::function<v
 void ScriptedConnection::ConnectTo(const QString &, const QString &)
 {
     ++m_connects;
+    m_encrypted = false;
     m_state = refuseConnection ? wsClosed : wsConnected;
 }
 

@@ -31,6 +31,11 @@ public:
 
     // Connecting fails, as to a port where nobody listens.
     bool refuseConnection = false;
+    // The address the client connects from.
+    QString localAddress = QStringLiteral("192.0.2.25");
+    // StartTls succeeds at once, with no handshake: the conversation goes
+    // on as if encrypted, so the steps of EHLO can be scripted.
+    bool acceptTls = false;
 
     // Everything the client wrote, and what it wrote after the last step
     // that began.
@@ -45,15 +50,19 @@ public:
     void ConnectTo(const QString &host, const QString &port) override;
     bool WaitConnected(qint32 timeoutSeconds) override;
     TSocketState State() const override { return m_state; }
+    QString LocalAddress() const override { return m_state == wsConnected ? localAddress : QString(); }
     void ReadLine(qint32 timeoutSeconds, QByteArray &line) override;
     void SendStr(const QByteArray &bytes) override;
     void setMoreToFollow(bool) override {}
     bool ReadyForMore() const override { return true; }
     quint64 SentTotal() const override { return static_cast<quint64>(m_written.size()); }
-    bool StartTls(qint32, const QString &) override { return false; }
-    bool Encrypted() const override { return false; }
-    QString TlsFailure() const override { return QStringLiteral("no TLS in a scripted conversation"); }
-    QString TlsDescription() const override { return {}; }
+    bool StartTls(qint32, const QString &) override { return m_encrypted = acceptTls && m_state == wsConnected; }
+    bool Encrypted() const override { return m_encrypted && m_state == wsConnected; }
+    QString TlsFailure() const override
+    {
+        return m_encrypted ? QString() : QStringLiteral("no TLS in a scripted conversation");
+    }
+    QString TlsDescription() const override { return Encrypted() ? QStringLiteral("scripted TLS") : QString(); }
     void Close() override;
     void Abort() override { Close(); }
 
@@ -71,6 +80,7 @@ private:
     qsizetype m_checkedUpTo = 0;
     LineAssembly m_line;
     TSocketState m_state = wsClosed;
+    bool m_encrypted = false;
     int m_connects = 0;
     QPointer<TWait> m_wait;
     std::function<void()> m_closed;

@@ -67,25 +67,56 @@ TEST(LineAssembly, StopKeepsWhatWasGatheredAndTheNextBeginStartsAfresh)
     EXPECT_EQ(assembly.line(), "");
 }
 
-TEST(LineAssembly, ALineReachingTheLimitEndsThereAndTheRestIsTheNextLine)
+TEST(LineAssembly, ALineLongerThanTheLimitIsCutThereAndTheRestDroppedUpToItsEnd)
 {
     LineAssembly assembly;
     assembly.begin();
-    const QByteArray bytes = QByteArray(300, 'a') + "\r\n";
+    const QByteArray bytes = QByteArray(1500, 'a') + "\r\n250 next\r\n";
     LineAssembly::Step step = take(assembly, bytes);
-    EXPECT_EQ(step.end, LineAssembly::End::TooLong);
-    EXPECT_EQ(step.taken, LineAssembly::Limit);
+    EXPECT_EQ(step.end, LineAssembly::End::LineFeed);
+    EXPECT_TRUE(step.overLimit);
+    EXPECT_EQ(step.taken, 1502);
     EXPECT_EQ(assembly.line(), QByteArray(LineAssembly::Limit, 'a'));
+    EXPECT_TRUE(assembly.cut());
+    // What follows is the next line the peer sent, not the tail of this one.
     assembly.begin();
+    EXPECT_FALSE(assembly.cut());
     step = take(assembly, bytes.mid(step.taken));
-    EXPECT_EQ(step.end, LineAssembly::End::LineFeed);
-    EXPECT_EQ(assembly.line(), QByteArray(300 - LineAssembly::Limit, 'a'));
+    EXPECT_EQ(assembly.line(), "250 next");
+    EXPECT_FALSE(step.overLimit);
+}
 
-    // One short of the limit still ends at its line feed; carriage returns
-    // do not count towards it.
+TEST(LineAssembly, ALongLineCutIntoReadsAndATimeOutStaysInStep)
+{
+    LineAssembly assembly;
     assembly.begin();
-    const QByteArray justFits = QByteArray(LineAssembly::Limit - 1, 'b') + "\r\r\n";
-    step = take(assembly, justFits);
+    int overLimit = 0;
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray piece(300, char('a' + i));
+        const LineAssembly::Step step = take(assembly, piece);
+        EXPECT_EQ(step.taken, 300);
+        EXPECT_EQ(step.end, LineAssembly::End::None);
+        overLimit += step.overLimit ? 1 : 0;
+        // A time-out between reads: the next read goes on dropping.
+        assembly.begin();
+    }
+    EXPECT_EQ(overLimit, 1) << "told once per line";
+    EXPECT_EQ(take(assembly, "dd\r\n").end, LineAssembly::End::LineFeed);
+    EXPECT_EQ(assembly.line(), QByteArray(300, 'a') + QByteArray(LineAssembly::Limit - 300, 'b'));
+    assembly.begin();
+    take(assembly, "354 go\n");
+    EXPECT_EQ(assembly.line(), "354 go");
+}
+
+TEST(LineAssembly, ALineOfExactlyTheLimitIsWholeAndCarriageReturnsDoNotCount)
+{
+    LineAssembly assembly;
+    assembly.begin();
+    const QByteArray exact = QByteArray(LineAssembly::Limit - 1, 'b') + "\rc\r\n";
+    const LineAssembly::Step step = take(assembly, exact);
     EXPECT_EQ(step.end, LineAssembly::End::LineFeed);
-    EXPECT_EQ(step.taken, justFits.size());
+    EXPECT_EQ(step.taken, exact.size());
+    EXPECT_FALSE(step.overLimit);
+    EXPECT_FALSE(assembly.cut());
+    EXPECT_EQ(assembly.line(), QByteArray(LineAssembly::Limit - 1, 'b') + 'c');
 }

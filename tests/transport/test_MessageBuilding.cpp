@@ -235,42 +235,105 @@ TEST_F(MessageTest, MultipartHeaderLineIsSeenRewrittenByTheOwner)
 
 namespace {
 
-// Reading breaks off after a number of lines, as a failing disk would.
+// Reading breaks off after a number of lines, as a failing disk would, or
+// the file is cut shorter there while it is sent.
 class FailingAttachmentClient : public TSmtpClient
 {
 public:
     int linesBeforeFailure = 2;
+    bool truncateInstead = false;
 
 protected:
     void EncodeAttachmentLine(QFile &file, QByteArray &line, bool &More) override
     {
-        if (linesBeforeFailure-- == 0)
-            throw SmtpException("read error");
+        if (linesBeforeFailure-- == 0) {
+            if (!truncateInstead)
+                throw SmtpException("read error");
+            QFile::resize(file.fileName(), file.pos());
+        }
         TSmtpClient::EncodeAttachmentLine(file, line, More);
+    }
+};
+
+struct FailingAttachmentTest : MessageTest
+{
+    FailingAttachmentClient failing;
+
+    FailingAttachmentTest()
+    {
+        wire(failing);
+        failing.Host = client.Host;
+        failing.Port = client.Port;
+    }
+
+    // The message of the failed Mail was never ended: the server got no
+    // "." after DATA and keeps nothing.
+    void expectNotEnded(const QString &reason)
+    {
+        EXPECT_EQ(failing.ErrorMessage(), reason);
+        EXPECT_EQ(failing.Result().kind(), TSmtpResult::Kind::Refused);
+        EXPECT_EQ(failing.Result().reason(), reason);
+        EXPECT_EQ(failing.Stage(), 0) << "the connection is dropped, as when the end of data fails";
+        EXPECT_EQ(server.messageCount(), 0);
+        EXPECT_FALSE(shown.contains("> .")) << "the message is not ended";
+        EXPECT_EQ(shown.last(), reason) << "the log says why";
     }
 };
 
 } // namespace
 
-TEST_F(MessageTest, AttachmentThatFailsMidwayEndsTheBodyAndTheMessageStillEnds)
+// These three once ended the message with "." and Mail true, so every member
+// got it without the file.
+TEST_F(FailingAttachmentTest, AnAttachmentThatFailsMidwayFailsTheMessageWithoutEndingIt)
 {
-    FailingAttachmentClient failing;
-    failing.setWait(&wait);
-    failing.Host = client.Host;
-    failing.Port = client.Port;
-    failing.SignOn = "corvane.test";
-    failing.FromName = "a@x";
-    failing.RcptName = {"b@x"};
     const QString path = makeFile("big.bin", 450);
     failing.setEmailFiles({path});
-    EXPECT_TRUE(failing.Mail());
-    const QList<QByteArray> lines = bodyLines();
-    EXPECT_EQ(lines.last(), contents(path).mid(45, 45).toBase64());
-    EXPECT_EQ(server.messageCount(), 1);
-    // The file is closed again: the next message can attach it afresh.
+    EXPECT_FALSE(failing.Mail());
+    expectNotEnded("read error");
+    EXPECT_TRUE(shown.contains("> " + QString::fromLatin1(contents(path).mid(45, 45).toBase64())))
+        << "what was read went out before the failure";
+
+    // The next message starts a new session and attaches the file afresh.
     failing.linesBeforeFailure = 100;
-    EXPECT_TRUE(failing.Mail());
-    expectAttachmentsParse({path}, 1);
+    ASSERT_TRUE(failing.Mail()) << failing.ErrorMessage().toStdString();
+    EXPECT_EQ(server.connectionCount(), 2);
+    EXPECT_EQ(server.messageCount(), 1);
+    expectAttachmentsParse({path}, 0);
+}
+
+TEST_F(FailingAttachmentTest, AnAttachmentGoneBeforeItsPartFailsTheMessageNamingTheFileAndTheError)
+{
+    const QString path = makeFile("gone.bin", 100);
+    failing.setEmailFiles({path});
+    // Removed after the check that it exists, before it is read.
+    QFile::remove(path);
+    EXPECT_FALSE(failing.Mail());
+    expectNotEnded("Cannot open '" + path + "': No such file or directory");
+}
+
+TEST_F(FailingAttachmentTest, AnAttachmentCutShorterWhileItIsSentFailsTheMessage)
+{
+    // Larger than what a read of the file may have taken in ahead.
+    const QString path = makeFile("shrinks.bin", 256 * 1024);
+    failing.truncateInstead = true;
+    failing.setEmailFiles({path});
+    EXPECT_FALSE(failing.Mail());
+    const QRegularExpression reason("^Cannot read '" + QRegularExpression::escape(path)
+                                    + "': it ended after \\d+ of its 262144 bytes$");
+    EXPECT_TRUE(reason.match(failing.ErrorMessage()).hasMatch()) << failing.ErrorMessage().toStdString();
+    expectNotEnded(failing.ErrorMessage());
+}
+
+TEST_F(FailingAttachmentTest, AnAttachmentWhoseReadFailsFailsTheMessage)
+{
+    // A regular file that the system refuses to read from its start.
+    const QString path = QStringLiteral("/proc/self/mem");
+    failing.setEmailFiles({path});
+    EXPECT_FALSE(failing.Mail());
+    EXPECT_TRUE(failing.ErrorMessage().startsWith("Cannot read '/proc/self/mem': "))
+        << failing.ErrorMessage().toStdString();
+    EXPECT_EQ(server.messageCount(), 0);
+    EXPECT_EQ(failing.Stage(), 0);
 }
 
 TEST_F(MessageTest, LongHeaderTextsAreFoldedWithinTheLineLimit)

@@ -4,10 +4,13 @@
 #include "support/MockClock.h"
 #include "transport/ScriptedConnection.h"
 #include "support/SmtpTestFixture.h"
+#include "transport/GreetingName.h"
+#include "transport/LineAssembly.h"
 
 #include <QElapsedTimer>
 #include <QTimeZone>
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -150,4 +153,107 @@ TEST_F(ConversationTest, AServerThatHangsUpAfterItsGreetingLeavesTheMailToBeTrie
     EXPECT_EQ(client->Result().kind(), TSmtpResult::Kind::Deferred);
     EXPECT_EQ(client->Result().reason(), "554 not connected");
     EXPECT_EQ(connection->written(), "HELO corvane.test\r\n");
+}
+
+TEST_F(ConversationTest, ReplyLinesOfUpTo2000OctetsAreCutAtTheLimitAndTheConversationStaysInStep)
+{
+    const MockClock clock(Now);
+    const QByteArray greeting = "220 " + QByteArray(1996, 'g') + "\r\n";
+    talk({{"", {greeting.left(700), greeting.mid(700)}},
+          {"HELO corvane.test\r\n",
+           {"250-" + QByteArray(196, 'a') + "\r\n250-" + QByteArray(1200, 'b') + "\r\n250 mail.test\r\n"}},
+          {"MAIL FROM:<a@x>\r\n", {"250 " + QByteArray(600, 'o') + "\r\n"}},
+          {"RCPT TO:<b@x>\r\n", {"250 ok\r\n"}},
+          {"DATA\r\n", {"354 go ahead\r\n"}},
+          {message("x\r\n"), {"250 queued\r\n"}}});
+    body = {"x"};
+    ASSERT_TRUE(client->Mail()) << client->ErrorMessage().toStdString();
+    EXPECT_EQ(connection->stepsLeft(), 0);
+    EXPECT_EQ(client->LastResponse(), "250 queued");
+    EXPECT_TRUE(shown.contains("< 220 " + QString(LineAssembly::Limit - 4, u'g')));
+    EXPECT_TRUE(shown.contains("< 250-" + QString(196, u'a')));
+    EXPECT_TRUE(shown.contains("< 250-" + QString(LineAssembly::Limit - 4, u'b')));
+    EXPECT_TRUE(shown.contains("< 250 " + QString(LineAssembly::Limit - 4, u'o')));
+}
+
+TEST_F(ConversationTest, AfterARefusalLastResponseIsTheRefusalNotTheReplyToRset)
+{
+    talk({Greeting, Helo,
+          {"MAIL FROM:<a@x>\r\n", {"250 ok\r\n"}},
+          {"RCPT TO:<b@x>\r\n", {"550 5.1.1 no such user\r\n"}},
+          {"RSET\r\n", {"250 2.0.0 flushed\r\n"}}});
+    EXPECT_FALSE(client->Mail());
+    EXPECT_EQ(client->LastResponse(), "550 5.1.1 no such user");
+    EXPECT_TRUE(shown.contains("< 250 2.0.0 flushed"));
+    // HELO learnt nothing of the server's extensions: the text after the
+    // code is no enhanced code to read.
+    EXPECT_EQ(client->Result().enhancedCode(), "");
+    EXPECT_EQ(connection->stepsLeft(), 0);
+}
+
+TEST_F(ConversationTest, EnhancedStatusCodesAreKeptWithEachFailureWhereTheServerOffersThem)
+{
+    const Step rset{"RSET\r\n", {"250 2.0.0 flushed\r\n"}};
+    talk({Greeting,
+          {"EHLO corvane.test\r\n", {"250-mail.test\r\n250-ENHANCEDSTATUSCODES\r\n250 PIPELINING\r\n"}},
+          {"MAIL FROM:<a@x>\r\n", {"250 2.1.0 ok\r\n"}},
+          {"RCPT TO:<b@x>\r\n", {"550 5.1.1 <b@x>: no such user\r\n"}},
+          rset,
+          {"MAIL FROM:<a@x>\r\n", {"250 2.1.0 ok\r\n"}},
+          {"RCPT TO:<b@x>\r\n", {"452-4.2.2 mailbox full\r\n452 4.2.2 try again later\r\n"}},
+          rset,
+          {"MAIL FROM:<a@x>\r\n", {"451 4.7.1 slow down\r\n"}},
+          rset,
+          {"MAIL FROM:<a@x>\r\n", {"550 no code here\r\n"}},
+          rset});
+    client->Security = TSmtpSecurity::Ssl;
+    connection->acceptTls = true;
+    const struct
+    {
+        TSmtpResult::Kind kind;
+        const char *reason;
+        const char *code;
+    } expected[] = {
+        {TSmtpResult::Kind::Refused, "550 5.1.1 <b@x>: no such user", "5.1.1"},
+        {TSmtpResult::Kind::Deferred, "452 4.2.2 try again later", "4.2.2"},
+        {TSmtpResult::Kind::Deferred, "451 4.7.1 slow down", "4.7.1"},
+        {TSmtpResult::Kind::Refused, "550 no code here", ""},
+    };
+    for (const auto &e : expected) {
+        EXPECT_FALSE(client->Mail());
+        EXPECT_EQ(client->Result().kind(), e.kind) << e.reason;
+        // The results show the reply as the server sent it, code and all.
+        EXPECT_EQ(client->Result().reason(), e.reason);
+        EXPECT_EQ(client->Result().enhancedCode(), e.code) << e.reason;
+    }
+    EXPECT_EQ(connection->stepsLeft(), 0);
+}
+
+TEST_F(ConversationTest, WithoutSignOnTheGreetingCarriesTheGreetingNameOfTheConnection)
+{
+    const QByteArray name = GreetingName::forConnection("192.0.2.25").toLatin1();
+    talk({Greeting, {"HELO " + name + "\r\n", {"250 mail.test\r\n"}}});
+    client->SignOn.clear();
+    ASSERT_TRUE(client->Open()) << client->ErrorMessage().toStdString();
+    EXPECT_NE(name, "SignOn");
+    EXPECT_EQ(connection->stepsLeft(), 0);
+}
+
+TEST_F(ConversationTest, WhatBreaksOffTheGreetingLeavesNoConnectionOpenAndTheNextOpenStartsAfresh)
+{
+    talk({Greeting, Greeting, Helo});
+    bool thrown = false;
+    client->OnDisplay = [&](TCustomSmtpClient *, const QString &text) {
+        shown.append(text);
+        if (text == "< 220 mail.test ready" && !thrown) {
+            thrown = true;
+            throw std::runtime_error("the window that shows the log went away");
+        }
+    };
+    EXPECT_THROW(client->Open(), std::runtime_error);
+    EXPECT_EQ(client->Stage(), 0);
+    EXPECT_EQ(client->Socket()->State(), wsClosed) << "once left connected, half greeted";
+    ASSERT_TRUE(client->Open()) << client->ErrorMessage().toStdString();
+    EXPECT_EQ(connection->connectCount(), 2);
+    EXPECT_EQ(connection->stepsLeft(), 0);
 }

@@ -57,3 +57,42 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"HugeRunStaysBounded", {"99999999999999999999 x"}, 1'000'000},
         ReplyCase{"ArabicIndicDigitsAreNoDigits", {QString::fromUtf8("\u0662\u0665\u0660 x")}, 0}),
     [](const ::testing::TestParamInfo<ReplyCase> &info) { return std::string(info.param.name); });
+
+namespace {
+
+struct EnhancedCase
+{
+    const char *name;
+    const char *line;
+    const char *code;
+};
+
+using EnhancedCodes = ::testing::TestWithParam<EnhancedCase>;
+
+} // namespace
+
+TEST_P(EnhancedCodes, AreReadAsSentWhenWellFormedAndOfTheReplysClass)
+{
+    EXPECT_EQ(TSmtpReply::enhancedCode(QString::fromLatin1(GetParam().line)), QString::fromLatin1(GetParam().code));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, EnhancedCodes,
+    ::testing::Values(EnhancedCase{"BadMailbox", "550 5.1.1 <b@x>: no such user", "5.1.1"},
+                      EnhancedCase{"FullMailbox", "452 4.2.2 mailbox full", "4.2.2"},
+                      EnhancedCase{"Throttle", "421 4.7.0 too many connections", "4.7.0"},
+                      EnhancedCase{"Accepted", "250 2.0.0 ok", "2.0.0"},
+                      EnhancedCase{"ContinuationLine", "550-5.7.1 see below", "5.7.1"},
+                      EnhancedCase{"CodeAloneAtTheEnd", "554 5.3.4", "5.3.4"},
+                      EnhancedCase{"ThreeDigitNumbers", "550 5.100.999 odd but allowed", "5.100.999"},
+                      EnhancedCase{"TabAfter", "550 5.1.1\tno", "5.1.1"},
+                      EnhancedCase{"ClassIsNotTheReplys", "550 4.1.1 mixed up", ""},
+                      EnhancedCase{"NoSuchClass", "350 3.0.0 no", ""},
+                      EnhancedCase{"FourDigitNumber", "550 5.1000.1 too long", ""},
+                      EnhancedCase{"MissingPart", "550 5.1 short", ""},
+                      EnhancedCase{"GluedToText", "550 5.1.1x", ""},
+                      EnhancedCase{"NotAfterTheCode", "550 user 5.1.1 unknown", ""},
+                      EnhancedCase{"PlainText", "550 no such user", ""},
+                      EnhancedCase{"NoCode", "hello 5.1.1", ""},
+                      EnhancedCase{"Empty", "", ""}),
+    [](const ::testing::TestParamInfo<EnhancedCase> &info) { return std::string(info.param.name); });

@@ -1,5 +1,6 @@
 #include "support/SmtpTestFixture.h"
 
+#include "transport/GreetingName.h"
 #include "transport/SocketException.h"
 #include "transport/WSocket.h"
 
@@ -28,7 +29,7 @@ TEST_F(SmtpTest, ConversationOfOneMessageAsWrittenOnTheWire)
     EXPECT_EQ(lineNums, (QList<int>{1, 2, 3}));
 }
 
-TEST_F(SmtpTest, HeloCarriesTheLocalHostNameOrSignOnUntrimmed)
+TEST_F(SmtpTest, HeloCarriesTheGreetingNameOfTheConnectionOrSignOnUntrimmed)
 {
     client.SignOn.clear();
     client.Host = "localhost";
@@ -39,7 +40,10 @@ TEST_F(SmtpTest, HeloCarriesTheLocalHostNameOrSignOnUntrimmed)
     client.Quit();
     const QList<QByteArray> commands = server.commands();
     ASSERT_EQ(commands.size(), 4);
-    EXPECT_EQ(commands.at(0), "HELO " + TWSocket::LocalHostName().toLatin1());
+    // This host's fully qualified name, or the address it connects from.
+    EXPECT_EQ(commands.at(0), "HELO " + GreetingName::forConnection("127.0.0.1").toLatin1());
+    EXPECT_TRUE(commands.at(0) == "HELO [127.0.0.1]" || GreetingName::isFullyQualified(commands.at(0).mid(5)))
+        << commands.at(0).toStdString();
     EXPECT_EQ(commands.at(2), "HELO  my host ");
 }
 

@@ -12,6 +12,10 @@ TEST(SocketErrors, PosixErrorsReadAsTheKnownNumbersAndTexts)
     EXPECT_EQ(SocketErrors::fromErrno(ENOTCONN), 10057);
     EXPECT_EQ(SocketErrors::fromErrno(ECONNRESET), 10054);
     EXPECT_EQ(SocketErrors::fromErrno(EPIPE), 10054);
+    // A connect a firewall rule refuses, and one the system forbids.
+    EXPECT_EQ(SocketErrors::fromErrno(EPERM), 10013);
+    EXPECT_EQ(SocketErrors::fromErrno(EACCES), 10013);
+    EXPECT_EQ(SocketErrors::fromErrno(EADDRNOTAVAIL), 10049);
     EXPECT_EQ(SocketErrors::fromErrno(0), 0);
     EXPECT_EQ(SocketErrors::fromLookup(EAI_NONAME), 11001);
     EXPECT_EQ(SocketErrors::text(10061), "Connection refused");

@@ -2,17 +2,17 @@
 
 #include "transport/SocketErrors.h"
 
-TEST_F(WSocketTest, LongLineArrivesAsTwoLinesWithLineTooLong)
+TEST_F(WSocketTest, ALongLineIsCutAtTheLimitWithLineTooLongAndTheNextLineIsInStep)
 {
-    server.script("CONNECT", QByteArray(300, 'a'));
+    server.script("CONNECT", QByteArray(2000, 'a') + "\r\n220 next");
     int tooLong = 0;
     socket.OnLineTooLong = [&](TCustomWSocket *) { ++tooLong; };
     ASSERT_TRUE(connectTo(server.port()));
-    EXPECT_EQ(readLine(), QByteArray(254, 'a'));
+    EXPECT_EQ(readLine(), QByteArray(TCustomWSocket::LineLimit, 'a'));
     EXPECT_EQ(tooLong, 1);
-    EXPECT_EQ(readLine(), QByteArray(46, 'a'));
+    EXPECT_EQ(readLine(), "220 next");
     EXPECT_EQ(tooLong, 1);
-    EXPECT_EQ(socket.ReadCount(), 302);
+    EXPECT_EQ(socket.ReadCount(), 2012);
 }
 
 TEST_F(WSocketTest, CarriageReturnsAreDroppedAndAnEmptyLineReadsEmpty)
