@@ -123,15 +123,18 @@ TRunOutcome TGroupSend::runToGroup()
     FAborted = false;
     m_messageIds.emplace(m_settings.FUserEmail);
     const QString group = m_message.Group;
-    const int resumeAt = m_options.ResumePosition ? m_dm.ReadLastMail(group) : 0;
+    const int resumeAt = m_options.Place ? m_options.Place->Read()
+                         : m_options.ResumePosition ? m_dm.ReadLastMail(group)
+                                                    : 0;
     const int members = m_dm.MemberCount(group);
     openMembers();
     m_status.setMemberCount(members);
     m_status.setProgressRange(members);
     if (resumeAt > 0) {
-        if (Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
-                            + QString::number(resumeAt))
-            == PromptAnswer::Yes) {
+        if (m_options.Place
+            || Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
+                               + QString::number(resumeAt))
+                   == PromptAnswer::Yes) {
             FEmailNr = resumeAt;
             for (int member = 1; member < resumeAt && !m_members.Eof(); ++member)
                 m_members.Next();
@@ -276,7 +279,11 @@ bool TGroupSend::waitForSendingPlace()
 
 void TGroupSend::claimMember()
 {
-    if (m_options.ResumePosition && !m_retrying)
+    if (m_retrying)
+        return;
+    if (m_options.Place)
+        m_options.Place->Store(FEmailNr + 1);
+    else if (m_options.ResumePosition)
         m_dm.StoreLastMail(m_message.Group, FEmailNr + 1);
 }
 
@@ -340,6 +347,8 @@ TRunOutcome TGroupSend::finishRun()
                 Prompt::confirm("Do you want to continue at current position next time?") == PromptAnswer::Yes;
             m_dm.StoreLastMail(group, resume ? FEmailNr : 0);
         }
+        if (m_options.Place)
+            m_options.Place->Store(FEmailNr);
         m_status.setActivity("Operation aborted");
     } else {
         m_status.setActivity("Operation finished");
