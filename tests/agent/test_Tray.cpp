@@ -163,4 +163,34 @@ TEST(Tray, ATrayDestroyedBeforeItsFormIsNoLongerCalled)
     EXPECT_EQ(form.callbacksHandled, 1);
 }
 
+
+// Hosts that show only a menu they were given (StatusNotifier, Wayland) get
+// the tray's menu with the icon; when the host opens it on a right click,
+// ShowMenu still fires and the tray opens no second one.
+TEST(Tray, TheIconCarriesTheMenuAndAHostThatOpensItGetsNoSecondOne)
+{
+    Form form;
+    QMenu menu(&form);
+    menu.addAction("Item");
+    TmdTray tray(&form);
+    tray.setPopupMenu(&menu);
+    tray.Loaded();
+    ASSERT_TRUE(tray.shellIcon());
+    EXPECT_EQ(tray.shellIcon()->contextMenu(), &menu);
+
+    int shown = 0;
+    tray.ShowMenu = [&](QObject *) { ++shown; };
+    TTrayCallbackEvent hostOpened(TTrayCallbackEvent::RightButtonDown, {40, 30}, true);
+    QApplication::sendEvent(&form, &hostOpened);
+    EXPECT_EQ(shown, 1);
+    QApplication::processEvents();
+    EXPECT_FALSE(menu.isVisible());
+
+    auto *other = new QMenu(&form);
+    tray.setPopupMenu(other);
+    EXPECT_EQ(tray.shellIcon()->contextMenu(), other);
+    delete other;
+    EXPECT_EQ(tray.shellIcon()->contextMenu(), nullptr);
+}
+
 }
