@@ -1,6 +1,8 @@
 #include "agent/AgentLock.h"
 #include "support/WaitFor.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QTemporaryDir>
 #include <future>
 #include <gtest/gtest.h>

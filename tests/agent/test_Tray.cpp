@@ -83,14 +83,26 @@ TEST(Tray, AnIconIndexBeyondTheResourcesGivesNoIconAndNothingIsAdded)
     EXPECT_FALSE(tray.shellIcon()->isVisible());
 }
 
+// A form whose tray has a menu of one item, added to the notification area.
+struct TrayWithMenu
+{
+    TrayWithMenu()
+    {
+        menu.addAction("Item");
+        tray.setPopupMenu(&menu);
+        tray.Loaded();
+    }
+    Form form;
+    QMenu menu{&form};
+    TmdTray tray{&form};
+};
+
 TEST(Tray, ClicksBecomeEventsAndARightClickOpensTheMenuAtTheCursor)
 {
-    Form form;
-    QMenu menu(&form);
-    menu.addAction("Item");
-    TmdTray tray(&form);
-    tray.setPopupMenu(&menu);
-    tray.Loaded();
+    TrayWithMenu withMenu;
+    Form &form = withMenu.form;
+    QMenu &menu = withMenu.menu;
+    TmdTray &tray = withMenu.tray;
     QStringList fired;
     tray.SimpelFunction = [&](QObject *sender) { fired << (sender == &tray ? "simple" : "?"); };
     tray.DefaultFunction = [&](QObject *) { fired << "default"; };
@@ -169,12 +181,10 @@ TEST(Tray, ATrayDestroyedBeforeItsFormIsNoLongerCalled)
 // ShowMenu still fires and the tray opens no second one.
 TEST(Tray, TheIconCarriesTheMenuAndAHostThatOpensItGetsNoSecondOne)
 {
-    Form form;
-    QMenu menu(&form);
-    menu.addAction("Item");
-    TmdTray tray(&form);
-    tray.setPopupMenu(&menu);
-    tray.Loaded();
+    TrayWithMenu withMenu;
+    Form &form = withMenu.form;
+    QMenu &menu = withMenu.menu;
+    TmdTray &tray = withMenu.tray;
     ASSERT_TRUE(tray.shellIcon());
     EXPECT_EQ(tray.shellIcon()->contextMenu(), &menu);
 
