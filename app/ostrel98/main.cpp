@@ -1,3 +1,4 @@
+#include "agent/AgentLock.h"
 #include "agent/AgentWindow.h"
 #include "connection/NetworkManagerBackend.h"
 #include "send/SendComponents.h"
@@ -32,8 +33,16 @@ int main(int argc, char **argv)
     TDM_Databaser dataModule(files.programFolder(), files.filesFolder());
     if (!reportErrors([&] { dataModule.OpenSchedule(); }))
         return 1;
+    // A second agent on the same schedule would send every entry twice: it
+    // shows the running one and ends.
+    agent::TAgentLock lock(dataModule.DataFolder());
+    if (!lock.TryLock()) {
+        Prompt::information(lock.AskHolderToShow());
+        return 0;
+    }
     TSendComponents components(std::make_unique<NetworkManagerBackend>());
     agent::TF_Agent window(dataModule, components, files);
+    QObject::connect(&lock, &agent::TAgentLock::showRequested, &window, &agent::TF_Agent::Show1Click);
     window.show();
     // A session that ends, or "kill", ends the agent as Shutdown does, so its
     // result log is kept.

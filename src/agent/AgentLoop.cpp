@@ -2,6 +2,7 @@
 
 #include "send/MessageFile.h"
 #include "send/SendComponents.h"
+#include "send/SendStatus.h"
 #include "platform/Clock.h"
 #include "platform/ErrorReport.h"
 #include "platform/Exception.h"
@@ -16,10 +17,11 @@ namespace agent {
 
 namespace {
 
-// The mailer's run without the resume position, the send-date stamp, the
-// per-member event handling and the results window; a connection that fails
-// is a log line (the attempts count it).
-TGroupSendOptions agentRun()
+// The mailer's run without the group's resume position, the send-date stamp,
+// the per-member event handling and the results window; a connection that
+// fails is a log line (the attempts count it). The run keeps its place in
+// the entry's send instead.
+TGroupSendOptions agentRun(TSendPlace *place)
 {
     TGroupSendOptions options;
     options.ResumePosition = false;
@@ -27,6 +29,7 @@ TGroupSendOptions agentRun()
     options.ProcessEventsPerMember = false;
     options.ReportConnectFailure = false;
     options.ShowResults = false;
+    options.Place = place;
     return options;
 }
 
@@ -35,13 +38,25 @@ const QString NoSignature = QStringLiteral("None");
 
 }
 
+int TAgentLoop::TEntryPlace::Read()
+{
+    return m_dm.ReadEntryPlace(m_entry.RowId);
+}
+
+void TAgentLoop::TEntryPlace::Store(int number)
+{
+    m_dm.StoreEntryPlace(m_entry.RowId, number);
+}
+
 TAgentLoop::TAgentLoop(TDM_Databaser &dataModule, TSendComponents &components, const FileLocations &files,
                        TSendStatus &status, QObject *parent)
     : QObject(parent),
       m_dm(dataModule),
       m_files(files),
       m_signatures(files.filesFolder()),
-      m_run(dataModule, components, m_settings, status, agentRun())
+      m_status(status),
+      m_place(dataModule, m_entry),
+      m_run(dataModule, components, m_settings, status, agentRun(&m_place))
 {
     // Nobody watches the agent: a password the secret store cannot give
     // fails the entry with a log line instead of waiting on a box.
@@ -61,7 +76,21 @@ void TAgentLoop::Start()
             Prompt::error(error);
     }
     ReadSettings();
+    StartTimer();
+}
+
+void TAgentLoop::StartTimer()
+{
     timer.start();
+    m_stoppedBecause.clear();
+    emit timerChanged();
+}
+
+void TAgentLoop::StopTimer(const QString &why)
+{
+    timer.stop();
+    m_stoppedBecause = why;
+    emit timerChanged();
 }
 
 void TAgentLoop::ReadSettings()
@@ -81,37 +110,58 @@ bool TAgentLoop::WriteResultLog(QString *errorText) const
 
 void TAgentLoop::timerTimer()
 {
-    // A tick that asks or sends runs the event loop; the ticks it hears
-    // meanwhile wait for it instead of asking again.
-    if (m_ticking)
+    // A tick that asks or sends runs the event loop. The ticks it hears
+    // meanwhile, and any tick while an entry's send is under way (over the
+    // LAN or dial-up, dialling, or pausing between attempts), wait for it
+    // instead of taking the entry again.
+    if (m_ticking || m_attempting || m_run.Busy())
         return;
     const QScopedValueRollback<bool> ticking(m_ticking, true);
-    reportErrors([this] { ScheduleTick(); });
+    reportingErrors([this] { ScheduleTick(); });
+}
+
+void TAgentLoop::reportingErrors(const std::function<void()> &work)
+{
+    try {
+        work();
+    } catch (const std::exception &error) {
+        // An error while an entry is in hand stops the schedule; the log and
+        // the tray say why. Before, the timer runs on and asks again.
+        if (!timer.isActive()) {
+            AddLog("ERROR " + Exception::messageOf(error));
+            StopTimer("error: " + Exception::messageOf(error));
+            EntryEnded();
+        }
+        showStandardError(error);
+    }
 }
 
 void TAgentLoop::ScheduleTick()
 {
     TTable &schedule = m_dm.ta_Agent;
-    if (schedule.IsEmpty())
+    const std::optional<TScheduleEntry> entry = TScheduleEntry::dueFirst(schedule);
+    // Entries due later wait until their minute.
+    if (!entry || !entry->isDue(Clock::currentDateTime()))
         return;
-    schedule.First();
-    const TScheduleEntry entry = TScheduleEntry::current(schedule);
-    // Entries behind the first wait until it is gone.
-    if (!entry.isDue(Clock::currentDateTime()))
-        return;
-    timer.stop();
-    m_entry = entry;
+    m_entry = *entry;
+    StopTimer("sending to " + m_entry.Group);
+    // A server fixed in the mailer since the last entry counts for this one.
+    ReadSettings();
     if (Choices.PromptBeforeSend
-        && Prompt::confirm("Start sending group: " + entry.Group
+        && Prompt::confirm("Start sending group: " + m_entry.Group
                            + ", Continue? If No the group will be deleted from scheduler!")
                == PromptAnswer::No) {
         RemoveEntry();
+        StopTimer("the start was declined");
+        EntryEnded();
         return;
     }
-    if (!LoadMessage(entry.MsgFile)) {
+    if (!LoadMessage(m_entry.MsgFile)) {
         if (Choices.PromptIfError)
             Prompt::error("Couldn't load messagefile, the group will be deleted from Scheduler");
         RemoveEntry();
+        StopTimer("the message file did not load");
+        EntryEnded();
         return;
     }
     SendWithRetries();
@@ -138,32 +188,68 @@ bool TAgentLoop::LoadMessage(const QString &path)
 
 void TAgentLoop::SendWithRetries()
 {
-    m_run.ConnectThen([this] { reportErrors([this] { AttemptLoop(); }); });
+    m_run.ConnectThen([this] { reportingErrors([this] { AttemptLoop(); }); });
+    if (m_run.Busy())
+        StopTimer("waiting for the dial-up connection");
 }
 
 void TAgentLoop::AttemptLoop()
 {
+    const QScopedValueRollback<bool> attempting(m_attempting, true);
     const int attempts = RetryCount();
+    if (attempts <= 0)
+        StopTimer("Retry Send allows no attempt");
     for (int attempt = 1; attempt <= attempts; ++attempt) {
         const TRunOutcome outcome = SendGroup();
         // A refused settings check or a failing store would refuse every
         // further attempt the same way: they end the attempts at once.
+        if (outcome == TRunOutcome::NotStarted)
+            StopTimer("the Network settings are incomplete");
+        else if (outcome == TRunOutcome::Stopped)
+            StopTimer("an error stopped the send");
         if (outcome != TRunOutcome::NotConnected)
-            return;
+            break;
         // "Retry Send" may have been changed while the attempt ran.
-        const bool last = attempt >= RetrySendNumber().value_or(attempts);
+        const bool last = attempt >= std::min(attempts, RetrySendNumber().value_or(attempts));
         AddLog((last ? "Connection failed, last attempt: " : "Connection failed, attempt: ") + QString::number(attempt));
+        if (last) {
+            StopTimer("the last attempt failed");
+            break;
+        }
+        if (!pauseAfter(attempt))
+            break;
     }
+    EntryEnded();
+}
+
+bool TAgentLoop::pauseAfter(int attempt)
+{
+    // A brief outage must not use up every attempt at once.
+    const QDateTime next = Clock::currentDateTime().addSecs(qint64(FirstAttemptPauseSeconds) << (attempt - 1));
+    // Abort ends the wait.
+    m_status.showRunControls(true);
+    m_status.setActivity("Connection failed, trying again at " + next.toString(QStringLiteral("hh:mm:ss")));
+    const bool waited = m_attemptPause.WaitUntil(next);
+    m_status.showRunControls(false);
+    return waited;
 }
 
 TRunOutcome TAgentLoop::SendGroup()
 {
     const TRunOutcome outcome = m_run.Run(m_message);
+    m_run.FResultLog.closeRun();
     if (outcome == TRunOutcome::Finished) {
         RemoveEntry();
-        timer.start();
+        StartTimer();
     }
     return outcome;
+}
+
+void TAgentLoop::EntryEnded()
+{
+    QString error;
+    if (!WriteResultLog(&error) && Choices.PromptIfError)
+        Prompt::error(error);
 }
 
 int TAgentLoop::RetryCount() const
@@ -193,17 +279,20 @@ void TAgentLoop::RemoveEntry()
 
 void TAgentLoop::Abort()
 {
-    timer.stop();
+    StopTimer("a send was aborted");
     m_run.bu_StopClick();
+    m_attemptPause.Stop();
     if (Prompt::confirm("User aborted! Delete Group from schedule?") == PromptAnswer::Yes)
         reportErrors([this] { RemoveEntry(); });
     else if (Prompt::confirm("Do you want to start the timer again?") == PromptAnswer::Yes)
-        timer.start();
+        StartTimer();
+    EntryEnded();
 }
 
 bool TAgentLoop::Shutdown(QString *errorText)
 {
-    timer.stop();
+    StopTimer("the agent ends");
+    m_attemptPause.Stop();
     if (m_run.Busy())
         m_run.bu_StopClick();
     const bool written = WriteResultLog(errorText);

@@ -5,10 +5,12 @@
 #include "send/GroupSend.h"
 #include "send/MailerSettings.h"
 #include "send/SignatureFolder.h"
+#include "platform/ClockWait.h"
 #include "platform/FileLocations.h"
 
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <optional>
 
 class TDM_Databaser;
@@ -27,17 +29,22 @@ struct TAgentChoices
 };
 
 // The agent's work without its window: every five seconds the schedule timer
-// looks at the first schedule entry; when its minute has come the loop loads
-// the entry's message file, appends the signature, connects (over the LAN or
-// through the dial-up entry) and sends to the entry's group with the mailer's
-// run, up to "Retry Send" attempts, and removes the entry once a send ran to
-// the end. Every protocol line and failure goes to the result log, which
-// AGENT.RSU keeps between starts.
+// looks for the entry due first; when its minute has come the loop reads the
+// settings afresh, loads the entry's message file, appends the signature,
+// connects (over the LAN or through the dial-up entry) and sends to the
+// entry's group with the mailer's run, up to "Retry Send" attempts with a
+// growing pause between them, and removes the entry once a send ran to the
+// end. The run keeps its place per entry in the store, so a send cut short
+// goes on where it stopped. Every protocol line and failure goes to the
+// result log, which AGENT.RSU keeps between starts and which is written after
+// each entry.
 class TAgentLoop : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int ScheduleInterval = 5000;
+    // The pause after the first failed attempt; each further one doubles it.
+    static constexpr int FirstAttemptPauseSeconds = 30;
 
     // The schedule table of dataModule must be open.
     TAgentLoop(TDM_Databaser &dataModule, TSendComponents &components, const FileLocations &files,
@@ -52,6 +59,14 @@ public:
     bool WriteResultLog(QString *errorText = nullptr) const;
     const QStringList &ResultLog() const { return m_run.FResultLog.lines(); }
 
+    // The schedule timer runs again.
+    void StartTimer();
+    // The schedule timer stops; why says so to the user until it runs again.
+    void StopTimer(const QString &why);
+    bool TimerRunning() const { return timer.isActive(); }
+    // Why the schedule timer is stopped; empty while it runs.
+    const QString &StoppedBecause() const { return m_stoppedBecause; }
+
     // Abort: the running send stops after the member in progress, and two
     // questions settle what becomes of the entry and the schedule timer.
     void Abort();
@@ -63,17 +78,43 @@ public:
 
     const TMailerSettings &Settings() const { return m_settings; }
     TGroupSend &Run() { return m_run; }
+    // The wait between attempts, which follows Clock.
+    TClockWait &AttemptPause() { return m_attemptPause; }
 
     TAgentChoices Choices;
     QTimer timer;
 
+signals:
+    // The schedule timer started or stopped.
+    void timerChanged();
+
 private:
+    // The place of the entry in hand in its send.
+    class TEntryPlace : public TSendPlace
+    {
+    public:
+        TEntryPlace(TDM_Databaser &dataModule, const TScheduleEntry &entry) : m_dm(dataModule), m_entry(entry) {}
+        int Read() override;
+        void Store(int number) override;
+
+    private:
+        TDM_Databaser &m_dm;
+        const TScheduleEntry &m_entry;
+    };
+
     void ReadSettings();
     void ScheduleTick();
     bool LoadMessage(const QString &path);
     void SendWithRetries();
     void AttemptLoop();
+    // Holds the attempts for the pause after attempt; false when Abort or
+    // Shutdown came first.
+    bool pauseAfter(int attempt);
     TRunOutcome SendGroup();
+    // The end of an entry's turn, whatever became of it: the log is written.
+    void EntryEnded();
+    // Runs work; a failure is shown, logged, and said by the stopped timer.
+    void reportingErrors(const std::function<void()> &work);
     void AddLog(const QString &line);
     // "Retry Send" as a whole number; throws the conversion error otherwise.
     int RetryCount() const;
@@ -84,11 +125,16 @@ private:
     TDM_Databaser &m_dm;
     FileLocations m_files;
     TSignatureFolder m_signatures;
+    TSendStatus &m_status;
     TMailerSettings m_settings;
-    TGroupSend m_run;
     TScheduleEntry m_entry;
+    TEntryPlace m_place;
+    TGroupSend m_run;
     TDraftMessage m_message;
+    TClockWait m_attemptPause;
+    QString m_stoppedBecause;
     bool m_ticking = false;
+    bool m_attempting = false;
 };
 
 }

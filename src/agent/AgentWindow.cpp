@@ -72,9 +72,11 @@ TF_Agent::TF_Agent(TDM_Databaser &dataModule, TSendComponents &components, const
     gr_Agent->setDataSet(&dataModule.ta_Agent);
     createTrayMenu();
 
+    m_runningIcon = QIcon(":/icons/MAINICON");
+    m_stoppedIcon = QIcon(m_runningIcon.pixmap(QSize(32, 32), QIcon::Disabled));
     m_tray->setObjectName("Tray");
     m_tray->setTip(TrayTip);
-    m_tray->setIcon(QIcon(":/icons/MAINICON"));
+    m_tray->setIcon(m_runningIcon);
     m_tray->setPopupMenu(m_trayMenu);
     m_tray->Loaded();
     // The window is shown; the icon comes with closing it.
@@ -83,6 +85,7 @@ TF_Agent::TF_Agent(TDM_Databaser &dataModule, TSendComponents &components, const
     // The commands stay usable while a send waits on the server.
     components.Wait1.AcceptInputOn(m_trayMenu);
     components.Wait1.AcceptInputOn(menuBar());
+    connect(&m_loop, &TAgentLoop::timerChanged, this, &TF_Agent::showTimerState);
     m_loop.Start();
 }
 
@@ -169,24 +172,28 @@ QString TF_Agent::panelText(int panel) const
     return m_status->panelText(panel);
 }
 
+void TF_Agent::showTimerState()
+{
+    const bool running = m_loop.TimerRunning();
+    command("Starttimer1")->setEnabled(!running);
+    command("Stoptimer1")->setEnabled(running);
+    m_tray->setTip(running ? TrayTip : StoppedTip + m_loop.StoppedBecause());
+    m_tray->setIcon(running ? m_runningIcon : m_stoppedIcon);
+}
+
 void TF_Agent::Abort1Click()
 {
-    m_tray->setTip(TrayTip);
     m_loop.Abort();
 }
 
 void TF_Agent::Starttimer1Click()
 {
-    m_loop.timer.start();
-    command("Stoptimer1")->setEnabled(true);
-    command("Starttimer1")->setEnabled(false);
+    m_loop.StartTimer();
 }
 
 void TF_Agent::Stoptimer1Click()
 {
-    m_loop.timer.stop();
-    command("Stoptimer1")->setEnabled(false);
-    command("Starttimer1")->setEnabled(true);
+    m_loop.StopTimer("Stop timer was chosen");
 }
 
 void TF_Agent::Show1Click()

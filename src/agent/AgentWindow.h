@@ -3,6 +3,7 @@
 #include "agent/AgentLoop.h"
 #include "send/SendStatus.h"
 
+#include <QIcon>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -32,6 +33,8 @@ class TF_Agent : public QMainWindow
     Q_OBJECT
 public:
     static inline const QString TrayTip = QStringLiteral("Ostrel98 by Tamberlo");
+    // The tip while the schedule timer is stopped, before the reason.
+    static inline const QString StoppedTip = QStringLiteral("Ostrel98 stopped: ");
 
     TF_Agent(TDM_Databaser &dataModule, TSendComponents &components, const FileLocations &files,
              QWidget *parent = nullptr);
@@ -66,6 +69,9 @@ protected:
 
 private:
     void createControls();
+    // The timer items, the tray's tip and its icon follow the schedule
+    // timer, whoever started or stopped it.
+    void showTimerState();
     void createTrayMenu();
     QAction *addCommand(const QString &name, const QString &caption, const QString &hint,
                         void (TF_Agent::*handler)());
@@ -75,6 +81,8 @@ private:
     TmdTray *m_tray;
     // How the send shows itself on this window.
     std::unique_ptr<TSendStatus> m_sendStatus;
+    QIcon m_runningIcon;
+    QIcon m_stoppedIcon;
     TAgentLoop m_loop;
     bool m_shuttingDown = false;
 };

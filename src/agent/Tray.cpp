@@ -67,6 +67,7 @@ void TmdTray::AddIcon()
         connect(m_shell, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
             iconActivated(reason);
         });
+        m_shell->setContextMenu(m_popupMenu);
     }
     recordIcon();
     m_shell->show();
@@ -132,6 +133,8 @@ void TmdTray::setPopupMenu(QMenu *menu)
 {
     // A menu destroyed later leaves the tray without one.
     m_popupMenu = menu;
+    if (m_shell)
+        m_shell->setContextMenu(menu);
 }
 
 void TmdTray::setTip(const QString &tip)
@@ -169,7 +172,8 @@ void TmdTray::iconActivated(int reason)
     // Through the window, as the notification area reports: every tray
     // component of that window hears it.
     if (HookedWindow())
-        QCoreApplication::postEvent(HookedWindow(), new TTrayCallbackEvent(message, QCursor::pos()));
+        QCoreApplication::postEvent(HookedWindow(),
+                                    new TTrayCallbackEvent(message, QCursor::pos(), m_shell->contextMenu() != nullptr));
 }
 
 void TmdTray::WndProc(QEvent *event)
@@ -189,7 +193,8 @@ void TmdTray::WndProc(QEvent *event)
     case TTrayCallbackEvent::RightButtonDown:
         if (ShowMenu)
             ShowMenu(this);
-        ShowPopup(callback->Cursor);
+        if (!callback->HostShowsMenu)
+            ShowPopup(callback->Cursor);
         break;
     default:
         break;

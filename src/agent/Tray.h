@@ -25,13 +25,15 @@ public:
     static constexpr int RightButtonDown = 0x204;
     static QEvent::Type eventType();
 
-    TTrayCallbackEvent(int mouseMessage, const QPoint &cursor)
-        : QEvent(eventType()), MouseMessage(mouseMessage), Cursor(cursor)
+    TTrayCallbackEvent(int mouseMessage, const QPoint &cursor, bool hostShowsMenu = false)
+        : QEvent(eventType()), MouseMessage(mouseMessage), Cursor(cursor), HostShowsMenu(hostShowsMenu)
     {
     }
 
     const int MouseMessage;
     const QPoint Cursor;
+    // The notification area opens the icon's menu itself on this click.
+    const bool HostShowsMenu;
 };
 
 // An icon in the desktop's notification area for the window of its owner:
@@ -39,7 +41,9 @@ public:
 // and Tip properties. Clicks on the icon come to the hooked window as
 // callback events and become the SimpelFunction (left press),
 // DefaultFunction (left double click) and ShowMenu events, a right click
-// opening PopupMenu at the cursor.
+// opening PopupMenu at the cursor. The icon in the notification area carries
+// PopupMenu as its context menu, since many hosts (StatusNotifier, Wayland)
+// show only a menu they were given and never one opened by the program.
 class TmdTray : public TmdMsgComponent
 {
     Q_OBJECT

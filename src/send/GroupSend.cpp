@@ -126,16 +126,19 @@ TRunOutcome TGroupSend::runToGroup()
     FAborted = false;
     m_messageIds.emplace(m_settings.FUserEmail);
     const QString group = m_message.Group;
-    const int resumeAt = m_options.ResumePosition ? m_dm.ReadLastMail(group) : 0;
+    const int resumeAt = m_options.Place ? m_options.Place->Read()
+                         : m_options.ResumePosition ? m_dm.ReadLastMail(group)
+                                                    : 0;
     const int members = m_dm.MemberCount(group);
     openMembers();
     m_status.setMemberCount(members);
     m_status.setProgressRange(members);
     m_storedPosition = resumeAt;
     if (resumeAt > 0) {
-        if (Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
-                            + QString::number(resumeAt))
-            == PromptAnswer::Yes) {
+        if (m_options.Place
+            || Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
+                               + QString::number(resumeAt))
+                   == PromptAnswer::Yes) {
             FEmailNr = resumeAt;
             for (int member = 1; member < resumeAt && !m_members.Eof(); ++member)
                 m_members.Next();
@@ -286,6 +289,17 @@ void TGroupSend::noteMember(int number, bool gotIt)
         m_resume.delivered(number);
     else
         m_resume.missed(number);
+    if (m_options.Place) {
+        // A place goes on after the last member that got the message, so a
+        // run cut short sends nobody the message twice; what the members
+        // before it missed is in the log. It only moves on: the retry passes
+        // go back over members it has passed.
+        if (gotIt && number + 1 > m_storedPosition) {
+            m_options.Place->Store(number + 1);
+            m_storedPosition = number + 1;
+        }
+        return;
+    }
     if (!m_options.ResumePosition || m_resume.position() == m_storedPosition)
         return;
     m_dm.StoreLastMail(m_message.Group, m_resume.position());
@@ -362,6 +376,8 @@ TRunOutcome TGroupSend::finishRun()
                 Prompt::confirm("Do you want to continue at current position next time?") == PromptAnswer::Yes;
             m_dm.StoreLastMail(group, resume ? m_resume.position() : 0);
         }
+        if (m_options.Place)
+            m_options.Place->Store(FEmailNr);
         m_status.setActivity("Operation aborted");
     } else {
         m_status.setActivity("Operation finished");

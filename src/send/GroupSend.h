@@ -20,6 +20,17 @@ class TSendStatus;
 class TSmtpClient;
 class TSmtpLogin;
 
+// Where a run keeps its place in a send that is not the group's own: the
+// agent keeps one per schedule entry.
+class TSendPlace
+{
+public:
+    virtual ~TSendPlace() = default;
+    // The 1-based number of the member to send to next; 0: from the first.
+    virtual int Read() = 0;
+    virtual void Store(int number) = 0;
+};
+
 // What a run keeps and shows beyond the messages it sends. The mailer's run
 // keeps the group's resume position and send date and ends in the results
 // window; the agent's run keeps none of these and leaves its log growing
@@ -38,6 +49,10 @@ struct TGroupSendOptions
     // again (the cap may have dropped them), then emptied. Without it the log
     // keeps growing, each line once, in the order it happened.
     bool ShowResults = true;
+    // With a place, the run goes on at it without asking and stores it before
+    // each member's final "." and at a cancel, so a run cut short anywhere,
+    // a crash included, sends no member the message twice. Not owned.
+    TSendPlace *Place = nullptr;
 };
 
 // How a run ended.

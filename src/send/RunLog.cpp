@@ -26,7 +26,7 @@ void TRunLog::startRun()
     m_failures.clear();
 }
 
-QStringList TRunLog::takeResults()
+void TRunLog::closeRun()
 {
     if (!m_failures.isEmpty()) {
         m_lines.append(QString());
@@ -35,6 +35,11 @@ QStringList TRunLog::takeResults()
             m_lines.append(linesOf(failure));
         m_failures.clear();
     }
+}
+
+QStringList TRunLog::takeResults()
+{
+    closeRun();
     return std::exchange(m_lines, {});
 }
 

@@ -30,8 +30,11 @@ public:
 
     // A run starts with no failures of its own.
     void startRun();
-    // What the results show at the end of a run: the log, closed by the
-    // run's failures in full; the log is empty after it.
+    // The end of a run: the log is closed by the run's failures in full,
+    // which the cap may have dropped, and keeps growing from there.
+    void closeRun();
+    // What the results show at the end of a run: the log after closeRun;
+    // the log is empty after it.
     QStringList takeResults();
 
 private:

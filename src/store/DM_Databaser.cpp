@@ -310,6 +310,19 @@ void TDM_Databaser::StoreLastMail(const QString &group, int number)
     RunUpdate("UPDATE GROUPS Set LastMail=:number ", "WHERE Grupp=:group", {{"number", number}, {"group", group}});
 }
 
+int TDM_Databaser::ReadEntryPlace(qint64 entry)
+{
+    return ReadValue("SELECT LastMail FROM AgentPlace", "WHERE Entry = :entry ", {{"entry", entry}}).toInt();
+}
+
+void TDM_Databaser::StoreEntryPlace(qint64 entry, int number)
+{
+    // Only for an entry that is still there: one the mailer deleted
+    // meanwhile must not leave a place behind for a later entry of its rowid.
+    RunUpdate("INSERT OR REPLACE INTO AgentPlace (Entry, LastMail) SELECT :entry, :number ",
+              "WHERE EXISTS (SELECT 1 FROM Agent WHERE rowid = :entry)", {{"entry", entry}, {"number", number}});
+}
+
 void TDM_Databaser::StampLastSent(const QString &group)
 {
     RunUpdate("UPDATE Groups Set LastSent=:today ", "WHERE Grupp=:group ",

@@ -17,8 +17,9 @@ class TDM_Databaser : public QObject
 {
     Q_OBJECT
 public:
-    // Version 2 keeps the send times of the sending limit.
-    static constexpr int RequiredVersion = 2;
+    // Version 2 keeps the send times of the sending limit, version 3 the
+    // agent's place in the send of each schedule entry.
+    static constexpr int RequiredVersion = 3;
     // A store from before the store kept its version is at this one.
     static constexpr int UnmarkedVersion = 1;
 
@@ -55,6 +56,11 @@ public:
     // not there) means from the first.
     int ReadLastMail(const QString &group);
     void StoreLastMail(const QString &group, int number);
+    // The agent's place in the send of a schedule entry (the entry's rowid):
+    // the 1-based number of the member it sends to next, 0 from the first.
+    // Deleting the entry clears it.
+    int ReadEntryPlace(qint64 entry);
+    void StoreEntryPlace(qint64 entry, int number);
     // Today, as the group's date of its last send.
     void StampLastSent(const QString &group);
     // Hands out count consecutive recipient numbers and returns the first;

@@ -138,14 +138,27 @@ void TCustomSmtpClient::sendSecret(const QByteArray &line, const QString &shown)
         sendLine(line, shown);
 }
 
-void TCustomSmtpClient::sendLine(const QByteArray &line, const QString &shown)
+void TCustomSmtpClient::sendLine(const QByteArray &line, const QString &shown, bool endsData)
 {
     display(QStringLiteral("> ") + shown);
     pumpMessages();
     if (m_stage == 0)
         return;
+    if (endsData && OnEndOfData) {
+        try {
+            OnEndOfData(this);
+        } catch (...) {
+            // Ending the data now would deliver a message the handler refused.
+            m_connection->setMoreToFollow(false);
+            dropConnection();
+            throw;
+        }
+    }
     m_dataSent = false;
     m_connection->SendStr(line + "\r\n");
+    // The rest of the message and its end leave together.
+    if (endsData)
+        m_connection->setMoreToFollow(false);
     waitUntilSent();
 }
 
@@ -476,23 +489,23 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
     try {
         sendHeader(layout);
         sendBody();
-        if (OnEndOfData && m_stage != 0 && m_abandoned.isEmpty())
-            OnEndOfData(this);
     } catch (...) {
         // Ending the data now would deliver a message cut short.
         m_connection->setMoreToFollow(false);
         dropConnection();
         throw;
     }
-    m_connection->setMoreToFollow(false);
     if (!m_abandoned.isEmpty()) {
         // Ended, the message would arrive without what could not be read;
         // dropped, the server discards it.
+        m_connection->setMoreToFollow(false);
         dropConnection();
         return refuse(m_abandoned);
     }
     const bool complete = m_stage != 0;
-    sendCommand(".");
+    if (complete)
+        sendLine(".", QStringLiteral("."), true);
+    m_connection->setMoreToFollow(false);
     const Reply reply = getResponse();
     const bool accepted = accept(reply, {250}, false);
     // No answer after all of it: the server may have taken it.

@@ -85,7 +85,10 @@ public:
     TSmtpHeaderLineEvent OnHeaderLine;
     TSmtpHeaderListEvent OnHeaderList;
     // Fired when a message has gone out in full, just before the "." that
-    // ends it: from here on the server may take it. A handler may throw; the
+    // ends it: from here on the server may take it. It comes as late as it
+    // can, right before the "." and what is left of the message are written,
+    // so what a handler stores holds for a message that leaves with nothing
+    // in between, should the program die there. A handler may throw; the
     // message is then not ended, the connection is dropped and the exception
     // leaves Mail.
     TSmtpNotifyEvent OnEndOfData;
@@ -144,7 +147,8 @@ private:
     void sendCommand(const QByteArray &line);
     // Sends a line that carries a secret; the display shows `shown` instead.
     void sendSecret(const QByteArray &line, const QString &shown);
-    void sendLine(const QByteArray &line, const QString &shown);
+    // endsData: the "." that ends a message, which fires OnEndOfData.
+    void sendLine(const QByteArray &line, const QString &shown, bool endsData = false);
     // EHLO, STARTTLS and the login, after the greeting.
     bool greetSecurely(const QByteArray &name);
     bool ehlo(const QByteArray &name);

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <strings.h>
 #include <sys/socket.h>
 
 namespace SocketNames {
@@ -45,13 +46,26 @@ std::optional<quint16> portNumber(const QString &text, const QString &protocolNa
     servent entry{};
     servent *found = nullptr;
     char work[1024];
+    const QByteArray name = text.toLatin1();
     const QByteArray protocol = protocolName.toLatin1();
-    if (getservbyname_r(text.toLatin1().constData(), protocol.isEmpty() ? nullptr : protocol.constData(),
-                        &entry, work, sizeof work, &found)
-            != 0
-        || !found)
-        return std::nullopt;
-    return ntohs(static_cast<quint16>(found->s_port));
+    const char *const wanted = protocol.isEmpty() ? nullptr : protocol.constData();
+    if (getservbyname_r(name.constData(), wanted, &entry, work, sizeof work, &found) == 0 && found)
+        return ntohs(static_cast<quint16>(found->s_port));
+    // The service database here knows "smtp" but not "SMTP", which settings
+    // made on other systems hold: names and aliases match whatever their case.
+    std::optional<quint16> port;
+    setservent(0);
+    while (!port && getservent_r(&entry, work, sizeof work, &found) == 0 && found) {
+        if (wanted && strcasecmp(found->s_proto, wanted) != 0)
+            continue;
+        bool same = strcasecmp(found->s_name, name.constData()) == 0;
+        for (char **alias = found->s_aliases; !same && alias && *alias; ++alias)
+            same = strcasecmp(*alias, name.constData()) == 0;
+        if (same)
+            port = ntohs(static_cast<quint16>(found->s_port));
+    }
+    endservent();
+    return port;
 }
 
 std::optional<in_addr_t> hostAddress(const QString &text)

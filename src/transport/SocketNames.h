@@ -11,8 +11,9 @@ namespace SocketNames {
 int leadingNumber(const QString &text);
 // A number when the text starts with a digit, else a protocol name ("tcp").
 std::optional<int> protocolNumber(const QString &text);
-// A number when the text starts with a digit, else a service name ("smtp")
-// looked up for the protocol name, or for any protocol when that is empty.
+// A number when the text starts with a digit, else a service name ("smtp",
+// also "SMTP") looked up without regard to case for the protocol name, or for
+// any protocol when that is empty.
 std::optional<quint16> portNumber(const QString &text, const QString &protocolName);
 // Dotted IPv4 address or host name (first IPv4 address found), network order.
 std::optional<in_addr_t> hostAddress(const QString &text);

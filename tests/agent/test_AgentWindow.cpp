@@ -89,16 +89,41 @@ TEST_F(AgentWindowTest, TheScheduleGridOnlyShowsTheEntries)
     EXPECT_EQ(dm->ta_Agent.State(), TDataSetState::dsBrowse);
 }
 
-TEST_F(AgentWindowTest, TheTimerItemsTrackEachOther)
+// The timer items, the tray's tip and its icon show the schedule timer as it
+// is, also when the loop itself stopped or started it.
+TEST_F(AgentWindowTest, TheTimerItemsAndTheTrayFollowTheTimerWhoeverStopsIt)
 {
+    const qint64 runningIcon = window->Tray().Icon().cacheKey();
+    auto expectRunning = [&](bool running, const QString &tip) {
+        EXPECT_EQ(window->Loop().timer.isActive(), running);
+        EXPECT_EQ(window->command("Starttimer1")->isEnabled(), !running);
+        EXPECT_EQ(window->command("Stoptimer1")->isEnabled(), running);
+        EXPECT_EQ(window->Tray().Tip(), tip);
+        EXPECT_EQ(window->Tray().Icon().cacheKey() == runningIcon, running);
+    };
     window->command("Stoptimer1")->trigger();
-    EXPECT_FALSE(window->Loop().timer.isActive());
-    EXPECT_TRUE(window->command("Starttimer1")->isEnabled());
-    EXPECT_FALSE(window->command("Stoptimer1")->isEnabled());
+    expectRunning(false, "Ostrel98 stopped: Stop timer was chosen");
     window->command("Starttimer1")->trigger();
-    EXPECT_TRUE(window->Loop().timer.isActive());
-    EXPECT_FALSE(window->command("Starttimer1")->isEnabled());
-    EXPECT_TRUE(window->command("Stoptimer1")->isEnabled());
+    expectRunning(true, "Ostrel98 by Tamberlo");
+
+    schedule("Ten", folder.file("hello.msg"), clock.currentDateTime());
+    prompts.answer(PromptAnswer::No);
+    window->Loop().timerTimer();
+    expectRunning(false, "Ostrel98 stopped: the start was declined");
+
+    folder.writeFile("broken.msg", "no end marker\r\n");
+    window->command("Starttimer1")->trigger();
+    schedule("Ten", folder.file("broken.msg"), clock.currentDateTime());
+    window->ch_BeforeSend->setChecked(false);
+    window->ch_Error->setChecked(false);
+    window->Loop().timerTimer();
+    expectRunning(false, "Ostrel98 stopped: the message file did not load");
+
+    window->command("Starttimer1")->trigger();
+    schedule("Empty", folder.file("hello.msg"), clock.currentDateTime());
+    window->Loop().timerTimer();
+    EXPECT_EQ(window->panelText(0), "Operation finished");
+    expectRunning(true, "Ostrel98 by Tamberlo");
 }
 
 TEST_F(AgentWindowTest, TheWindowsChoicesDriveTheLoop)

@@ -83,14 +83,26 @@ TEST(Tray, AnIconIndexBeyondTheResourcesGivesNoIconAndNothingIsAdded)
     EXPECT_FALSE(tray.shellIcon()->isVisible());
 }
 
+// A form whose tray has a menu of one item, added to the notification area.
+struct TrayWithMenu
+{
+    TrayWithMenu()
+    {
+        menu.addAction("Item");
+        tray.setPopupMenu(&menu);
+        tray.Loaded();
+    }
+    Form form;
+    QMenu menu{&form};
+    TmdTray tray{&form};
+};
+
 TEST(Tray, ClicksBecomeEventsAndARightClickOpensTheMenuAtTheCursor)
 {
-    Form form;
-    QMenu menu(&form);
-    menu.addAction("Item");
-    TmdTray tray(&form);
-    tray.setPopupMenu(&menu);
-    tray.Loaded();
+    TrayWithMenu withMenu;
+    Form &form = withMenu.form;
+    QMenu &menu = withMenu.menu;
+    TmdTray &tray = withMenu.tray;
     QStringList fired;
     tray.SimpelFunction = [&](QObject *sender) { fired << (sender == &tray ? "simple" : "?"); };
     tray.DefaultFunction = [&](QObject *) { fired << "default"; };
@@ -161,6 +173,34 @@ TEST(Tray, ATrayDestroyedBeforeItsFormIsNoLongerCalled)
     click(form, TTrayCallbackEvent::LeftButtonDown);
     EXPECT_EQ(heard, 0);
     EXPECT_EQ(form.callbacksHandled, 1);
+}
+
+
+// Hosts that show only a menu they were given (StatusNotifier, Wayland) get
+// the tray's menu with the icon; when the host opens it on a right click,
+// ShowMenu still fires and the tray opens no second one.
+TEST(Tray, TheIconCarriesTheMenuAndAHostThatOpensItGetsNoSecondOne)
+{
+    TrayWithMenu withMenu;
+    Form &form = withMenu.form;
+    QMenu &menu = withMenu.menu;
+    TmdTray &tray = withMenu.tray;
+    ASSERT_TRUE(tray.shellIcon());
+    EXPECT_EQ(tray.shellIcon()->contextMenu(), &menu);
+
+    int shown = 0;
+    tray.ShowMenu = [&](QObject *) { ++shown; };
+    TTrayCallbackEvent hostOpened(TTrayCallbackEvent::RightButtonDown, {40, 30}, true);
+    QApplication::sendEvent(&form, &hostOpened);
+    EXPECT_EQ(shown, 1);
+    QApplication::processEvents();
+    EXPECT_FALSE(menu.isVisible());
+
+    auto *other = new QMenu(&form);
+    tray.setPopupMenu(other);
+    EXPECT_EQ(tray.shellIcon()->contextMenu(), other);
+    delete other;
+    EXPECT_EQ(tray.shellIcon()->contextMenu(), nullptr);
 }
 
 }

@@ -60,4 +60,26 @@ TEST(RunLog, ARunWithoutFailuresEndsItsResultsWithItsLastLine)
     EXPECT_EQ(log.takeResults(), QStringList({"ERROR of an earlier run", "< 221 bye"}));
 }
 
+// The agent's log is never taken: each run's end closes it with the run's
+// failures, once, and the log goes on.
+TEST(RunLog, ClosingARunAddsItsFailuresOnceAndKeepsTheLog)
+{
+    TRunLog log;
+    log.setLines({"earlier"});
+    log.startRun();
+    log.addFailure("ERROR Couldn't send email nr: 2 b@x.org", "550 no such user");
+    log.closeRun();
+    const QStringList closed{"earlier", "ERROR Couldn't send email nr: 2 b@x.org", "    because: 550 no such user",
+                             "", "Failures of this run: 1", "ERROR Couldn't send email nr: 2 b@x.org",
+                             "    because: 550 no such user"};
+    EXPECT_EQ(log.lines(), closed);
+    EXPECT_EQ(log.failureCount(), 0);
+    log.closeRun();
+    EXPECT_EQ(log.lines(), closed) << "a run's failures are told once";
+    log.startRun();
+    log.addSessionLine("< 221 bye");
+    log.closeRun();
+    EXPECT_EQ(log.lines(), closed + QStringList{"< 221 bye"}) << "a run without failures adds nothing";
+}
+
 } // namespace

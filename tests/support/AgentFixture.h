@@ -56,13 +56,20 @@ protected:
     }
     void schedule(const QString &group, const QString &msgFile, const QDateTime &when)
     {
+        scheduleAt(group, msgFile, when.date(), when.time());
+    }
+    // Also a minute that a clock skips, which no QDateTime holds. Returns
+    // the entry's rowid.
+    qint64 scheduleAt(const QString &group, const QString &msgFile, const QDate &date, const QTime &time)
+    {
         TTable &agent = dm->ta_Agent;
         agent.Insert();
         agent.FieldByName("Group").SetAsString(group);
         agent.FieldByName("MsgFile").SetAsString(msgFile);
-        agent.FieldByName("Date").SetValue(when.date());
-        agent.FieldByName("Time").SetValue(when.time());
+        agent.FieldByName("Date").SetValue(date);
+        agent.FieldByName("Time").SetValue(time);
         agent.Post();
+        return agent.CurrentRowId();
     }
     QStringList scheduledGroups()
     {

@@ -189,6 +189,28 @@ TEST_F(SmtpTest, AHandlerFailingAtTheEndOfTheDataLeavesTheMessageUnended)
     EXPECT_EQ(server.messageCount(), 1) << "only the message that was ended";
 }
 
+// What a handler of the end of data stores must hold for the message that
+// leaves next: the event comes after the last line shown and before the "."
+// is written, with nothing of the client's own in between.
+TEST_F(SmtpTest, TheEndOfDataComesLastBeforeTheDotLeaves)
+{
+    body = {"x"};
+    QStringList order;
+    client.OnDisplay = [&](TCustomSmtpClient *, const QString &text) { order.append(text); };
+    client.OnEndOfData = [&](TCustomSmtpClient *) {
+        order.append("<end of data>");
+        EXPECT_FALSE(server.received().contains("\r\n.\r\n")) << "the message is not ended yet";
+    };
+    ASSERT_TRUE(client.Open());
+    EXPECT_TRUE(client.Mail());
+    const qsizetype end = order.indexOf("<end of data>");
+    ASSERT_GT(end, 0);
+    EXPECT_EQ(order[end - 1], "> .");
+    ASSERT_GT(order.size(), end + 1);
+    EXPECT_TRUE(order[end + 1].startsWith("< 250")) << order[end + 1].toStdString();
+    EXPECT_EQ(server.messageCount(), 1);
+}
+
 // Which failures may pass: a run tries those members again later, and must
 // never try again one the server refused for good.
 TEST_F(SmtpTest, AFailureMayPassOnlyWhenTheServerSaysSoOrWasNotThere)

@@ -1,4 +1,5 @@
 #include "transport/WSocketTestFixture.h"
+#include "transport/SocketNames.h"
 
 namespace {
 
@@ -139,3 +140,30 @@ TEST_F(WSocketTest, DatagramSocketsAreConnectedAtOnceAndExchangeDatagrams)
     ASSERT_TRUE(waitUntil([&] { return got == "ping"; }));
     EXPECT_EQ(from, "127.0.0.1");
 }
+
+namespace {
+
+// Settings made elsewhere name the service "SMTP"; the service database
+// here only knows "smtp".
+TEST(SocketNames, ServiceNamesResolveWhateverTheirCase)
+{
+    for (const char *name : {"smtp", "SMTP", "Smtp"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(SocketNames::portNumber(name, "tcp"), 25);
+        EXPECT_EQ(SocketNames::portNumber(name, "TCP"), 25);
+        EXPECT_EQ(SocketNames::portNumber(name, ""), 25);
+    }
+    EXPECT_EQ(SocketNames::portNumber("SUBMISSION", "tcp"), 587);
+    EXPECT_EQ(SocketNames::portNumber("Mail", "tcp"), 25) << "an alias of smtp";
+    EXPECT_EQ(SocketNames::portNumber("SMTP", "udp"), std::nullopt) << "smtp is a service of tcp only";
+    EXPECT_EQ(SocketNames::portNumber("NO-SUCH-SERVICE", "tcp"), std::nullopt);
+}
+
+TEST_F(WSocketTest, TheAgentsDefaultPortSmtpIsAccepted)
+{
+    collectErrors();
+    socket.setPort("SMTP");
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+} // namespace
