@@ -112,9 +112,19 @@ protected:
     virtual void DoHeaderLine(char *Msg, qint32 Size);
     virtual void DoHeaderList(QStringList &Lines);
 
-    // The transaction of Mail for a message laid out as `layout`: the
-    // envelope, the header the layout gives and the body from DoGetData.
-    bool sendMessage(const MessageLayout &layout);
+    // The start of Mail: the envelope checked, the session open.
+    bool openForMail();
+    // The transaction of Mail, once openForMail succeeded, for a message laid
+    // out as `layout`: the envelope, the header the layout gives and the body
+    // from DoGetData. bodyOctets, when known (0 or more), is told to a server
+    // that takes SIZE, and a message larger than it takes is refused before
+    // any of it is sent.
+    bool sendMessage(const MessageLayout &layout, qint64 bodyOctets = -1);
+    // What the server offered in its reply to EHLO; nothing after HELO.
+    const TSmtpCapabilities &capabilities() const { return m_capabilities; }
+    // An envelope address holds characters outside ASCII: the message needs
+    // SMTPUTF8, and its header may then be UTF-8.
+    bool internationalEnvelope() const;
 
     // Lets the event loop run; in a tight send loop at most every few
     // milliseconds, which keeps timers and input served without paying for a
@@ -138,6 +148,8 @@ private:
     void sendLine(const QByteArray &line, const QString &shown);
     // EHLO, STARTTLS and the login, after the greeting.
     bool greetSecurely(const QByteArray &name);
+    // EHLO, and HELO where the server knows no EHLO.
+    bool greetPlainly(const QByteArray &name);
     bool ehlo(const QByteArray &name);
     bool startTls();
     bool logIn();
@@ -158,7 +170,9 @@ private:
     bool refuse(const QString &text);
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
     bool accept(const Reply &reply, std::initializer_list<int> codes, bool closeOnFailure);
-    void sendHeader(const MessageLayout &layout);
+    // What MAIL FROM adds to the address for this message, or a refusal.
+    bool mailParameters(const MessageLayout &layout, qint64 octets, QByteArray &parameters);
+    void sendHeader(QStringList lines, WireText &wire);
     void sendBody();
     int waitTimeoutMs() const;
     int countMs() const;

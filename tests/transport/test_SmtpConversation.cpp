@@ -31,7 +31,7 @@ struct ConversationTest : SmtpClientSetup
 };
 
 const Step Greeting{"", {"220 mail.test ready\r\n"}};
-const Step Helo{"HELO corvane.test\r\n", {"250 mail.test\r\n"}};
+const Step Helo{"EHLO corvane.test\r\n", {"250 mail.test\r\n"}};
 const QList<Step> Envelope{Greeting, Helo,
                            {"MAIL FROM:<a@x>\r\n", {"250 ok\r\n"}},
                            {"RCPT TO:<b@x>\r\n", {"250 ok\r\n"}},
@@ -50,7 +50,7 @@ QByteArray message(const QByteArray &lines)
 
 } // namespace
 
-TEST_F(ConversationTest, OpenGreetsWithHeloAndQuitSaysGoodbye)
+TEST_F(ConversationTest, OpenGreetsWithEhloAndQuitSaysGoodbye)
 {
     talk({Greeting, Helo, {"QUIT\r\n", {"221 bye\r\n"}}});
     ASSERT_TRUE(client->Open()) << client->ErrorMessage().toStdString();
@@ -59,7 +59,7 @@ TEST_F(ConversationTest, OpenGreetsWithHeloAndQuitSaysGoodbye)
     EXPECT_TRUE(client->Quit());
     EXPECT_EQ(connection->stepsLeft(), 0);
     EXPECT_EQ(client->Socket()->State(), wsClosed);
-    EXPECT_EQ(shown, (QStringList{"Connected with SMTP server", "< 220 mail.test ready", "> HELO corvane.test",
+    EXPECT_EQ(shown, (QStringList{"Connected with SMTP server", "< 220 mail.test ready", "> EHLO corvane.test",
                                   "< 250 mail.test", "> QUIT", "< 221 bye"}));
 }
 
@@ -118,7 +118,7 @@ TEST_F(ConversationTest, ARefusedStepIsFollowedByRsetAndTheSessionGoesOn)
 TEST_F(ConversationTest, RepliesCutAcrossReadsAreReadWholeAndOnlyTheLastLineCounts)
 {
     talk({{"", {"22", "0-mail.test says\r\n220-hel", "lo\r\n220 ", "ready\r\n"}},
-          {"HELO corvane.test\r\n", {"250-first\r\n", "250-second\r\n250 last\r\n"}}});
+          {"EHLO corvane.test\r\n", {"250-first\r\n", "250-second\r\n250 last\r\n"}}});
     ASSERT_TRUE(client->Open()) << client->ErrorMessage().toStdString();
     EXPECT_EQ(client->LastResponse(), "250 last");
     EXPECT_EQ(shown.mid(1, 3), (QStringList{"< 220-mail.test says", "< 220-hello", "< 220 ready"}));
@@ -149,5 +149,5 @@ TEST_F(ConversationTest, AServerThatHangsUpAfterItsGreetingLeavesTheMailToBeTrie
     EXPECT_FALSE(client->Mail());
     EXPECT_EQ(client->Result().kind(), TSmtpResult::Kind::Deferred);
     EXPECT_EQ(client->Result().reason(), "554 not connected");
-    EXPECT_EQ(connection->written(), "HELO corvane.test\r\n");
+    EXPECT_EQ(connection->written(), "EHLO corvane.test\r\n");
 }
