@@ -563,10 +563,14 @@ void TCustomSmtpClient::sendBody()
         if (!more)
             break;
         buffer[LineBufferSize - 1] = '\0';
-        QByteArray line = m_wire.encode(MessageHeader::singleLine(QString::fromUtf8(buffer)));
-        if (line.startsWith('.'))
+        // The display shows the text as it is, not decoded again from the wire.
+        const QString text = MessageHeader::singleLine(QString::fromUtf8(buffer));
+        QByteArray line = m_wire.encode(text);
+        const bool stuffed = line.startsWith('.');
+        if (stuffed)
             line.prepend('.');
-        sendCommand(line);
+        if (m_stage != 0)
+            sendLine(line, stuffed ? QLatin1Char('.') + text : text);
     }
 }
 
