@@ -28,9 +28,9 @@ using TSmtpHeaderListEvent = std::function<void(TCustomSmtpClient *Sender, QStri
 using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient *Sender)>;
 
 // How a session is protected. None speaks SMTP in the clear, greeting with
-// HELO; Ssl starts TLS right after connecting; StartTls says EHLO, needs
-// STARTTLS offered, upgrades and says EHLO again. With TLS the server's
-// certificate must hold for Host.
+// EHLO (HELO where the server refuses that); Ssl starts TLS right after
+// connecting; StartTls says EHLO, needs STARTTLS offered, upgrades and says
+// EHLO again. With TLS the server's certificate must hold for Host.
 enum class TSmtpSecurity { None, StartTls, Ssl };
 
 // One SMTP conversation over a connection (a TWSocket of its own, or one a
@@ -39,7 +39,12 @@ enum class TSmtpSecurity { None, StartTls, Ssl };
 // loops, so windows, timers and other sockets stay live. Every line sent and
 // received is shown through OnDisplay. The header lines come from the
 // message's MessageLayout, the body line by line from DoGetData; the client
-// only sends them (dot-stuffed, in the bytes of CharSet).
+// only sends them (dot-stuffed, in the bytes of the layout's charset). What
+// the server offered in its EHLO reply goes into MAIL FROM: SIZE, BODY=8BITMIME
+// for 8-bit content, SMTPUTF8 for addresses outside ASCII (refused before
+// MAIL FROM where it is not offered). This class alone sends the owner's
+// lines as they come, declared as the plain 7bit text of old; TSmtpClient
+// reads the text first and declares what it holds.
 class TCustomSmtpClient : public QObject
 {
     Q_OBJECT
