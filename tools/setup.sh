@@ -21,9 +21,11 @@ options=()
 # TLS runs on OpenSSL (libssl-dev); the tests make their certificates with its
 # command (openssl). Passwords go to the desktop's secret store through QtKeychain
 # (qtkeychain-qt6-dev); its tests run a private gnome-keyring-daemon (gnome-keyring).
+# Postfix's smtp-sink (postfix) is a second SMTP server for the tests; only its
+# binary runs, never the Postfix daemon.
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
           python3 python3-aiosmtpd dbus-daemon desktop-file-utils dpkg-dev file clang libclang-rt-dev
-          libssl-dev openssl qtkeychain-qt6-dev gnome-keyring)
+          libssl-dev openssl qtkeychain-qt6-dev gnome-keyring postfix)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

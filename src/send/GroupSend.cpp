@@ -194,6 +194,8 @@ TRunOutcome TGroupSend::runToGroup()
         m_status.setProgressPosition(FEmailNr);
         Member member{FEmailNr, m_members.Name(), m_members.Email(), {}};
         const Outcome outcome = sendToMember(member);
+        if (outcome == Outcome::TooLarge)
+            return refuseMessage();
         if (outcome == Outcome::Deferred)
             m_deferred.append(member);
         // A member that Cancel kept from getting the message is where the
@@ -312,7 +314,10 @@ TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
     const bool gotIt = outcome == Outcome::Sent || outcome == Outcome::Unknown;
     if (gotIt)
         ++m_delivered;
-    noteMember(member.number, gotIt);
+    // A message too large for the server is refused before anyone is tried:
+    // the place stays where it was.
+    if (outcome != Outcome::TooLarge)
+        noteMember(member.number, gotIt);
     return outcome;
 }
 
@@ -329,6 +334,7 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     try {
         m_status.setActivity("Sending to: " + name);
         m_client.RcptName = {email};
+        m_client.CharSet = charsetFor(name);
         m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
         m_client.HdrTo = Mailbox::text(name, email, m_client.CharSet);
         m_client.HdrMessageId = m_messageIds->forMessage(member.number);
@@ -348,6 +354,8 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     }
     if (sent)
         return Outcome::Sent;
+    if (m_client.Result().kind() == TSmtpResult::Kind::TooLarge)
+        return Outcome::TooLarge;
     const QString number = QString::number(member.number);
     if (transient) {
         member.reply = reason;
@@ -363,6 +371,30 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     }
     addFailure("ERROR Couldn't send email nr: " + number + " " + email, reason);
     return Outcome::Failed;
+}
+
+QString TGroupSend::charsetFor(const QString &memberName)
+{
+    // The client keeps the charset where it holds the subject and the text
+    // too, and goes to UTF-8 where it does not; the names it sees already
+    // encoded, so they are looked at here.
+    return m_latin1.canEncode(m_settings.FUserName) && m_latin1.canEncode(memberName) ? PreferredCharset
+                                                                                       : QStringLiteral("utf-8");
+}
+
+TRunOutcome TGroupSend::refuseMessage()
+{
+    // Every member would be refused the same way: the run ends before the
+    // message goes to anyone.
+    const QString text = m_client.Result().reason();
+    m_members.Close();
+    m_client.Quit();
+    addFailure("ERROR " + text);
+    m_status.setActivity("Operation aborted");
+    if (m_options.ReportConnectFailure)
+        Prompt::error(text);
+    endRun();
+    return TRunOutcome::Refused;
 }
 
 TRunOutcome TGroupSend::finishRun()

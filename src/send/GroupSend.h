@@ -9,6 +9,7 @@
 #include "platform/ClockWait.h"
 #include "store/SendWindow.h"
 #include "transport/MessageIds.h"
+#include "transport/WireText.h"
 
 #include <QObject>
 #include <functional>
@@ -62,6 +63,7 @@ enum class TRunOutcome {
     NotStarted, // the settings check refused it
     NotConnected, // no session could be opened
     Stopped, // the store failed; reported, and the run broke off
+    Refused, // the server takes no message this large; sent to nobody
 };
 
 // The group send: once its connection phase (TConnectPhase) has the
@@ -80,6 +82,9 @@ public:
     // pause before it.
     static constexpr int RetryPasses = 3;
     static constexpr int RetryPauseSeconds = 60;
+    // The charset of the messages where it holds the whole text; UTF-8
+    // otherwise.
+    static constexpr const char *PreferredCharset = "iso-8859-1";
 
     TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, const TMailerSettings &settings,
                TSendStatus &status, const TGroupSendOptions &options = {}, QObject *parent = nullptr);
@@ -123,7 +128,8 @@ signals:
 private:
     // Deferred: refused for now, to be tried again; NotTried: Cancel came
     // while the run waited for the sending limit.
-    enum class Outcome { Sent, Failed, Unknown, Deferred, NotTried };
+    // TooLarge: the server takes no message this large, nothing was sent.
+    enum class Outcome { Sent, Failed, Unknown, Deferred, NotTried, TooLarge };
     struct Member
     {
         int number = 0;
@@ -162,6 +168,10 @@ private:
     // A result line that the results keep whatever the log's cap drops.
     void addFailure(const QString &text, const QString &reason = QString());
     TRunOutcome finishRun();
+    // The charset for a member's message, by the names in its header.
+    QString charsetFor(const QString &memberName);
+    // The end of a run whose message the server refused for its size.
+    TRunOutcome refuseMessage();
     void stopRun(const std::exception &error);
     // The end of a run whose session was opened: idle, hung up when the
     // settings ask for it, the group reread, and the results shown.
@@ -198,4 +208,5 @@ private:
     TClockWait m_pause;
     // Drawn afresh at the start of every run.
     std::optional<TMessageIds> m_messageIds;
+    WireText m_latin1{QString::fromLatin1(PreferredCharset)};
 };

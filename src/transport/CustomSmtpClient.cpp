@@ -320,15 +320,26 @@ bool TCustomSmtpClient::openSession()
         return false;
     const QString helo =
         SignOn.isEmpty() ? GreetingName::forConnection(m_connection->LocalAddress()) : MessageHeader::singleLine(SignOn);
-    if (Security == TSmtpSecurity::None) {
-        sendCommand("HELO " + m_wire.encode(helo));
-        if (!expectReply({250}, true))
-            return false;
-    } else if (!greetSecurely(m_wire.encode(helo))) {
+    if (Security == TSmtpSecurity::None ? !greetPlainly(m_wire.encode(helo)) : !greetSecurely(m_wire.encode(helo)))
         return false;
-    }
     m_stage = 2;
     return true;
+}
+
+bool TCustomSmtpClient::greetPlainly(const QByteArray &name)
+{
+    // EHLO learns what the server takes (8BITMIME, SIZE, SMTPUTF8); a server
+    // that refuses it outright is greeted the old way.
+    sendCommand("EHLO " + name);
+    const Reply reply = getResponse();
+    if (reply.code == 250) {
+        m_capabilities = TSmtpCapabilities(m_replyLines);
+        return true;
+    }
+    if (reply.from != Reply::From::Server || reply.code < 500 || reply.code > 599)
+        return accept(reply, {250}, true);
+    sendCommand("HELO " + name);
+    return expectReply({250}, true);
 }
 
 bool TCustomSmtpClient::greetSecurely(const QByteArray &name)
@@ -452,10 +463,10 @@ void TCustomSmtpClient::endTransaction()
 
 bool TCustomSmtpClient::Mail()
 {
-    return sendMessage(MessageLayout(CharSet));
+    return openForMail() && sendMessage(MessageLayout(CharSet));
 }
 
-bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
+bool TCustomSmtpClient::openForMail()
 {
     m_result = TSmtpResult();
     m_abandoned.clear();
@@ -465,9 +476,68 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
     if (m_stage == 0 && !Open())
         return false;
     m_timedOut = false;
+    return true;
+}
+
+bool TCustomSmtpClient::internationalEnvelope() const
+{
+    return !WireText::isAscii(FromName)
+           || std::any_of(RcptName.cbegin(), RcptName.cend(), [](const QString &a) { return !WireText::isAscii(a); });
+}
+
+bool TCustomSmtpClient::mailParameters(const MessageLayout &layout, qint64 octets, QByteArray &parameters)
+{
+    const bool international = internationalEnvelope();
+    if (international && !m_capabilities.offers(QStringLiteral("SMTPUTF8")))
+        return refuse(QStringLiteral("Not sent to '%1': the address has characters outside ASCII, and the server "
+                                     "'%2' does not take them (it offers no SMTPUTF8)")
+                          .arg(visible(RcptName.join(QStringLiteral(", ")).trimmed()), Host));
+    if (m_capabilities.offers(QStringLiteral("SIZE")) && octets >= 0) {
+        const qint64 limit = m_capabilities.parameters(QStringLiteral("SIZE")).value(0).toLongLong();
+        if (limit > 0 && octets > limit) {
+            const QString text = QStringLiteral("The message is %1 bytes, larger than the %2 bytes the server '%3' "
+                                                "takes: it was not sent")
+                                     .arg(octets)
+                                     .arg(limit)
+                                     .arg(Host);
+            refuse(text);
+            m_result = TSmtpResult(TSmtpResult::Kind::TooLarge, text);
+            return false;
+        }
+        parameters += " SIZE=" + QByteArray::number(octets);
+    }
+    // A UTF-8 header is 8-bit content too.
+    const bool eightBit = layout.textEncoding() == TransferEncoding::EightBit || international;
+    if (eightBit && m_capabilities.offers(QStringLiteral("8BITMIME")))
+        parameters += " BODY=8BITMIME";
+    if (international)
+        parameters += " SMTPUTF8";
+    return true;
+}
+
+bool TCustomSmtpClient::sendMessage(const MessageLayout &layout, qint64 bodyOctets)
+{
+    if (m_wire.charset() != layout.charset())
+        m_wire = WireText(layout.charset());
+    // Where the server must take UTF-8 addresses, it takes a UTF-8 header.
+    const bool utf8Header = internationalEnvelope();
+    WireText utf8(QStringLiteral("utf-8"));
+    WireText &headerWire = utf8Header ? utf8 : m_wire;
+    const QStringList header = layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId}, m_wire,
+                                                  Clock::currentDateTime(), utf8Header);
+    qint64 octets = -1;
+    if (bodyOctets >= 0) {
+        // The header, the empty line that ends it and the body.
+        octets = bodyOctets + 2;
+        for (const QString &line : header)
+            octets += headerWire.encode(line).size() + 2;
+    }
+    QByteArray parameters;
+    if (!mailParameters(layout, octets, parameters))
+        return false;
     // A refused step leaves the server in the middle of a transaction; it
     // would answer the next MAIL FROM with "503 nested MAIL command".
-    sendCommand("MAIL FROM:<" + FromName.trimmed().toUtf8() + ">");
+    sendCommand("MAIL FROM:<" + FromName.trimmed().toUtf8() + ">" + parameters);
     if (!expectReply({250}, false)) {
         endTransaction();
         return false;
@@ -487,7 +557,7 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
     // The message goes out in full packets; the final "." pushes the rest.
     m_connection->setMoreToFollow(true);
     try {
-        sendHeader(layout);
+        sendHeader(header, headerWire);
         sendBody();
     } catch (...) {
         // Ending the data now would deliver a message cut short.
@@ -514,10 +584,8 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout)
     return accepted;
 }
 
-void TCustomSmtpClient::sendHeader(const MessageLayout &layout)
+void TCustomSmtpClient::sendHeader(QStringList lines, WireText &wire)
 {
-    QStringList lines =
-        layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId}, m_wire, Clock::currentDateTime());
     DoHeaderList(lines);
     char buffer[LineBufferSize];
     for (const QString &line : std::as_const(lines)) {
@@ -525,7 +593,7 @@ void TCustomSmtpClient::sendHeader(const MessageLayout &layout)
         DoHeaderLine(buffer, LineBufferSize);
         buffer[LineBufferSize - 1] = '\0';
         if (buffer[0] != '\0')
-            sendCommand(m_wire.encode(QString::fromUtf8(buffer)));
+            sendCommand(wire.encode(QString::fromUtf8(buffer)));
     }
     sendCommand(QByteArray());
 }
@@ -545,10 +613,14 @@ void TCustomSmtpClient::sendBody()
         if (!more || !m_abandoned.isEmpty())
             break;
         buffer[LineBufferSize - 1] = '\0';
-        QByteArray line = m_wire.encode(MessageHeader::singleLine(QString::fromUtf8(buffer)));
-        if (line.startsWith('.'))
+        // The display shows the text as it is, not decoded again from the wire.
+        const QString text = MessageHeader::singleLine(QString::fromUtf8(buffer));
+        QByteArray line = m_wire.encode(text);
+        const bool stuffed = line.startsWith('.');
+        if (stuffed)
             line.prepend('.');
-        sendCommand(line);
+        if (m_stage != 0)
+            sendLine(line, stuffed ? QLatin1Char('.') + text : text);
     }
 }
 

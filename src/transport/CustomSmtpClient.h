@@ -28,9 +28,9 @@ using TSmtpHeaderListEvent = std::function<void(TCustomSmtpClient *Sender, QStri
 using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient *Sender)>;
 
 // How a session is protected. None speaks SMTP in the clear, greeting with
-// HELO; Ssl starts TLS right after connecting; StartTls says EHLO, needs
-// STARTTLS offered, upgrades and says EHLO again. With TLS the server's
-// certificate must hold for Host.
+// EHLO (HELO where the server refuses that); Ssl starts TLS right after
+// connecting; StartTls says EHLO, needs STARTTLS offered, upgrades and says
+// EHLO again. With TLS the server's certificate must hold for Host.
 enum class TSmtpSecurity { None, StartTls, Ssl };
 
 // One SMTP conversation over a connection (a TWSocket of its own, or one a
@@ -39,7 +39,12 @@ enum class TSmtpSecurity { None, StartTls, Ssl };
 // loops, so windows, timers and other sockets stay live. Every line sent and
 // received is shown through OnDisplay. The header lines come from the
 // message's MessageLayout, the body line by line from DoGetData; the client
-// only sends them (dot-stuffed, in the bytes of CharSet).
+// only sends them (dot-stuffed, in the bytes of the layout's charset). What
+// the server offered in its EHLO reply goes into MAIL FROM: SIZE, BODY=8BITMIME
+// for 8-bit content, SMTPUTF8 for addresses outside ASCII (refused before
+// MAIL FROM where it is not offered). This class alone sends the owner's
+// lines as they come, declared as the plain 7bit text of old; TSmtpClient
+// reads the text first and declares what it holds.
 class TCustomSmtpClient : public QObject
 {
     Q_OBJECT
@@ -117,9 +122,19 @@ protected:
     virtual void DoHeaderLine(char *Msg, qint32 Size);
     virtual void DoHeaderList(QStringList &Lines);
 
-    // The transaction of Mail for a message laid out as `layout`: the
-    // envelope, the header the layout gives and the body from DoGetData.
-    bool sendMessage(const MessageLayout &layout);
+    // The start of Mail: the envelope checked, the session open.
+    bool openForMail();
+    // The transaction of Mail, once openForMail succeeded, for a message laid
+    // out as `layout`: the envelope, the header the layout gives and the body
+    // from DoGetData. bodyOctets, when known (0 or more), is told to a server
+    // that takes SIZE, and a message larger than it takes is refused before
+    // any of it is sent.
+    bool sendMessage(const MessageLayout &layout, qint64 bodyOctets = -1);
+    // What the server offered in its reply to EHLO; nothing after HELO.
+    const TSmtpCapabilities &capabilities() const { return m_capabilities; }
+    // An envelope address holds characters outside ASCII: the message needs
+    // SMTPUTF8, and its header may then be UTF-8.
+    bool internationalEnvelope() const;
 
     // The message cannot go out whole (what it attaches cannot be read):
     // the body ends, the message is not ended with "." but the connection
@@ -151,6 +166,8 @@ private:
     void sendLine(const QByteArray &line, const QString &shown, bool endsData = false);
     // EHLO, STARTTLS and the login, after the greeting.
     bool greetSecurely(const QByteArray &name);
+    // EHLO, and HELO where the server knows no EHLO.
+    bool greetPlainly(const QByteArray &name);
     bool ehlo(const QByteArray &name);
     bool startTls();
     bool logIn();
@@ -171,7 +188,9 @@ private:
     bool refuse(const QString &text);
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
     bool accept(const Reply &reply, std::initializer_list<int> codes, bool closeOnFailure);
-    void sendHeader(const MessageLayout &layout);
+    // What MAIL FROM adds to the address for this message, or a refusal.
+    bool mailParameters(const MessageLayout &layout, qint64 octets, QByteArray &parameters);
+    void sendHeader(QStringList lines, WireText &wire);
     void sendBody();
     int waitTimeoutMs() const;
     int countMs() const;

@@ -101,7 +101,7 @@ QList<QByteArray> encodeWords(const QString &text, WireText &wire, bool (*plain)
     for (const QString &word : words) {
         if (plain(word)) {
             flush();
-            parts.append(word.toLatin1());
+            parts.append(word.toUtf8());
         } else {
             run = run.isNull() ? word : run + QLatin1Char(' ') + word;
         }
@@ -110,14 +110,16 @@ QList<QByteArray> encodeWords(const QString &text, WireText &wire, bool (*plain)
     return parts;
 }
 
-QByteArray encodeText(const QString &text, WireText &wire, int startColumn)
+QByteArray encodeText(const QString &text, WireText &wire, int startColumn, bool utf8)
 {
     // Words of plain ASCII stay readable (an address in angle brackets must).
     // A word too long for any line is encoded: encoded words can be folded
     // between, a plain word cannot.
-    const QList<QByteArray> parts = encodeWords(text, wire, [](const QString &word) {
-        return WireText::isAscii(word) && word.size() <= LongestPlainWord;
-    });
+    const QList<QByteArray> parts =
+        utf8 ? encodeWords(text, wire, [](const QString &word) { return word.size() <= LongestPlainWord / 4; })
+             : encodeWords(text, wire, [](const QString &word) {
+                   return WireText::isAscii(word) && word.size() <= LongestPlainWord;
+               });
     // Folded so that lines stay short: between two encoded words the fold is
     // ignored by readers, elsewhere it stands for the blank it replaces.
     QByteArray result;

@@ -25,8 +25,9 @@ QList<QByteArray> encodeWords(const QString &text, WireText &wire, bool (*plain)
 // run of words with other characters, and a word too long for a line, as
 // encoded words (see encodeWords). Folded (RFC 5322) to lines of at most 76
 // characters where a blank allows it, and never longer than 998.
-// startColumn: what precedes it on its line.
-QByteArray encodeText(const QString &text, WireText &wire, int startColumn = 0);
+// startColumn: what precedes it on its line. With `utf8` (a server that
+// takes SMTPUTF8) words stay as they are, in UTF-8, but for one too long.
+QByteArray encodeText(const QString &text, WireText &wire, int startColumn = 0, bool utf8 = false);
 
 // "Sun, 6 Dec 1998 14:05:09 +0100": English names whatever the locale, the
 // time and zone offset of `when`.

@@ -8,7 +8,10 @@
 class WireText;
 
 // How a part's content is written between its header and the next boundary.
-enum class TransferEncoding { SevenBit, Base64 };
+// SevenBit and EightBit are the lines as they are (ASCII, or octets of the
+// charset that need a server taking 8BITMIME); QuotedPrintable and Base64
+// are ASCII whatever the content.
+enum class TransferEncoding { SevenBit, EightBit, QuotedPrintable, Base64 };
 
 // One part of a message: where its content comes from, how it is written and
 // the lines that describe it. What a part declares and how it is encoded are
@@ -16,8 +19,9 @@ enum class TransferEncoding { SevenBit, Base64 };
 struct MessagePart
 {
     // The owner's lines, in `charset`.
-    static MessagePart text(const QString &charset);
-    // A file, base64 encoded as it is read.
+    static MessagePart text(const QString &charset, TransferEncoding encoding = TransferEncoding::SevenBit);
+    // A file, base64 encoded as it is read, of the type its name and content
+    // tell; its name in UTF-8 (RFC 2231) where it is not plain ASCII.
     static MessagePart attachment(const QString &path);
 
     bool isFile() const { return !file.isEmpty(); }
@@ -51,25 +55,34 @@ struct MessageFields
 class MessageLayout
 {
 public:
-    explicit MessageLayout(const QString &charset = QStringLiteral("iso-8859-1"), const QStringList &files = {});
+    explicit MessageLayout(const QString &charset = QStringLiteral("iso-8859-1"), const QStringList &files = {},
+                           TransferEncoding text = TransferEncoding::SevenBit);
 
     bool isMultipart() const { return !m_boundary.isEmpty(); }
     // Empty for a single part; otherwise taken from the time the layout was
     // made.
     QString boundary() const { return m_boundary; }
     const QList<MessagePart> &parts() const { return m_parts; }
+    QString charset() const { return m_charset; }
+    TransferEncoding textEncoding() const { return m_parts.first().encoding; }
 
     // The header lines, in the order they go out. Texts are made single
-    // lines and encoded for `wire`, folded where they are long; a multipart
-    // message's Content-Type line carries its fold (CR LF TAB) within.
-    QStringList headerLines(const MessageFields &fields, WireText &wire, const QDateTime &date) const;
+    // lines and encoded for `wire` (left as UTF-8 where `utf8` allows it),
+    // folded where they are long; a multipart message's Content-Type line
+    // carries its fold (CR LF TAB) within.
+    QStringList headerLines(const MessageFields &fields, WireText &wire, const QDateTime &date,
+                            bool utf8 = false) const;
     // The body lines that come before part `index`: the preamble and the
     // part's boundary and header, for a multipart message.
     QStringList linesBefore(int index) const;
     // The body lines after the last part: the closing boundary.
     QStringList closingLines() const;
+    // The octets of the body, line ends included, when the owner's text
+    // takes `textOctets` of them: for the SIZE a server is told.
+    qint64 bodyOctets(qint64 textOctets) const;
 
 private:
     QList<MessagePart> m_parts;
     QString m_boundary;
+    QString m_charset;
 };

@@ -1,6 +1,8 @@
 #include "transport/SmtpClient.h"
 
 #include "platform/Exception.h"
+#include "transport/LineBuffer.h"
+#include "transport/MessageText.h"
 #include "transport/SmtpException.h"
 
 #include <QFileInfo>
@@ -28,9 +30,17 @@ void TSmtpClient::setEmailFiles(const QStringList &files)
 
 bool TSmtpClient::Mail()
 {
-    const MessageLayout layout(CharSet, m_emailFiles);
+    if (!openForMail())
+        return false;
+    // A UTF-8 header (for addresses outside ASCII) goes with a UTF-8 text.
+    const MessageText text(readText(), internationalEnvelope() ? QStringLiteral("utf-8") : CharSet,
+                           {HdrFrom, HdrTo, HdrSubject});
+    const TransferEncoding encoding = text.encoding(capabilities().offers(QStringLiteral("8BITMIME")));
+    const MessageLayout layout(text.charset(), m_emailFiles, encoding);
+    MessageText::Encoded encoded = text.encoded(encoding);
+    m_textLines = std::move(encoded.lines);
     m_body = MessageBody(layout);
-    const bool sent = sendMessage(layout);
+    const bool sent = sendMessage(layout, layout.bodyOctets(encoded.octets));
     // A body cut short leaves its attachment open; it is not needed any more.
     if (m_attachment.isOpen())
         CloseAttachment(m_attachment);
@@ -42,11 +52,32 @@ void TSmtpClient::DoGetData(qint32, char *MsgLine, qint32 MaxLen, bool &More)
     More = m_body.nextLine(MsgLine, MaxLen, *this);
 }
 
+QStringList TSmtpClient::readText()
+{
+    QStringList lines;
+    char buffer[LineBufferSize];
+    for (qint32 lineNum = 1;; ++lineNum) {
+        pumpMessages();
+        buffer[0] = '\0';
+        bool more = true;
+        try {
+            TCustomSmtpClient::DoGetData(lineNum, buffer, LineBufferSize - 1, more);
+        } catch (...) {
+            more = false;
+        }
+        if (!more)
+            return lines;
+        buffer[LineBufferSize - 1] = '\0';
+        lines.append(QString::fromUtf8(buffer));
+    }
+}
+
 bool TSmtpClient::textLine(qint32 lineNum, char *buffer, qint32 maxLen)
 {
-    bool more = true;
-    TCustomSmtpClient::DoGetData(lineNum, buffer, maxLen, more);
-    return more;
+    if (lineNum > m_textLines.size())
+        return false;
+    LineBuffer::copyLine(buffer, maxLen, m_textLines.at(lineNum - 1));
+    return true;
 }
 
 void TSmtpClient::guardAttachment(const std::function<void()> &step)

@@ -22,6 +22,9 @@ public:
         // The session could not be had as Security and the login ask for
         // (TLS failed, STARTTLS or a login not offered, the login refused).
         SessionRefused,
+        // The message is larger than the server takes (its SIZE): it would
+        // be refused for every recipient. Nothing of it was sent.
+        TooLarge,
     };
 
     TSmtpResult() = default;

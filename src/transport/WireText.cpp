@@ -4,7 +4,8 @@ WireText::WireText(const QString &charset)
     : m_charset(charset),
       m_encoder(charset.toLatin1().constData(), QStringConverter::Flag::Stateless),
       m_decoder(charset.toLatin1().constData(), QStringConverter::Flag::Stateless),
-      m_valid(m_encoder.isValid() && m_decoder.isValid())
+      m_valid(m_encoder.isValid() && m_decoder.isValid()),
+      m_utf8(m_valid && QStringConverter::encodingForName(charset.toLatin1().constData()) == QStringConverter::Utf8)
 {
 }
 
@@ -28,13 +29,15 @@ QByteArray WireText::encode(const QString &text)
 {
     if (isAscii(text) || !m_valid)
         return text.toLatin1();
+    if (m_utf8)
+        return text.toUtf8();
     m_encoder.resetState();
     return m_encoder.encode(text);
 }
 
 bool WireText::canEncode(const QString &text)
 {
-    if (isAscii(text))
+    if (isAscii(text) || m_utf8)
         return true;
     if (!m_valid)
         return false;
@@ -50,6 +53,8 @@ QString WireText::decode(const QByteArray &bytes)
 {
     if (isAscii(bytes) || !m_valid)
         return QString::fromLatin1(bytes);
+    if (m_utf8)
+        return QString::fromUtf8(bytes);
     m_decoder.resetState();
     return m_decoder.decode(bytes);
 }

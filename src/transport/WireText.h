@@ -28,4 +28,6 @@ private:
     QStringEncoder m_encoder;
     QStringDecoder m_decoder;
     bool m_valid;
+    // UTF-8 holds every character: Qt's own conversion, without a codec.
+    bool m_utf8;
 };

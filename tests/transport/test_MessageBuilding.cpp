@@ -45,7 +45,8 @@ struct MessageTest : SmtpTest
         EXPECT_EQ(parsed.parts.at(0).contentType, "text/plain");
         for (int i = 0; i < paths.size(); ++i) {
             const ParsedMessage::Part &part = parsed.parts.at(i + 1);
-            EXPECT_EQ(part.contentType, "application/octet-stream");
+            // Each part of the type its name tells.
+            EXPECT_EQ(part.contentType, paths.at(i).endsWith(".txt") ? "text/plain" : "application/octet-stream");
             EXPECT_EQ(part.filename, QFileInfo(paths.at(i)).fileName());
             EXPECT_EQ(part.payload, contents(paths.at(i))) << paths.at(i).toStdString();
         }

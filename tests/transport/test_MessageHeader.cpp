@@ -80,3 +80,32 @@ TEST(MessageHeader, FoldsAtBlanksAndNeverLeavesALineOfBlanks)
         EXPECT_LE(line.size(), 998);
     EXPECT_TRUE(folded.startsWith("=?iso-8859-1?B?"));
 }
+
+TEST(MessageHeader, EncodedWordsNeverSplitASurrogatePairAndFoldWithin76)
+{
+    WireText latin1;
+    const QString subject = QString::fromUtf8("Prüfung € 😀").repeated(12);
+    const QByteArray encoded = MessageHeader::encodeText(subject, latin1, 9);
+    QString decoded;
+    for (const QByteArray &line : encoded.split('\n')) {
+        EXPECT_LE(line.size(), 76 + 1) << line.constData();
+        for (QByteArray word : line.trimmed().split(' ')) {
+            ASSERT_TRUE(word.startsWith("=?utf-8?B?") && word.endsWith("?=")) << word.constData();
+            const QByteArray octets = QByteArray::fromBase64(word.mid(10, word.size() - 12));
+            EXPECT_EQ(QString::fromUtf8(octets).toUtf8(), octets) << "each word holds whole characters";
+            decoded += QString::fromUtf8(octets);
+        }
+    }
+    EXPECT_EQ(decoded, subject);
+}
+
+TEST(MessageHeader, Utf8HeadersKeepTheirWordsAndStillFold)
+{
+    WireText utf8(QStringLiteral("utf-8"));
+    EXPECT_EQ(MessageHeader::encodeText(QString::fromUtf8("Łukasz <łukasz@example.org>"), utf8, 4, true),
+              QString::fromUtf8("Łukasz <łukasz@example.org>").toUtf8());
+    const QString words = QString::fromUtf8("żółć ").repeated(30).trimmed();
+    const QByteArray folded = MessageHeader::encodeText(words, utf8, 9, true);
+    EXPECT_TRUE(folded.contains("\r\n ")) << "folded at blanks";
+    EXPECT_EQ(QString::fromUtf8(folded).replace(QStringLiteral("\r\n "), QStringLiteral(" ")), words);
+}

@@ -102,6 +102,8 @@ TEST(MessageLayout, FilesMakeItMultipartWithTheTextFirstAndOnePartPerFile)
     EXPECT_EQ(layout.parts().at(0).encoding, TransferEncoding::SevenBit);
     EXPECT_EQ(layout.parts().at(1).encoding, TransferEncoding::Base64);
     EXPECT_EQ(layout.parts().at(2).file, "/tmp/say \"hi\".txt");
+    EXPECT_EQ(layout.parts().at(1).type.first(), "Content-Type: application/octet-stream;")
+        << "a type the name does not tell";
 
     WireText wire;
     EXPECT_EQ(layout.headerLines({}, wire, When).at(4),
@@ -111,7 +113,7 @@ TEST(MessageLayout, FilesMakeItMultipartWithTheTextFirstAndOnePartPerFile)
               (QStringList{"This is a multipart MIME message.", "", b, "Content-Type: text/plain; charset=\"iso-8859-1\"",
                            "Content-Transfer-Encoding: 7bit", ""}));
     EXPECT_EQ(layout.linesBefore(2),
-              (QStringList{"", b, "Content-Type: application/octet-stream;", "\tname=\"say \\\"hi\\\".txt\"",
+              (QStringList{"", b, "Content-Type: text/plain;", "\tname=\"say \\\"hi\\\".txt\"",
                            "Content-Transfer-Encoding: base64", "Content-Disposition: attachment;",
                            "\tfilename=\"say \\\"hi\\\".txt\"", ""}));
     EXPECT_EQ(layout.closingLines(), (QStringList{"", b + "--"}));

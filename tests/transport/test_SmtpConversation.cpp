@@ -34,7 +34,7 @@ struct ConversationTest : SmtpClientSetup
 };
 
 const Step Greeting{"", {"220 mail.test ready\r\n"}};
-const Step Helo{"HELO corvane.test\r\n", {"250 mail.test\r\n"}};
+const Step Helo{"EHLO corvane.test\r\n", {"250 mail.test\r\n"}};
 const QList<Step> Envelope{Greeting, Helo,
                            {"MAIL FROM:<a@x>\r\n", {"250 ok\r\n"}},
                            {"RCPT TO:<b@x>\r\n", {"250 ok\r\n"}},
@@ -53,7 +53,7 @@ QByteArray message(const QByteArray &lines)
 
 } // namespace
 
-TEST_F(ConversationTest, OpenGreetsWithHeloAndQuitSaysGoodbye)
+TEST_F(ConversationTest, OpenGreetsWithEhloAndQuitSaysGoodbye)
 {
     talk({Greeting, Helo, {"QUIT\r\n", {"221 bye\r\n"}}});
     ASSERT_TRUE(client->Open()) << client->ErrorMessage().toStdString();
@@ -62,7 +62,7 @@ TEST_F(ConversationTest, OpenGreetsWithHeloAndQuitSaysGoodbye)
     EXPECT_TRUE(client->Quit());
     EXPECT_EQ(connection->stepsLeft(), 0);
     EXPECT_EQ(client->Socket()->State(), wsClosed);
-    EXPECT_EQ(shown, (QStringList{"Connected with SMTP server", "< 220 mail.test ready", "> HELO corvane.test",
+    EXPECT_EQ(shown, (QStringList{"Connected with SMTP server", "< 220 mail.test ready", "> EHLO corvane.test",
                                   "< 250 mail.test", "> QUIT", "< 221 bye"}));
 }
 
@@ -121,7 +121,7 @@ TEST_F(ConversationTest, ARefusedStepIsFollowedByRsetAndTheSessionGoesOn)
 TEST_F(ConversationTest, RepliesCutAcrossReadsAreReadWholeAndOnlyTheLastLineCounts)
 {
     talk({{"", {"22", "0-mail.test says\r\n220-hel", "lo\r\n220 ", "ready\r\n"}},
-          {"HELO corvane.test\r\n", {"250-first\r\n", "250-second\r\n250 last\r\n"}}});
+          {"EHLO corvane.test\r\n", {"250-first\r\n", "250-second\r\n250 last\r\n"}}});
     ASSERT_TRUE(client->Open()) << client->ErrorMessage().toStdString();
     EXPECT_EQ(client->LastResponse(), "250 last");
     EXPECT_EQ(shown.mid(1, 3), (QStringList{"< 220-mail.test says", "< 220-hello", "< 220 ready"}));
@@ -152,7 +152,7 @@ TEST_F(ConversationTest, AServerThatHangsUpAfterItsGreetingLeavesTheMailToBeTrie
     EXPECT_FALSE(client->Mail());
     EXPECT_EQ(client->Result().kind(), TSmtpResult::Kind::Deferred);
     EXPECT_EQ(client->Result().reason(), "554 not connected");
-    EXPECT_EQ(connection->written(), "HELO corvane.test\r\n");
+    EXPECT_EQ(connection->written(), "EHLO corvane.test\r\n");
 }
 
 TEST_F(ConversationTest, ReplyLinesOfUpTo2000OctetsAreCutAtTheLimitAndTheConversationStaysInStep)
@@ -160,7 +160,7 @@ TEST_F(ConversationTest, ReplyLinesOfUpTo2000OctetsAreCutAtTheLimitAndTheConvers
     const MockClock clock(Now);
     const QByteArray greeting = "220 " + QByteArray(1996, 'g') + "\r\n";
     talk({{"", {greeting.left(700), greeting.mid(700)}},
-          {"HELO corvane.test\r\n",
+          {"EHLO corvane.test\r\n",
            {"250-" + QByteArray(196, 'a') + "\r\n250-" + QByteArray(1200, 'b') + "\r\n250 mail.test\r\n"}},
           {"MAIL FROM:<a@x>\r\n", {"250 " + QByteArray(600, 'o') + "\r\n"}},
           {"RCPT TO:<b@x>\r\n", {"250 ok\r\n"}},
@@ -185,8 +185,8 @@ TEST_F(ConversationTest, AfterARefusalLastResponseIsTheRefusalNotTheReplyToRset)
     EXPECT_FALSE(client->Mail());
     EXPECT_EQ(client->LastResponse(), "550 5.1.1 no such user");
     EXPECT_TRUE(shown.contains("< 250 2.0.0 flushed"));
-    // HELO learnt nothing of the server's extensions: the text after the
-    // code is no enhanced code to read.
+    // The server offered no ENHANCEDSTATUSCODES: the text after the code is
+    // no enhanced code to read.
     EXPECT_EQ(client->Result().enhancedCode(), "");
     EXPECT_EQ(connection->stepsLeft(), 0);
 }
@@ -232,7 +232,7 @@ TEST_F(ConversationTest, EnhancedStatusCodesAreKeptWithEachFailureWhereTheServer
 TEST_F(ConversationTest, WithoutSignOnTheGreetingCarriesTheGreetingNameOfTheConnection)
 {
     const QByteArray name = GreetingName::forConnection("192.0.2.25").toLatin1();
-    talk({Greeting, {"HELO " + name + "\r\n", {"250 mail.test\r\n"}}});
+    talk({Greeting, {"EHLO " + name + "\r\n", {"250 mail.test\r\n"}}});
     client->SignOn.clear();
     ASSERT_TRUE(client->Open()) << client->ErrorMessage().toStdString();
     EXPECT_NE(name, "SignOn");

@@ -117,7 +117,7 @@ TEST_F(SmtpTest, AReplyLargerThanTheBoundIsLeft)
     QByteArray flood;
     while (flood.size() <= TSmtpReply::MaxSize)
         flood += "250-" + QByteArray(96, 'x') + "\r\n";
-    server.script("HELO", flood + "250 done");
+    server.script("EHLO", flood + "250 done");
     EXPECT_FALSE(client.Open());
     EXPECT_EQ(client.ErrorMessage(), "554 reply too long");
     EXPECT_EQ(client.Stage(), 0);
@@ -126,7 +126,7 @@ TEST_F(SmtpTest, AReplyLargerThanTheBoundIsLeft)
 
 TEST_F(SmtpTest, ANulByteInAReplyLineKeepsTheRestOfTheLine)
 {
-    server.script("HELO", {ScriptedSmtpServer::Reply{QByteArray("250 host\0 rest of it", 20)}});
+    server.script("EHLO", {ScriptedSmtpServer::Reply{QByteArray("250 host\0 rest of it", 20)}});
     ASSERT_TRUE(client.Open());
     EXPECT_EQ(client.LastResponse(), "250 host\\0 rest of it");
     EXPECT_TRUE(shown.contains("< 250 host\\0 rest of it"));

@@ -224,6 +224,7 @@ TEST_F(SmtpSecurityTest, TlsToAServerSpeakingPlainSmtp)
               "Secure connection to 'localhost' failed: the server does not speak TLS on this port");
     // Only the TLS hello reached the server: no command in the clear.
     EXPECT_FALSE(server.received().contains("HELO"));
+    EXPECT_FALSE(server.received().contains("EHLO"));
 }
 
 TEST_F(SmtpSecurityTest, DataSentBeforeTheHandshakeIsRefused)

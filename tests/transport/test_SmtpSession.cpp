@@ -15,13 +15,13 @@ TEST_F(SmtpTest, ConversationOfOneMessageAsWrittenOnTheWire)
     ASSERT_TRUE(client.Quit());
     EXPECT_EQ(client.Stage(), 0);
 
-    const QList<QByteArray> expected = {"HELO corvane.test", "MAIL FROM:<sender@corvane.test>",
+    const QList<QByteArray> expected = {"EHLO corvane.test", "MAIL FROM:<sender@corvane.test>",
                                         "RCPT TO:<one@corvane.test>", "RCPT TO:<two@corvane.test>",
                                         "DATA", "QUIT"};
     EXPECT_EQ(server.commands(), expected);
     EXPECT_EQ(bodyLines(), (QList<QByteArray>{"Hello", "World"}));
     EXPECT_EQ(shown.mid(0, 4), (QStringList{"Connected with SMTP server", "< 220 test.local ready",
-                                            "> HELO corvane.test", "< 250 test.local"}));
+                                            "> EHLO corvane.test", "< 250 test.local"}));
     EXPECT_TRUE(shown.contains("> Hello"));
     EXPECT_TRUE(shown.contains("> "));
     EXPECT_EQ(shown.mid(shown.size() - 4),
@@ -29,7 +29,7 @@ TEST_F(SmtpTest, ConversationOfOneMessageAsWrittenOnTheWire)
     EXPECT_EQ(lineNums, (QList<int>{1, 2, 3}));
 }
 
-TEST_F(SmtpTest, HeloCarriesTheGreetingNameOfTheConnectionOrSignOnUntrimmed)
+TEST_F(SmtpTest, EhloCarriesTheGreetingNameOfTheConnectionOrSignOnUntrimmed)
 {
     client.SignOn.clear();
     client.Host = "localhost";
@@ -41,10 +41,10 @@ TEST_F(SmtpTest, HeloCarriesTheGreetingNameOfTheConnectionOrSignOnUntrimmed)
     const QList<QByteArray> commands = server.commands();
     ASSERT_EQ(commands.size(), 4);
     // This host's fully qualified name, or the address it connects from.
-    EXPECT_EQ(commands.at(0), "HELO " + GreetingName::forConnection("127.0.0.1").toLatin1());
-    EXPECT_TRUE(commands.at(0) == "HELO [127.0.0.1]" || GreetingName::isFullyQualified(commands.at(0).mid(5)))
+    EXPECT_EQ(commands.at(0), "EHLO " + GreetingName::forConnection("127.0.0.1").toLatin1());
+    EXPECT_TRUE(commands.at(0) == "EHLO [127.0.0.1]" || GreetingName::isFullyQualified(commands.at(0).mid(5)))
         << commands.at(0).toStdString();
-    EXPECT_EQ(commands.at(2), "HELO  my host ");
+    EXPECT_EQ(commands.at(2), "EHLO  my host ");
 }
 
 TEST_F(SmtpTest, OpenFailures)
@@ -76,7 +76,7 @@ TEST_F(SmtpTest, OpenFailures)
 
 TEST_F(SmtpTest, MultiLineRepliesCountByTheirLastLine)
 {
-    server.script("HELO", "250-first\r\n250-second\r\n250 last");
+    server.script("EHLO", "250-first\r\n250-second\r\n250 last");
     server.script("MAIL", "250-fine so far\r\n550 but not really");
     ASSERT_TRUE(client.Open());
     EXPECT_EQ(client.LastResponse(), "250 last");
@@ -89,7 +89,7 @@ TEST_F(SmtpTest, MultiLineRepliesCountByTheirLastLine)
 TEST_F(SmtpTest, ThreeDigitReplyEndsTheReplyAndNoDigitsIsCodeZero)
 {
     server.script("CONNECT", "220");
-    server.script("HELO", "hello there");
+    server.script("EHLO", "hello there");
     EXPECT_FALSE(client.Open());
     EXPECT_EQ(client.LastResponse(), "hello there");
     EXPECT_EQ(client.ErrorMessage(), "hello there");
@@ -104,7 +104,7 @@ TEST_F(SmtpTest, RefusedRecipientStopsBeforeData)
     EXPECT_FALSE(client.Mail());
     EXPECT_EQ(client.ErrorMessage(), "550 no such user");
     // The refused transaction is reset, so the server takes the next MAIL FROM.
-    EXPECT_EQ(server.commands(), (QList<QByteArray>{"HELO corvane.test", "MAIL FROM:<sender@corvane.test>",
+    EXPECT_EQ(server.commands(), (QList<QByteArray>{"EHLO corvane.test", "MAIL FROM:<sender@corvane.test>",
                                                     "RCPT TO:<a@x>", "RCPT TO:<b@x>", "RSET"}));
     EXPECT_EQ(client.Stage(), 2);
     EXPECT_EQ(client.Result().reason(), "550 no such user");
@@ -122,7 +122,7 @@ TEST_F(SmtpTest, NoRecipientsGoesFromMailFromStraightToData)
     client.RcptName.clear();
     body = {"x"};
     EXPECT_TRUE(client.Mail());
-    EXPECT_EQ(server.commands(), (QList<QByteArray>{"HELO corvane.test", "MAIL FROM:<sender@corvane.test>", "DATA"}));
+    EXPECT_EQ(server.commands(), (QList<QByteArray>{"EHLO corvane.test", "MAIL FROM:<sender@corvane.test>", "DATA"}));
 }
 
 TEST_F(SmtpTest, LeadingDotsAreDoubled)
@@ -208,7 +208,7 @@ TEST_F(SmtpTest, AbortClosesWithoutSending)
     EXPECT_TRUE(client.Abort());
     EXPECT_EQ(client.Stage(), 0);
     EXPECT_EQ(client.Socket()->State(), wsClosed);
-    EXPECT_EQ(server.commands(), QList<QByteArray>{"HELO corvane.test"});
+    EXPECT_EQ(server.commands(), QList<QByteArray>{"EHLO corvane.test"});
 }
 
 TEST_F(SmtpTest, OpenReplacesTheTimeoutHandlerOfTheWait)
@@ -216,7 +216,7 @@ TEST_F(SmtpTest, OpenReplacesTheTimeoutHandlerOfTheWait)
     int ownerTimeouts = 0;
     wait.OnTimeout = [&](TWait *) { ++ownerTimeouts; };
     client.TimeOut = 3;
-    server.script("HELO", {{"250 late", 300}});
+    server.script("EHLO", {{"250 late", 300}});
     EXPECT_FALSE(client.Open());
     EXPECT_EQ(ownerTimeouts, 0);
     EXPECT_EQ(client.ErrorMessage(), "554 receive timeout");
