@@ -144,3 +144,19 @@ bool TDatabase::InTransaction() const
 {
     return m_db && sqlite3_get_autocommit(m_db) == 0;
 }
+
+void TDatabase::Savepoint(const char *name)
+{
+    exec(handle(), QByteArray("SAVEPOINT ").append(name).constData());
+}
+
+void TDatabase::ReleaseSavepoint(const char *name)
+{
+    exec(handle(), QByteArray("RELEASE ").append(name).constData());
+}
+
+void TDatabase::RollbackToSavepoint(const char *name)
+{
+    if (InTransaction())
+        exec(handle(), QByteArray("ROLLBACK TO ").append(name).append("; RELEASE ").append(name).constData());
+}

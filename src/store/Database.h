@@ -35,6 +35,12 @@ public:
     void Commit();
     void Rollback();
     bool InTransaction() const;
+    // A part of the transaction that can be given up alone: RollbackTo
+    // undoes what followed Savepoint (and does nothing where the engine has
+    // already given up the whole transaction); either ends the part.
+    void Savepoint(const char *name);
+    void ReleaseSavepoint(const char *name);
+    void RollbackToSavepoint(const char *name);
 
     // Runs a script of one or more statements as a whole: either all of it
     // takes effect or, on an error, none of it.
