@@ -8,6 +8,8 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -16,7 +18,11 @@ namespace {
 // enough that the commits cost little beside the rows.
 constexpr qint64 CopyBatchMs = 100;
 constexpr int FirstCopyBatch = 1000;
-constexpr int LargestCopyBatch = 100000;
+constexpr int LargestCopyBatch = 16000;
+// Between two batches the store is left alone this long: a write of the
+// other program that waits meanwhile gets in (a waiting connection tries
+// again every millisecond).
+constexpr std::chrono::milliseconds CopyGap(3);
 
 }
 
@@ -132,6 +138,8 @@ void TAddressBook::CopyRecipients(const QString &source)
                 batch = std::min(batch * 2, LargestCopyBatch);
             else if (ms > CopyBatchMs * 2)
                 batch = std::max(batch / 2, 1);
+            if (more)
+                std::this_thread::sleep_for(CopyGap);
         }
     } catch (...) {
         // A group that holds part of what it was to copy would be sent to as

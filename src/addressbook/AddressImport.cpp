@@ -38,10 +38,13 @@ constexpr qsizetype ChunkLines = 32;
 // other programs' changes; rereading a large group's rows after every batch
 // would cost more than the batch.
 constexpr qint64 RowsShownMs = 1000;
-// Rows of one INSERT: three values of their own each beside the two they
-// share, far below the engine's bound on the values of one statement, which
-// a single line of thousands of addresses would pass.
-constexpr qsizetype RowsPerStatement = 500;
+// Rows of one INSERT at most; fewer where the engine's bound on the values
+// of one statement is lower, which a single line of thousands of addresses
+// would pass.
+constexpr qsizetype MostRowsPerStatement = 500;
+// Each row binds three values of its own beside the two all rows share.
+constexpr int ValuesPerRow = 3;
+constexpr int SharedValues = 2;
 
 bool openForReading(QIODevice &device)
 {
@@ -233,12 +236,14 @@ void TAddressImport::insertRecipients(const QList<TImportRecipient> &recipients,
     }
     // The rows go in together or not at all, also when they need more than
     // one statement.
-    const bool several = recipients.size() > RowsPerStatement;
+    const qsizetype rowsPerStatement =
+        std::clamp<qsizetype>((m_dm.Databas.BoundValueLimit() - SharedValues) / ValuesPerRow, 1, MostRowsPerStatement);
+    const bool several = recipients.size() > rowsPerStatement;
     if (several)
         m_dm.Databas.Savepoint("line");
     try {
-        for (qsizetype from = 0; from < recipients.size(); from += RowsPerStatement)
-            insertStatement(recipients.mid(from, RowsPerStatement), picture, m_nextNumber + static_cast<int>(from));
+        for (qsizetype from = 0; from < recipients.size(); from += rowsPerStatement)
+            insertStatement(recipients.mid(from, rowsPerStatement), picture, m_nextNumber + static_cast<int>(from));
     } catch (...) {
         if (several)
             m_dm.Databas.RollbackToSavepoint("line");

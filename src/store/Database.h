@@ -46,6 +46,9 @@ public:
     // takes effect or, on an error, none of it.
     void executeScript(const QString &sql);
 
+    // The most values one statement may bind on this connection.
+    int BoundValueLimit() const;
+
     // The version number the store keeps of itself; 0 when it keeps none.
     int UserVersion() const;
     void SetUserVersion(int version);
