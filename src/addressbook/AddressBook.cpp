@@ -112,14 +112,31 @@ bool TAddressBook::InsertGroup(const QString &name, const std::optional<QString>
         groups.FieldByName("Members").SetAsInteger(0);
         groups.Post();
     });
-    if (copyFrom)
+    if (!copyFrom)
+        return true;
+    try {
         CopyRecipients(*copyFrom);
+    } catch (...) {
+        // The copy took back what it had copied: the group that was to hold
+        // it goes too, as if it had never been asked for.
+        inTransaction([&] {
+            if (CurrentGroup() == name)
+                groups.Delete();
+        });
+        throw;
+    }
     return true;
 }
 
 void TAddressBook::CopyRecipients(const QString &source)
 {
     const QString target = CurrentGroup();
+    // The copies are the target's rows past the store's last row now.
+    TQuery &q = m_dm.qu_Slask;
+    q.SetStatement({"SELECT max(rowid) FROM EMAILS"}, {});
+    q.Open();
+    const qint64 lastBefore = q.Fields(0).Value().toLongLong();
+    q.Close();
     qint64 after = 0;
     int batch = FirstCopyBatch;
     try {
@@ -142,13 +159,15 @@ void TAddressBook::CopyRecipients(const QString &source)
                 std::this_thread::sleep_for(CopyGap);
         }
     } catch (...) {
-        // A group that holds part of what it was to copy would be sent to as
-        // if it were whole: it goes, with what it got.
+        // A group that holds part of what it was to get would be sent to as
+        // if it were whole: what was copied goes again.
         inTransaction([&] {
-            if (CurrentGroup() == target)
-                removeCurrentGroup();
+            q.SetStatement({"DELETE FROM EMAILS", "WHERE Grupp = :target AND rowid > :lastBefore"},
+                           {{"target", target}, {"lastBefore", lastBefore}});
+            q.ExecSQL();
+            m_dm.RefreshMemberCount(target);
         });
-        m_dm.ta_Group.Refresh();
+        m_dm.ta_Emails.Refresh();
         throw;
     }
     m_dm.ta_Emails.Refresh();

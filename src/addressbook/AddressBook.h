@@ -35,13 +35,13 @@ public:
     QString EmailProblem(const QString &email) const;
 
     // A new group, made current; with copyFrom set, holding a copy of that
-    // group's recipients.
+    // group's recipients, or not made at all when the copy fails.
     bool InsertGroup(const QString &name, const std::optional<QString> &copyFrom = std::nullopt);
     // Copies every recipient of source into the current group, a batch at a
     // time: each batch is one short transaction that ends with the group
     // recounted, so the other program is never shut out of the store for
-    // long and Members is right at every commit. A copy that fails takes the
-    // current group away with what it had copied, and throws.
+    // long and Members is right at every commit. A copy that fails takes
+    // back what it had copied, and throws.
     void CopyRecipients(const QString &source);
     // Renames the current group; its recipients and schedule entries move
     // with it.
@@ -64,7 +64,7 @@ private:
     // Copies up to count rows of source that come after the row id after;
     // returns the number copied and moves after past them.
     int copyBatch(const QString &source, const QString &target, qint64 &after, int count);
-    // The current group row and its recipients, in one statement each.
+    // The current group row and its recipients, a statement each.
     void removeCurrentGroup();
     // Shows the problem, if any; true when there was one.
     static bool refused(const QString &problem);
