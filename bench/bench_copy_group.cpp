@@ -86,6 +86,24 @@ struct Figures
     int members = 0;
 };
 
+// How long copy takes, the agent's writes going on meanwhile.
+template <typename Copy>
+Figures measure(TDM_Databaser &dm, const QString &copyName, Copy &&copy)
+{
+    Figures figures;
+    AgentWrites agent(dm.DataFolder());
+    QElapsedTimer clock;
+    clock.start();
+    copy();
+    figures.ms = clock.nsecsElapsed() / 1e6;
+    agent.stop();
+    figures.agentWaitMs = agent.longestWaitMs();
+    figures.agentWrites = agent.writes();
+    figures.agentFailures = agent.failures();
+    figures.members = dm.MemberCount(copyName);
+    return figures;
+}
+
 // "Insert" with the dialog filled in as a user fills it.
 Figures copyThroughEditor(TDM_Databaser &dm, const QString &source, const QString &copy)
 {
@@ -103,45 +121,27 @@ Figures copyThroughEditor(TDM_Databaser &dm, const QString &source, const QStrin
         dialog->co_Group->setCurrentText(source);
         dialog->bu_Ok->click();
     });
-    Figures figures;
-    AgentWrites agent(dm.DataFolder());
-    QElapsedTimer clock;
-    clock.start();
-    editor.bu_InsertGroup->click();
-    QCoreApplication::processEvents();
-    figures.ms = clock.nsecsElapsed() / 1e6;
-    agent.stop();
-    figures.agentWaitMs = agent.longestWaitMs();
-    figures.agentWrites = agent.writes();
-    figures.agentFailures = agent.failures();
-    figures.members = dm.MemberCount(copy);
-    return figures;
+    return measure(dm, copy, [&] {
+        editor.bu_InsertGroup->click();
+        QCoreApplication::processEvents();
+    });
 }
 
 // The same rows by one statement and one recount, in one transaction.
 Figures copyByOneStatement(TDM_Databaser &dm, const QString &source, const QString &copy)
 {
-    Figures figures;
-    AgentWrites agent(dm.DataFolder());
-    QElapsedTimer clock;
-    clock.start();
-    dm.Databas.StartTransaction();
-    TQuery q(&dm.Databas);
-    q.SetStatement({"INSERT INTO GROUPS (Grupp, Members) VALUES (:copy, 0)"}, {{"copy", copy}});
-    q.ExecSQL();
-    q.SetStatement({"INSERT INTO EMAILS (Name, Email, Unikt, Grupp)",
-                    "SELECT Name, Email, rowid, :copy FROM EMAILS WHERE Grupp = :source"},
-                   {{"copy", copy}, {"source", source}});
-    q.ExecSQL();
-    dm.RefreshMemberCount(copy);
-    dm.Databas.Commit();
-    figures.ms = clock.nsecsElapsed() / 1e6;
-    agent.stop();
-    figures.agentWaitMs = agent.longestWaitMs();
-    figures.agentWrites = agent.writes();
-    figures.agentFailures = agent.failures();
-    figures.members = dm.MemberCount(copy);
-    return figures;
+    return measure(dm, copy, [&] {
+        dm.Databas.StartTransaction();
+        TQuery q(&dm.Databas);
+        q.SetStatement({"INSERT INTO GROUPS (Grupp, Members) VALUES (:copy, 0)"}, {{"copy", copy}});
+        q.ExecSQL();
+        q.SetStatement({"INSERT INTO EMAILS (Name, Email, Unikt, Grupp)",
+                        "SELECT Name, Email, rowid, :copy FROM EMAILS WHERE Grupp = :source"},
+                       {{"copy", copy}, {"source", source}});
+        q.ExecSQL();
+        dm.RefreshMemberCount(copy);
+        dm.Databas.Commit();
+    });
 }
 
 void report(int size, const Figures &editor, const Figures &baseline)

@@ -37,18 +37,6 @@ protected:
     {
         return count("SELECT Members FROM GROUPS WHERE Grupp = :g", {{"g", group}});
     }
-    // A field of the group's rows, in the order they were added.
-    QStringList column(const QString &field, const QString &group)
-    {
-        TQuery q(&dm->Databas);
-        q.UniDirectional = true;
-        q.AddSQL(QStringLiteral("SELECT %1 FROM EMAILS WHERE Grupp = :g ORDER BY rowid").arg(field));
-        q.SetParam("g", group);
-        QStringList values;
-        for (q.Open(); !q.Eof(); q.Next())
-            values.append(q.Fields(0).Value().toString());
-        return values;
-    }
     void select(const QString &group) { ASSERT_TRUE(dm->ta_Group.Locate("Grupp", group)); }
     void otherProgram(const char *sql) { StoreSetup::otherProgram(folder, sql); }
 
@@ -386,12 +374,12 @@ TEST_F(AddressBookTest, AGreatCopyGoesInBatchesEachRecountedOnce)
     }
     EXPECT_EQ(copied, Size + 1);
     // In the source's order, each with a fresh number of its own.
-    const QStringList source = column("Email", "Source");
-    EXPECT_EQ(column("Email", "Copy"), source);
+    const QStringList source = StoreSetup::column(*dm, "Email", "Source");
+    EXPECT_EQ(StoreSetup::column(*dm, "Email", "Copy"), source);
     QStringList numbers;
     for (int i = 0; i < Size + 1; ++i)
         numbers.append(QString::number(firstNumber + i));
-    EXPECT_EQ(column("Unikt", "Copy"), numbers);
+    EXPECT_EQ(StoreSetup::column(*dm, "Unikt", "Copy"), numbers);
     EXPECT_EQ(dm->TakeRecipientNumbers(0), firstNumber + Size + 1);
     EXPECT_EQ(recipients("Source"), Size + 1);
 }

@@ -98,13 +98,7 @@ protected:
 
     QStringList column(const QString &field, const QString &group = "Friends")
     {
-        TQuery q(&dm->Databas);
-        q.AddSQL(QStringLiteral("SELECT %1 FROM EMAILS WHERE Grupp = :g ORDER BY rowid").arg(field));
-        q.SetParam("g", group);
-        QStringList values;
-        for (q.Open(); !q.Eof(); q.Next())
-            values.append(q.Fields(0).Value().toString());
-        return values;
+        return StoreSetup::column(*dm, field, group);
     }
     int members(const QString &group = "Friends")
     {
