@@ -1,9 +1,30 @@
 #include "addressbook/AddressBook.h"
 
+#include "addressbook/AddressKey.h"
 #include "addressbook/GroupNames.h"
 #include "store/DM_Databaser.h"
 #include "store/SelfRefreshQuery.h"
 #include "platform/Prompts.h"
+
+#include <QElapsedTimer>
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+// A copy's batches aim at this long each, the recount and commit included:
+// far below the second the other program may wait for the store, and long
+// enough that the commits cost little beside the rows.
+constexpr qint64 CopyBatchMs = 100;
+constexpr int FirstCopyBatch = 1000;
+constexpr int LargestCopyBatch = 16000;
+// Between two batches the store is left alone this long: a write of the
+// other program that waits meanwhile gets in (a waiting connection tries
+// again every millisecond).
+constexpr std::chrono::milliseconds CopyGap(3);
+
+}
 
 TAddressBook::TAddressBook(TDM_Databaser &dataModule)
     : m_dm(dataModule), m_ownSlask(new TSelfRefreshQuery(&dataModule.Databas))
@@ -23,15 +44,42 @@ void TAddressBook::inTransaction(Work &&work)
         work();
         m_dm.Databas.Commit();
     } catch (...) {
-        m_dm.Databas.Rollback();
-        // The tables show the store as the rollback left it.
-        for (TTable *table : {&m_dm.ta_Emails, &m_dm.ta_Group}) {
-            if (table->State() != TDataSetState::dsBrowse)
-                table->Cancel();
-            table->Refresh();
-        }
+        m_dm.RollbackAndReread();
         throw;
     }
+}
+
+bool TAddressBook::refused(const QString &problem)
+{
+    if (problem.isEmpty())
+        return false;
+    Prompt::error(problem);
+    return true;
+}
+
+QString TAddressBook::sizeProblem(const TFieldDef &field, const QString &what, const QString &text)
+{
+    if (text.size() <= field.Size)
+        return {};
+    return QStringLiteral("%1 can be at most %2 characters long; this one has %3!").arg(what).arg(field.Size).arg(text.size());
+}
+
+QString TAddressBook::GroupNameProblem(const QString &name) const
+{
+    // A blank name shows as an empty line that no list lets anyone choose.
+    if (name.trimmed().isEmpty())
+        return QStringLiteral("You must enter a name for the group!");
+    return sizeProblem(m_dm.ta_Group.FieldByName("Grupp").def(), QStringLiteral("A group name"), name);
+}
+
+QString TAddressBook::NameProblem(const QString &name) const
+{
+    return sizeProblem(m_dm.ta_Emails.FieldByName("Name").def(), QStringLiteral("A recipient name"), name);
+}
+
+QString TAddressBook::EmailProblem(const QString &email) const
+{
+    return sizeProblem(m_dm.ta_Emails.FieldByName("Email").def(), QStringLiteral("An email address"), email);
 }
 
 QStringList TAddressBook::GroupNames(const std::optional<QString> &except) const
@@ -51,6 +99,8 @@ QString TAddressBook::CurrentGroup() const
 
 bool TAddressBook::InsertGroup(const QString &name, const std::optional<QString> &copyFrom)
 {
+    if (refused(GroupNameProblem(name)))
+        return false;
     TTable &groups = m_dm.ta_Group;
     if (groups.Locate("Grupp", name)) {
         Prompt::error("Group already exists!");
@@ -61,47 +111,98 @@ bool TAddressBook::InsertGroup(const QString &name, const std::optional<QString>
         groups.FieldByName("Grupp").SetAsString(name);
         groups.FieldByName("Members").SetAsInteger(0);
         groups.Post();
-        if (copyFrom)
-            CopyRecipients(*copyFrom);
     });
+    if (!copyFrom)
+        return true;
+    try {
+        CopyRecipients(*copyFrom);
+    } catch (...) {
+        // The copy took back what it had copied: the group that was to hold
+        // it goes too, as if it had never been asked for.
+        inTransaction([&] {
+            if (CurrentGroup() == name)
+                groups.Delete();
+        });
+        throw;
+    }
     return true;
 }
 
 void TAddressBook::CopyRecipients(const QString &source)
 {
-    TQuery &q = m_dm.qu_Slask;
-    q.ClearSQL();
-    q.AddSQL("SELECT * FROM EMAILS");
-    q.AddSQL("WHERE GRUPP = :source ");
-    q.SetParam("source", source);
-    q.Open();
     const QString target = CurrentGroup();
-    m_dm.ta_Emails.DisableControls();
+    // The copies are the target's rows past the store's last row now.
+    TQuery &q = m_dm.qu_Slask;
+    q.SetStatement({"SELECT max(rowid) FROM EMAILS"}, {});
+    q.Open();
+    const qint64 lastBefore = q.Fields(0).Value().toLongLong();
+    q.Close();
+    qint64 after = 0;
+    int batch = FirstCopyBatch;
     try {
-        for (; !q.Eof(); q.Next())
-            addRecipient(target, q.FieldByName("Name").AsString(), q.FieldByName("Email").AsString());
+        for (bool more = true; more;) {
+            QElapsedTimer clock;
+            clock.start();
+            int copied = 0;
+            inTransaction([&] {
+                copied = copyBatch(source, target, after, batch);
+                m_dm.RefreshMemberCount(target);
+            });
+            more = copied == batch;
+            // The next batch is sized by how long this one held the store.
+            const qint64 ms = clock.elapsed();
+            if (ms < CopyBatchMs / 2)
+                batch = std::min(batch * 2, LargestCopyBatch);
+            else if (ms > CopyBatchMs * 2)
+                batch = std::max(batch / 2, 1);
+            if (more)
+                std::this_thread::sleep_for(CopyGap);
+        }
     } catch (...) {
-        m_dm.ta_Emails.EnableControls();
+        // A group that holds part of what it was to get would be sent to as
+        // if it were whole: what was copied goes again.
+        inTransaction([&] {
+            q.SetStatement({"DELETE FROM EMAILS", "WHERE Grupp = :target AND rowid > :lastBefore"},
+                           {{"target", target}, {"lastBefore", lastBefore}});
+            q.ExecSQL();
+            m_dm.RefreshMemberCount(target);
+        });
+        m_dm.ta_Emails.Refresh();
         throw;
     }
-    m_dm.ta_Emails.EnableControls();
-    q.Close();
+    m_dm.ta_Emails.Refresh();
 }
 
-void TAddressBook::addRecipient(const QString &group, const QString &name, const QString &email)
+int TAddressBook::copyBatch(const QString &source, const QString &target, qint64 &after, int count)
 {
-    TTable &emails = m_dm.ta_Emails;
-    emails.Insert();
-    emails.FieldByName("Grupp").SetAsString(group);
-    emails.FieldByName("Name").SetAsString(name);
-    emails.FieldByName("Email").SetAsString(email);
-    emails.Post();
+    TQuery &q = m_dm.qu_Slask;
+    q.SetStatement({"SELECT max(rowid), COUNT(*) FROM",
+                    "(SELECT rowid FROM EMAILS WHERE Grupp = :source AND rowid > :after ORDER BY rowid LIMIT :count)"},
+                   {{"source", source}, {"after", after}, {"count", count}});
+    q.Open();
+    const qint64 last = q.Fields(0).Value().toLongLong();
+    const int rows = q.Fields(1).AsInteger();
+    q.Close();
+    if (rows == 0)
+        return 0;
+    // The copies get fresh numbers, in the order of their source rows;
+    // the picture stays with the source.
+    const int first = m_dm.TakeRecipientNumbers(rows);
+    q.SetStatement({"INSERT INTO EMAILS (Name, Email, Unikt, Grupp)",
+                    "SELECT Name, Email, :first - 1 + row_number() OVER (ORDER BY rowid), :target FROM EMAILS",
+                    "WHERE Grupp = :source AND rowid > :after AND rowid <= :last ORDER BY rowid"},
+                   {{"first", first}, {"target", target}, {"source", source}, {"after", after}, {"last", last}});
+    q.ExecSQL();
+    after = last;
+    return rows;
 }
 
 bool TAddressBook::ModifyGroup(const QString &newName)
 {
     TTable &groups = m_dm.ta_Group;
     if (groups.IsEmpty())
+        return false;
+    if (refused(GroupNameProblem(newName)))
         return false;
     const QString oldName = CurrentGroup();
     // Taking another group's name would merge the two groups' recipients
@@ -112,18 +213,35 @@ bool TAddressBook::ModifyGroup(const QString &newName)
     }
     inTransaction([&] {
         groups.Edit();
+        // The recipients move with their group, and so do the schedule's
+        // entries: left on the old name they would send to nobody.
         TQuery &q = m_dm.qu_Slask;
-        q.ClearSQL();
-        q.AddSQL("UPDATE EMAILS SET Grupp=:new ");
-        q.AddSQL("WHERE Grupp = :old ");
-        q.SetParam("new", newName);
-        q.SetParam("old", oldName);
-        q.ExecSQL();
+        const std::pair<QLatin1String, QLatin1String> namedBy[] = {{QLatin1String("EMAILS"), QLatin1String("Grupp")},
+                                                                   {QLatin1String("Agent"), QLatin1String("\"Group\"")}};
+        for (const auto &[table, column] : namedBy) {
+            q.SetStatement({QStringLiteral("UPDATE %1 SET %2=:new ").arg(table, column),
+                            QStringLiteral("WHERE %1 = :old ").arg(column)},
+                           {{"new", newName}, {"old", oldName}});
+            q.ExecSQL();
+        }
         m_dm.ta_Emails.Refresh();
         groups.FieldByName("Grupp").SetAsString(newName);
         groups.Post();
     });
+    if (m_dm.ta_Agent.Active())
+        m_dm.ta_Agent.Refresh();
     return true;
+}
+
+void TAddressBook::removeCurrentGroup()
+{
+    m_ownSlask->ClearSQL();
+    m_ownSlask->AddSQL("DELETE FROM EMAILS ");
+    m_ownSlask->AddSQL("WHERE EMAILS.GRUPP=:group");
+    m_ownSlask->SetParam("group", CurrentGroup());
+    m_ownSlask->ExecSQL();
+    m_ownSlask->Close();
+    m_dm.ta_Group.Delete();
 }
 
 bool TAddressBook::DeleteGroup()
@@ -139,19 +257,31 @@ bool TAddressBook::DeleteGroup()
     }
     if (Prompt::confirm("This Group is not empty, Do you want to delete all email?") != PromptAnswer::Yes)
         return false;
-    const QString group = CurrentGroup();
-    inTransaction([&] {
-        m_ownSlask->ClearSQL();
-        m_ownSlask->AddSQL("DELETE FROM EMAILS ");
-        m_ownSlask->AddSQL("WHERE EMAILS.GRUPP=:group");
-        m_ownSlask->SetParam("group", group);
-        m_ownSlask->ExecSQL();
-        m_ownSlask->Close();
-        groups.Delete();
-    });
+    inTransaction([&] { removeCurrentGroup(); });
     m_dm.ta_Emails.Refresh();
     groups.Refresh();
     return true;
+}
+
+bool TAddressBook::currentGroupHas(const QString &email)
+{
+    // Only an address with the same local part can be the same; the index
+    // on the group and the address finds those without reading the group.
+    const qsizetype at = email.lastIndexOf(u'@');
+    if (at < 0)
+        return m_dm.ta_Emails.Locate("Email", email);
+    const QString prefix = email.left(at + 1);
+    TQuery q(&m_dm.Databas);
+    q.UniDirectional = true;
+    q.SetStatement({"SELECT Email FROM EMAILS",
+                    "WHERE Grupp = :group AND Email >= :prefix AND Email < :beyond"},
+                   {{"group", CurrentGroup()}, {"prefix", prefix}, {"beyond", email.left(at) + u'A'}});
+    const QString key = addressKey(email);
+    for (q.Open(); !q.Eof(); q.Next()) {
+        if (addressKey(q.Fields(0).AsString()) == key)
+            return true;
+    }
+    return false;
 }
 
 bool TAddressBook::InsertRecipient(const QString &name, const QString &email, const QStringList &alsoInto)
@@ -161,8 +291,9 @@ bool TAddressBook::InsertRecipient(const QString &name, const QString &email, co
         Prompt::error("You must choose a group first!");
         return false;
     }
-    if (m_dm.ta_Emails.Locate("Email", email)
-        && Prompt::confirm("Email already exists, Continue?") != PromptAnswer::Yes)
+    if (refused(NameProblem(name)) || refused(EmailProblem(email)))
+        return false;
+    if (currentGroupHas(email) && Prompt::confirm("Email already exists, Continue?") != PromptAnswer::Yes)
         return false;
     const QString current = CurrentGroup();
     inTransaction([&] {
@@ -175,10 +306,22 @@ bool TAddressBook::InsertRecipient(const QString &name, const QString &email, co
     return true;
 }
 
+void TAddressBook::addRecipient(const QString &group, const QString &name, const QString &email)
+{
+    TTable &emails = m_dm.ta_Emails;
+    emails.Insert();
+    emails.FieldByName("Grupp").SetAsString(group);
+    emails.FieldByName("Name").SetAsString(name);
+    emails.FieldByName("Email").SetAsString(email);
+    emails.Post();
+}
+
 bool TAddressBook::ModifyRecipient(const QString &name, const QString &email)
 {
     TTable &emails = m_dm.ta_Emails;
     if (emails.IsEmpty())
+        return false;
+    if (refused(NameProblem(name)) || refused(EmailProblem(email)))
         return false;
     emails.Edit();
     emails.FieldByName("Grupp").SetAsString(CurrentGroup());

@@ -8,6 +8,7 @@ class QObject;
 class TDM_Databaser;
 class TGroupNames;
 class TQuery;
+struct TFieldDef;
 
 // What the group editor does to the address book, without its windows: the
 // current group and recipient are the current rows of the data module's
@@ -26,12 +27,24 @@ public:
     TGroupNames *WatchGroupNames(const std::optional<QString> &except, QObject *parent) const;
     QString CurrentGroup() const;
 
+    // Why a text cannot be stored as it stands, for the user; empty when it
+    // can. Nothing is ever cut to fit: a group needs a name that is not all
+    // blanks, and no text may be longer than its field.
+    QString GroupNameProblem(const QString &name) const;
+    QString NameProblem(const QString &name) const;
+    QString EmailProblem(const QString &email) const;
+
     // A new group, made current; with copyFrom set, holding a copy of that
-    // group's recipients.
+    // group's recipients, or not made at all when the copy fails.
     bool InsertGroup(const QString &name, const std::optional<QString> &copyFrom = std::nullopt);
-    // Copies every recipient of source into the current group.
+    // Copies every recipient of source into the current group, a batch at a
+    // time: each batch is one short transaction that ends with the group
+    // recounted, so the other program is never shut out of the store for
+    // long and Members is right at every commit. A copy that fails takes
+    // back what it had copied, and throws.
     void CopyRecipients(const QString &source);
-    // Renames the current group and moves its recipients with it.
+    // Renames the current group; its recipients and schedule entries move
+    // with it.
     bool ModifyGroup(const QString &newName);
     // Deletes the current group, and its recipients after a question.
     bool DeleteGroup();
@@ -46,6 +59,16 @@ private:
     template <typename Work>
     void inTransaction(Work &&work);
     void addRecipient(const QString &group, const QString &name, const QString &email);
+    // True when the current group holds the address (compared as addressKey does).
+    bool currentGroupHas(const QString &email);
+    // Copies up to count rows of source that come after the row id after;
+    // returns the number copied and moves after past them.
+    int copyBatch(const QString &source, const QString &target, qint64 &after, int count);
+    // The current group row and its recipients, a statement each.
+    void removeCurrentGroup();
+    // Shows the problem, if any; true when there was one.
+    static bool refused(const QString &problem);
+    static QString sizeProblem(const TFieldDef &field, const QString &what, const QString &text);
 
     TDM_Databaser &m_dm;
     // The editor's own scratch query, for removing a group's recipients.

@@ -1,5 +1,7 @@
 #include "addressbook/AddressImport.h"
 
+#include "addressbook/AddressKey.h"
+
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 #include "store/DM_Databaser.h"
@@ -36,6 +38,13 @@ constexpr qsizetype ChunkLines = 32;
 // other programs' changes; rereading a large group's rows after every batch
 // would cost more than the batch.
 constexpr qint64 RowsShownMs = 1000;
+// Rows of one INSERT at most; fewer where the engine's bound on the values
+// of one statement is lower, which a single line of thousands of addresses
+// would pass.
+constexpr qsizetype MostRowsPerStatement = 500;
+// Each row binds three values of its own beside the two all rows share.
+constexpr int ValuesPerRow = 3;
+constexpr int SharedValues = 2;
 
 bool openForReading(QIODevice &device)
 {
@@ -99,8 +108,7 @@ void TAddressImport::importLines(TextFile::LineDecoder &lines, const TImportSett
             endBatch();
             closeMs = batchClock.elapsed() - closing;
         } catch (...) {
-            m_dm.Databas.Rollback();
-            showStore();
+            m_dm.RollbackAndReread();
             throw;
         }
         progress.linesRead(linesRead);
@@ -172,7 +180,7 @@ void TAddressImport::importBatchAgain(QStringList &batch, const TImportSettings 
 {
     // The engine gave up the whole transaction (a full disk, for one): the
     // lines imported before it in this batch are gone and are imported anew.
-    showStore();
+    m_dm.RollbackAndReread();
     if (settings.skipExisting)
         readExisting();
     beginBatch();
@@ -204,10 +212,11 @@ QList<TImportRecipient> TAddressImport::wanted(const QString &line, const TImpor
         return recipients;
     QList<TImportRecipient> fresh;
     for (const TImportRecipient &recipient : std::as_const(recipients)) {
-        const QString email = stored("Email", recipient.email);
-        if (m_existing.contains(email) || added.contains(email))
+        // Compared as a mail server would: the domain without regard to case.
+        const QString key = addressKey(recipient.email);
+        if (m_existing.contains(key) || added.contains(key))
             continue;
-        added.insert(email);
+        added.insert(key);
         fresh.append(recipient);
     }
     return fresh;
@@ -215,9 +224,39 @@ QList<TImportRecipient> TAddressImport::wanted(const QString &line, const TImpor
 
 void TAddressImport::insertRecipients(const QList<TImportRecipient> &recipients, const QByteArray &picture)
 {
-    // One statement for all the rows: they go in together or not at all.
     if (recipients.isEmpty())
         return;
+    // Stored whole or not at all: a line with a text too long for its field
+    // fails and is reported.
+    const TFieldDef &nameField = m_dm.ta_Emails.FieldByName("Name").def();
+    const TFieldDef &emailField = m_dm.ta_Emails.FieldByName("Email").def();
+    for (const TImportRecipient &recipient : recipients) {
+        TField::checkSize(nameField, recipient.name);
+        TField::checkSize(emailField, recipient.email);
+    }
+    // The rows go in together or not at all, also when they need more than
+    // one statement.
+    const qsizetype rowsPerStatement =
+        std::clamp<qsizetype>((m_dm.Databas.BoundValueLimit() - SharedValues) / ValuesPerRow, 1, MostRowsPerStatement);
+    const bool several = recipients.size() > rowsPerStatement;
+    if (several)
+        m_dm.Databas.Savepoint("line");
+    try {
+        for (qsizetype from = 0; from < recipients.size(); from += rowsPerStatement)
+            insertStatement(recipients.mid(from, rowsPerStatement), picture, m_nextNumber + static_cast<int>(from));
+    } catch (...) {
+        if (several)
+            m_dm.Databas.RollbackToSavepoint("line");
+        throw;
+    }
+    if (several)
+        m_dm.Databas.ReleaseSavepoint("line");
+    m_nextNumber += static_cast<int>(recipients.size());
+}
+
+void TAddressImport::insertStatement(const QList<TImportRecipient> &recipients, const QByteArray &picture,
+                                     int firstNumber)
+{
     m_insert.ClearSQL();
     m_insert.AddSQL("INSERT INTO EMAILS (Picture, Name, Email, Unikt, Grupp)");
     m_insert.SetParam("picture", picture);
@@ -226,12 +265,11 @@ void TAddressImport::insertRecipients(const QList<TImportRecipient> &recipients,
         m_insert.AddSQL(QStringLiteral("%1(:picture, :name%2, :email%2, :unikt%2, :group)")
                             .arg(i == 0 ? QStringLiteral("VALUES ") : QStringLiteral(", "))
                             .arg(i));
-        m_insert.SetParam(QStringLiteral("name%1").arg(i), stored("Name", recipients[i].name));
-        m_insert.SetParam(QStringLiteral("email%1").arg(i), stored("Email", recipients[i].email));
-        m_insert.SetParam(QStringLiteral("unikt%1").arg(i), m_nextNumber + static_cast<int>(i));
+        m_insert.SetParam(QStringLiteral("name%1").arg(i), recipients[i].name);
+        m_insert.SetParam(QStringLiteral("email%1").arg(i), recipients[i].email);
+        m_insert.SetParam(QStringLiteral("unikt%1").arg(i), firstNumber + static_cast<int>(i));
     }
     m_insert.ExecSQL();
-    m_nextNumber += static_cast<int>(recipients.size());
 }
 
 void TAddressImport::readExisting()
@@ -243,20 +281,5 @@ void TAddressImport::readExisting()
     q.AddSQL("WHERE Grupp = :group ");
     q.SetParam("group", m_group);
     for (q.Open(); !q.Eof(); q.Next())
-        m_existing.insert(q.Fields(0).AsString());
-}
-
-QString TAddressImport::stored(const QString &field, const QString &value)
-{
-    // As the recipient table keeps it, cut to the field's size.
-    return TField::toStored(m_dm.ta_Emails.FieldByName(field).def(), value).toString();
-}
-
-void TAddressImport::showStore()
-{
-    for (TTable *table : {&m_dm.ta_Emails, &m_dm.ta_General, &m_dm.ta_Group}) {
-        if (table->State() != TDataSetState::dsBrowse)
-            table->Cancel();
-        table->Refresh();
-    }
+        m_existing.insert(addressKey(q.Fields(0).AsString()));
 }

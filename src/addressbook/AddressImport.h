@@ -42,7 +42,8 @@ struct TImportRecipient
 struct TImportSettings
 {
     TImportLayout layout;
-    // An address already among the group's recipients is not imported again.
+    // An address already among the group's recipients is not imported again
+    // (compared as addressKey does).
     bool skipExisting = false;
     // Stored in every imported row's Picture.
     QByteArray picture;
@@ -114,11 +115,10 @@ private:
     // they bring, so that the same address later in the file is skipped too.
     QList<TImportRecipient> wanted(const QString &line, const TImportSettings &settings, QSet<QString> &added);
     void insertRecipients(const QList<TImportRecipient> &recipients, const QByteArray &picture);
-    // The group's addresses as stored, for skipping those it holds.
+    void insertStatement(const QList<TImportRecipient> &recipients, const QByteArray &picture, int firstNumber);
+    // The group's addresses, as addressKey compares them, for skipping those
+    // it holds.
     void readExisting();
-    QString stored(const QString &field, const QString &value);
-    // The tables show the store as a rollback left it.
-    void showStore();
 
     TDM_Databaser &m_dm;
     TQuery m_insert;

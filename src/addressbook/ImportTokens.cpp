@@ -52,6 +52,18 @@ TImportLayout TAddressImport::DelimitedLayout(const QStringList &order, const QS
     return layout;
 }
 
+namespace {
+
+// A NUL in a file separates what stands on either side of it, as it does in
+// the addresses; in a name it stands as a blank, never as a character that
+// would cut the name short wherever it is written.
+QString nameText(QString field)
+{
+    return field.replace(QChar(0), u' ');
+}
+
+}
+
 QList<TImportRecipient> TAddressImport::Recipients(const QString &line, const TImportLayout &layout)
 {
     QList<TImportRecipient> recipients;
@@ -64,11 +76,11 @@ QList<TImportRecipient> TAddressImport::Recipients(const QString &line, const TI
         return recipients;
     const auto field = [&](int position) { return DelimitedField(line, layout.delimiter, position); };
     if (layout.emailPosition) {
-        const QString name = layout.namePosition ? field(*layout.namePosition) : UnknownName;
+        const QString name = layout.namePosition ? nameText(field(*layout.namePosition)) : UnknownName;
         for (const QString &address : AddressTokens(field(*layout.emailPosition)))
             recipients.append({name, address});
     } else if (layout.namePosition) {
-        recipients.append({field(*layout.namePosition), UnknownName});
+        recipients.append({nameText(field(*layout.namePosition)), UnknownName});
     }
     return recipients;
 }

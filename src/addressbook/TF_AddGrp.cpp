@@ -21,12 +21,14 @@ TF_AddGrp::TF_AddGrp(QWidget *parent, TAddressBook &addressBook, bool editMode)
       ch_CopyEmail(new QCheckBox("Copy email from Group:", this)),
       co_Group(new QComboBox(this)),
       bu_Ok(new QPushButton("OK", this)),
-      bu_Cancel(new QPushButton("Cancel", this))
+      bu_Cancel(new QPushButton("Cancel", this)),
+      m_book(addressBook)
 {
     setObjectName("F_AddGrp");
     setWindowTitle("Add new group");
+    // No length limit on the box: it would cut a pasted name without a
+    // word. A name too long for the store is refused on OK instead.
     ed_GrpName->setObjectName("ed_GrpName");
-    ed_GrpName->setMaxLength(50);
     ch_CopyEmail->setObjectName("ch_CopyEmail");
     co_Group->setObjectName("co_Group");
     // The check box beside it is its label.
@@ -66,6 +68,12 @@ void TF_AddGrp::bu_OkClick()
     if (co_Group->currentText().isEmpty() && ch_CopyEmail->isChecked()) {
         Prompt::error("You must choose a Group to copy first!");
         co_Group->setFocus();
+        return;
+    }
+    const QString problem = m_book.GroupNameProblem(ed_GrpName->text());
+    if (!problem.isEmpty()) {
+        Prompt::error(problem);
+        ed_GrpName->setFocus();
         return;
     }
     accept();

@@ -24,4 +24,6 @@ public:
 
 private:
     void bu_OkClick();
+
+    TAddressBook &m_book;
 };

@@ -23,14 +23,15 @@ TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
       lb_AddToGrp(new QListWidget(this)),
       bu_Ok(new QPushButton("OK", this)),
       bu_Cancel(new QPushButton("Cancel", this)),
+      m_book(addressBook),
       m_editMode(editMode)
 {
     setObjectName("F_AddRec");
     setWindowTitle("Add new recipient");
+    // No length limits on the boxes: they would cut a pasted text without a
+    // word. A text too long for the store is refused on OK instead.
     ed_Name->setObjectName("ed_Name");
-    ed_Name->setMaxLength(30);
     ed_Email->setObjectName("ed_Email");
-    ed_Email->setMaxLength(50);
     ch_Add->setObjectName("ch_Add");
     lb_AddToGrp->setObjectName("lb_AddToGrp");
     // The check box above it is its label.
@@ -79,8 +80,19 @@ QStringList TF_AddRec::ChosenGroups() const
     return groups;
 }
 
+bool TF_AddRec::refuses(QLineEdit *box, const QString &problem)
+{
+    if (problem.isEmpty())
+        return false;
+    Prompt::error(problem);
+    box->setFocus();
+    return true;
+}
+
 void TF_AddRec::bu_OkClick()
 {
+    if (refuses(ed_Name, m_book.NameProblem(ed_Name->text())) || refuses(ed_Email, m_book.EmailProblem(ed_Email->text())))
+        return;
     if (!m_editMode && lb_AddToGrp->selectedItems().isEmpty() && ch_Add->isChecked()) {
         Prompt::error("You must choose a Group first!");
         lb_AddToGrp->setFocus();

@@ -28,6 +28,10 @@ public:
 
 private:
     void bu_OkClick();
+    // Shows why the box's text cannot be stored, if it cannot, with the
+    // focus on the box; true when it could not.
+    bool refuses(QLineEdit *box, const QString &problem);
 
+    TAddressBook &m_book;
     bool m_editMode;
 };

@@ -72,6 +72,12 @@ TF_Groups::TF_Groups(TDM_Databaser &dataModule, QWidget *parent)
     layout->addWidget(
         box(this, "Recipients", gr_Recipient, {bu_InsertRecipient, bu_ModifyRecipient, bu_DeleteRecipient, bu_Import}));
 
+    // Ctrl+Delete in a grid is the box's "Delete": a group goes with its
+    // recipients after the group's own question, a recipient's group is
+    // recounted.
+    gr_Group->setDeleteCommand([this] { bu_DeleteGroupClick(); }, TDBGrid::DeleteQuestion::Command);
+    gr_Recipient->setDeleteCommand([this] { bu_DeleteRecipientClick(); }, TDBGrid::DeleteQuestion::Grid);
+
     connect(bu_InsertGroup, &QPushButton::clicked, this, &TF_Groups::bu_InsertGroupClick);
     connect(bu_ModifyGroup, &QPushButton::clicked, this, &TF_Groups::bu_ModifyGroupClick);
     connect(bu_DeleteGroup, &QPushButton::clicked, this, &TF_Groups::bu_DeleteGroupClick);

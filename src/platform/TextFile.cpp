@@ -29,6 +29,11 @@ QString decodeCp1252(const QByteArray &bytes)
     return text;
 }
 
+QString decodeKeepingNul(const QByteArray &bytes, bool utf8)
+{
+    return utf8 ? QString::fromUtf8(bytes) : decodeCp1252(bytes);
+}
+
 const QByteArray kUtf8Bom("\xEF\xBB\xBF");
 // Large enough that a file streams in few reads, small enough to hold once.
 constexpr qint64 kChunkSize = 64 * 1024;
@@ -44,7 +49,7 @@ bool isUtf8(const QByteArray &bytes)
 
 QString decodeAs(const QByteArray &bytes, bool utf8)
 {
-    QString text = utf8 ? QString::fromUtf8(bytes) : decodeCp1252(bytes);
+    QString text = decodeKeepingNul(bytes, utf8);
     // A line travels on as a NUL-terminated string: a NUL inside it would
     // cut off the rest. It is no character of any text, so it goes.
     text.remove(QChar(0));
@@ -62,20 +67,35 @@ LineReader::LineReader(QIODevice &device) : m_device(device) {}
 bool LineReader::next(QByteArray &line)
 {
     for (;;) {
-        const qsizetype end = m_buffer.indexOf('\n', m_pos);
-        if (end >= 0 || (m_atEnd && m_pos < m_buffer.size())) {
-            const qsizetype stop = end >= 0 ? end : m_buffer.size();
-            line = m_buffer.mid(m_pos, stop - m_pos);
-            if (line.endsWith('\r'))
-                line.chop(1);
-            m_pos = end >= 0 ? end + 1 : m_buffer.size();
+        // The bytes before m_scanned hold no line end: each byte of a long
+        // line is looked at once, however many reads it takes.
+        const char *begin = m_buffer.constData();
+        const char *stop = begin + m_buffer.size();
+        const char *end = std::find_if(begin + m_scanned, stop, [](char c) { return c == '\n' || c == '\r'; });
+        m_scanned = end - begin;
+        // A CR that ends what has been read may be the first half of CR LF.
+        const bool waitForLf = end != stop && *end == '\r' && end + 1 == stop && !m_atEnd && !m_failed;
+        if (end != stop && !waitForLf) {
+            line = m_buffer.mid(m_pos, m_scanned - m_pos);
+            m_pos = m_scanned + (*end == '\r' && end + 1 != stop && end[1] == '\n' ? 2 : 1);
+            m_scanned = m_pos;
+            return true;
+        }
+        if (m_atEnd && m_pos < m_buffer.size()) {
+            line = m_buffer.mid(m_pos);
+            m_pos = m_scanned = m_buffer.size();
             return true;
         }
         if (m_atEnd || m_failed)
             return false;
         m_buffer.remove(0, m_pos);
+        m_scanned -= m_pos;
         m_pos = 0;
         const qsizetype held = m_buffer.size();
+        // Grown by doubling, so that a line of any length is copied a
+        // bounded number of times in all.
+        if (m_buffer.capacity() < held + kChunkSize)
+            m_buffer.reserve(std::max<qsizetype>(2 * m_buffer.capacity(), held + kChunkSize));
         m_buffer.resize(held + kChunkSize);
         const qint64 got = m_device.read(m_buffer.data() + held, kChunkSize);
         m_buffer.resize(held + std::max<qint64>(got, 0));
@@ -107,7 +127,7 @@ bool LineDecoder::next(QString &line)
     if (m_first && m_utf8 && bytes.startsWith(kUtf8Bom))
         bytes.remove(0, kUtf8Bom.size());
     m_first = false;
-    line = decodeAs(bytes, m_utf8);
+    line = decodeKeepingNul(bytes, m_utf8);
     return true;
 }
 

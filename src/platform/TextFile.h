@@ -31,8 +31,8 @@ bool readLines(const QString &path, QStringList &lines, QString *errorText = nul
 bool writeLines(const QString &path, const QStringList &lines, QString *errorText = nullptr);
 
 // Reads a device line by line, holding one chunk of it at a time, so a file
-// of any size streams. Lines end at LF or CR LF; a final line end adds no
-// empty line, as in splitLines.
+// of any size streams. Lines end at LF, CR LF or a CR alone (files from the
+// classic Mac); a final line end adds no empty line, as in splitLines.
 class LineReader
 {
 public:
@@ -47,6 +47,7 @@ private:
     QIODevice &m_device;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qsizetype m_scanned = 0;
     bool m_atEnd = false;
     bool m_failed = false;
 };
@@ -62,7 +63,8 @@ struct Survey
 bool survey(QIODevice &device, Survey &result);
 
 // The decoded lines of a device whose survey is known; a UTF-8 byte order
-// mark before the first line is skipped.
+// mark before the first line is skipped. NUL bytes are kept: what one means
+// is for the reader of the lines to say.
 class LineDecoder
 {
 public:

@@ -54,7 +54,9 @@ QList<TFieldDef> emailFields()
 {
     return {shown(field("Picture", TFieldType::ftGraphic), 4, " "),
             shown(field("Name", TFieldType::ftString, 30), 32),
-            shown(field("Email", TFieldType::ftString, 50), 32),
+            // The longest address a mail server takes (a path of 256 with
+            // its angle brackets); the store keeps it whole.
+            shown(field("Email", TFieldType::ftString, 254), 32),
             hidden(field("Unikt", TFieldType::ftInteger)),
             hidden(field("Grupp", TFieldType::ftString, 50))};
 }
@@ -178,8 +180,10 @@ bool TDM_Databaser::CheckVersion()
     int version = ini.readInteger("DATABAS", "VERSION", 0);
     // A settings file that was lost, damaged or kept from another store must
     // neither run an upgrade again nor skip one: the store's own word counts.
+    // A store that is not there (its folder lost, say) is made anew, whatever
+    // version the settings file remembers.
     const int inStore = VersionInStore();
-    if (inStore > 0 && inStore != version) {
+    if (inStore != version) {
         version = inStore;
         if (inStore == RequiredVersion)
             ini.writeInteger("DATABAS", "VERSION", inStore);
@@ -241,6 +245,18 @@ void TDM_Databaser::OpenTables()
     ta_Emails.Open();
     ta_Agent.Open();
     ta_General.Open();
+}
+
+void TDM_Databaser::RollbackAndReread()
+{
+    Databas.Rollback();
+    for (TTable *table : {&ta_Emails, &ta_General, &ta_Group, &ta_Agent}) {
+        if (!table->Active())
+            continue;
+        if (table->State() != TDataSetState::dsBrowse)
+            table->Cancel();
+        table->Refresh();
+    }
 }
 
 void TDM_Databaser::ta_EmailsAfterInsert(TDataSet &)

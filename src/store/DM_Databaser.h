@@ -45,6 +45,11 @@ public:
     QString IniFileName() const { return m_filesFolder + QStringLiteral("CORVAN.INI"); }
     static QString ScriptName(int version);
 
+    // Gives up the transaction under way, if any, and shows the store as the
+    // rollback left it: every table's edit is given up and its rows reread,
+    // the counter row too, which a first recipient may have just inserted.
+    void RollbackAndReread();
+
     // Makes the group's Members equal to its number of recipients and shows
     // the new count in the group table.
     void RefreshMemberCount(const QString &group);

@@ -4,13 +4,33 @@
 #include "store/SqlStatement.h"
 
 #include <QDir>
+#include <chrono>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
 // Long enough to ride out the other program's short writes, short enough
 // that a store held by a hung program is reported rather than waited on.
-constexpr int BusyTimeoutMs = 3000;
+constexpr std::chrono::milliseconds BusyTimeout(3000);
+// How often a connection that waits for the store tries again. The engine's
+// own waiting sleeps ever longer, up to a tenth of a second at a time, and
+// so misses the short gaps a long task of the other program leaves between
+// its transactions: it could wait out the whole task. Trying every
+// millisecond, it gets in at the first gap.
+constexpr std::chrono::milliseconds BusyPoll(1);
+
+int waitForStore(void *, int tries)
+{
+    thread_local std::chrono::steady_clock::time_point since;
+    const auto now = std::chrono::steady_clock::now();
+    if (tries == 0)
+        since = now;
+    if (now - since >= BusyTimeout)
+        return 0;
+    std::this_thread::sleep_for(BusyPoll);
+    return 1;
+}
 
 void exec(sqlite3 *db, const char *sql)
 {
@@ -58,7 +78,7 @@ void TDatabase::Open()
         sqlite3_close(db);
         throw EDatabaseError(text);
     }
-    sqlite3_busy_timeout(db, BusyTimeoutMs);
+    sqlite3_busy_handler(db, waitForStore, nullptr);
     try {
         // Reading the schema finds a file that is not a store before anything
         // is written to it.
@@ -105,6 +125,11 @@ void TDatabase::executeScript(const QString &sql)
     exec(db, "COMMIT");
 }
 
+int TDatabase::BoundValueLimit() const
+{
+    return sqlite3_limit(handle(), SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+}
+
 int TDatabase::UserVersion() const
 {
     SqlStatement pragma(handle(), QStringLiteral("PRAGMA user_version"));
@@ -143,4 +168,20 @@ void TDatabase::Rollback()
 bool TDatabase::InTransaction() const
 {
     return m_db && sqlite3_get_autocommit(m_db) == 0;
+}
+
+void TDatabase::Savepoint(const char *name)
+{
+    exec(handle(), QByteArray("SAVEPOINT ").append(name).constData());
+}
+
+void TDatabase::ReleaseSavepoint(const char *name)
+{
+    exec(handle(), QByteArray("RELEASE ").append(name).constData());
+}
+
+void TDatabase::RollbackToSavepoint(const char *name)
+{
+    if (InTransaction())
+        exec(handle(), QByteArray("ROLLBACK TO ").append(name).append("; RELEASE ").append(name).constData());
 }

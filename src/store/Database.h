@@ -35,10 +35,19 @@ public:
     void Commit();
     void Rollback();
     bool InTransaction() const;
+    // A part of the transaction that can be given up alone: RollbackTo
+    // undoes what followed Savepoint (and does nothing where the engine has
+    // already given up the whole transaction); either ends the part.
+    void Savepoint(const char *name);
+    void ReleaseSavepoint(const char *name);
+    void RollbackToSavepoint(const char *name);
 
     // Runs a script of one or more statements as a whole: either all of it
     // takes effect or, on an error, none of it.
     void executeScript(const QString &sql);
+
+    // The most values one statement may bind on this connection.
+    int BoundValueLimit() const;
 
     // The version number the store keeps of itself; 0 when it keeps none.
     int UserVersion() const;

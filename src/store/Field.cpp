@@ -77,7 +77,20 @@ QDate TField::AsDate() const
 
 void TField::SetValue(const QVariant &value)
 {
-    m_dataSet->setFieldValue(m_index, toStored(def(), value));
+    const QVariant stored = toStored(def(), value);
+    if (def().DataType == TFieldType::ftString)
+        checkSize(def(), stored.toString());
+    m_dataSet->setFieldValue(m_index, stored);
+}
+
+void TField::checkSize(const TFieldDef &def, const QString &text)
+{
+    if (def.Size > 0 && text.size() > def.Size)
+        throw EDatabaseError(QStringLiteral("The field '%1' holds at most %2 characters; \"%3\" has %4.")
+                                 .arg(def.label())
+                                 .arg(def.Size)
+                                 .arg(text.size() > 60 ? text.left(57) + QStringLiteral("...") : text)
+                                 .arg(text.size()));
 }
 
 void TField::SetAsString(const QString &value)
@@ -91,7 +104,7 @@ QVariant TField::toStored(const TFieldDef &def, const QVariant &value)
         return {};
     switch (def.DataType) {
     case TFieldType::ftString:
-        return def.Size > 0 ? value.toString().left(def.Size) : value.toString();
+        return value.toString();
     case TFieldType::ftInteger: {
         bool ok = false;
         const qint64 n = value.toLongLong(&ok);

@@ -57,9 +57,13 @@ public:
     void SetAsBoolean(bool value) { SetValue(value); }
     void Clear() { SetValue(QVariant()); }
 
-    // Converts a value to the form this field stores (strings cut to Size,
-    // dates and times as ISO text); an invalid value becomes null.
+    // Converts a value to the form this field stores (dates and times as ISO
+    // text); an invalid value becomes null. Strings are never cut.
     static QVariant toStored(const TFieldDef &def, const QVariant &value);
+    // Throws EDatabaseError, saying so, when a string is longer than the
+    // field's Size: a value is stored whole or not at all, since a cut
+    // address may well be another valid one.
+    static void checkSize(const TFieldDef &def, const QString &text);
     // The text a grid shows for a stored value of this field.
     static QString displayText(const TFieldDef &def, const QVariant &stored);
 

@@ -201,12 +201,24 @@ void TDBGrid::keyPressEvent(QKeyEvent *event)
 {
     TDataSet *ds = dataSet();
     if (ds && !m_readOnly && event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
-        if (ds->Active() && !ds->IsEmpty()
-            && Prompt::confirm(QStringLiteral("Delete record?"), PromptButtons::OkCancel) == PromptAnswer::Ok)
+        if (!ds->Active() || ds->IsEmpty())
+            return;
+        if (m_deleteQuestion == DeleteQuestion::Grid
+            && Prompt::confirm(QStringLiteral("Delete record?"), PromptButtons::OkCancel) != PromptAnswer::Ok)
+            return;
+        if (m_deleteCommand)
+            m_deleteCommand();
+        else
             reportErrors([ds] { ds->Delete(); });
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+void TDBGrid::setDeleteCommand(std::function<void()> command, DeleteQuestion question)
+{
+    m_deleteCommand = std::move(command);
+    m_deleteQuestion = question;
 }
 
 void TDBGrid::focusOutEvent(QFocusEvent *event)

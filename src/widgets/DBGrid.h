@@ -4,6 +4,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QTableView>
+#include <functional>
 #include <optional>
 
 class TDataSet;
@@ -45,6 +46,14 @@ public:
     // A read-only grid only shows the rows: no editing, no Ctrl+Delete.
     void setReadOnly(bool readOnly);
 
+    // Who asks before Ctrl+Delete removes the current row.
+    enum class DeleteQuestion { Grid, Command };
+    // Ctrl+Delete runs command in place of deleting the row itself, where a
+    // row's delete is more than the row (its details go too, a count
+    // follows). With DeleteQuestion::Command the command asks its own
+    // question and the grid's "Delete record?" is not asked.
+    void setDeleteCommand(std::function<void()> command, DeleteQuestion question);
+
 signals:
     // The user moved to another column.
     void columnEntered(int column);
@@ -79,4 +88,6 @@ private:
     int m_column = 0;
     bool m_following = false;
     bool m_readOnly = false;
+    std::function<void()> m_deleteCommand;
+    DeleteQuestion m_deleteQuestion = DeleteQuestion::Grid;
 };

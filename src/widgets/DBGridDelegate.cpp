@@ -59,10 +59,11 @@ QWidget *TDBGridDelegate::createEditor(QWidget *parent, const QStyleOptionViewIt
     } else {
         auto *edit = new QLineEdit(parent);
         connect(edit, &QLineEdit::textEdited, this, startEdit);
+        // No length limit: the box would cut a pasted text without a word.
+        // The field refuses a text too long for it when it is written, and
+        // says so.
         if (!def->EditMask.isEmpty())
             edit->setInputMask(EditMask::toInputMask(def->EditMask));
-        else if (def->DataType == TFieldType::ftString && def->Size > 0)
-            edit->setMaxLength(def->Size);
         editor = edit;
     }
     editor->setAccessibleName(def->label());

@@ -7,6 +7,7 @@
 
 #include <QBuffer>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 namespace {
 
@@ -97,13 +98,7 @@ protected:
 
     QStringList column(const QString &field, const QString &group = "Friends")
     {
-        TQuery q(&dm->Databas);
-        q.AddSQL(QStringLiteral("SELECT %1 FROM EMAILS WHERE Grupp = :g ORDER BY rowid").arg(field));
-        q.SetParam("g", group);
-        QStringList values;
-        for (q.Open(); !q.Eof(); q.Next())
-            values.append(q.Fields(0).Value().toString());
-        return values;
+        return StoreSetup::column(*dm, field, group);
     }
     int members(const QString &group = "Friends")
     {
@@ -272,6 +267,85 @@ TEST_F(AddressImportTest, FailureThatLosesTheTransactionKeepsTheLinesBeforeIt)
     EXPECT_EQ(column("Unikt"), QStringList({"2", "3", "4", "5"}));
     EXPECT_EQ(members(), 4);
     EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 4);
+}
+
+TEST_F(AddressImportTest, TheDomainIsComparedWithoutCaseTheLocalPartAsTyped)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    StoreSetup::addGroup(*dm, "Work", {"Bob@Example.com"});
+    settings.skipExisting = true;
+    run("bob@example.com Bob@example.COM\nBob@EXAMPLE.com bob@EXAMPLE.com");
+    EXPECT_EQ(column("Email", "Work"), QStringList({"Bob@Example.com", "bob@example.com"}))
+        << "another case of the domain is the same address; of the local part, another one";
+    EXPECT_EQ(members("Work"), 2);
+}
+
+// Files from the classic Mac end their lines with a CR alone; a NUL between
+// two addresses (a file from a program that pads its fields) separates them.
+TEST_F(AddressImportTest, LinesEndAtALoneCrAndNulSeparatesAddresses)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    qint64 counted = -1;
+    progress.counted = [&](qint64 lines) { counted = lines; };
+    run(QByteArray("b1@x.org\rb2@x.org\r\rb3@x.org\r\nb4@x.org") + '\0' + "b5@x.org\r");
+    EXPECT_EQ(counted, 5);
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", "b1@x.org", "b2@x.org", "b3@x.org", "b4@x.org", "b5@x.org"}));
+
+    settings.layout = delimited({TAddressImport::NameField, TAddressImport::EmailField}, ";");
+    run(QByteArray("Ann") + '\0' + "Lee;a1@x.org" + '\0' + "a2@x.org");
+    EXPECT_EQ(column("Name").mid(6), QStringList({"Ann Lee", "Ann Lee"})) << "no NUL is stored in a name";
+    EXPECT_EQ(column("Email").mid(6), QStringList({"a1@x.org", "a2@x.org"}));
+    EXPECT_EQ(members(), 8);
+}
+
+// One line of more addresses than the values one statement may bind, with
+// the bound that many builds of the engine keep.
+TEST_F(AddressImportTest, ALineOfTwentyThousandAddressesGoesInWhole)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    sqlite3_limit(dm->Databas.handle(), SQLITE_LIMIT_VARIABLE_NUMBER, 999);
+    QByteArray line;
+    for (int i = 0; i < 20000; ++i)
+        line += "m" + QByteArray::number(i) + "@x.org ";
+    run(line + "\nlast@x.org");
+    EXPECT_TRUE(prompts.shown().isEmpty()) << prompts.texts().join(" | ").toStdString();
+    const QStringList emails = column("Email");
+    ASSERT_EQ(emails.size(), 20002);
+    EXPECT_EQ(emails[1], "m0@x.org");
+    EXPECT_EQ(emails[20000], "m19999@x.org");
+    EXPECT_EQ(emails.last(), "last@x.org");
+    EXPECT_EQ(members(), 20002);
+    EXPECT_EQ(column("Unikt")[20001].toInt(), 20003) << "every row its own number";
+}
+
+// A line whose rows need more than one statement still goes in whole or not
+// at all when the store refuses one of its rows.
+TEST_F(AddressImportTest, ALongLineThatFailsLateAddsNoneOfItsAddresses)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    StoreSetup::otherProgram(folder, "CREATE TRIGGER refuse BEFORE INSERT ON EMAILS WHEN NEW.Email = 'bad@x.org' "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    QByteArray line;
+    for (int i = 0; i < 1500; ++i)
+        line += "m" + QByteArray::number(i) + "@x.org ";
+    run("first@x.org\n" + line + "bad@x.org\nnext@x.org");
+    EXPECT_EQ(prompts.texts(), QStringList{"Error while importing email addresses"});
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", "first@x.org", "next@x.org"}));
+    EXPECT_EQ(members(), 3);
+}
+
+TEST_F(AddressImportTest, TextsTooLongForTheStoreAreRefusedNeverCut)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    const QByteArray longest = QByteArray(245, 'l') + "@x.org.se";
+    ASSERT_EQ(longest.size(), 254);
+    settings.layout = delimited({TAddressImport::NameField, TAddressImport::EmailField});
+    run("Max," + longest + "\nMore," + QByteArray(246, 'l') + "@x.org.se\n" + QByteArray(31, 'n')
+        + ",name@x.org\nLast,last@x.org");
+    EXPECT_EQ(prompts.texts(),
+              QStringList({"Error while importing email addresses", "Error while importing email addresses"}));
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", QString::fromLatin1(longest), "last@x.org"}))
+        << "the longest address whole; the longer one and the long name not at all";
 }
 
 }

@@ -1,6 +1,7 @@
 #include "support/Accessibility.h"
 #include "widgets/DBGrid.h"
 #include "store/DataSetModel.h"
+#include "store/Query.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SecondProgram.h"
@@ -204,7 +205,73 @@ TEST_F(GroupEditorTest, GridAsksBeforeCtrlDeleteRemovesARow)
     prompts.answer(PromptAnswer::Ok);
     QTest::keyClick(editor->gr_Recipient, Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(dm->ta_Emails.RecordCount(), 1);
-    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 2) << "a grid delete is no recipient command";
+    EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 1) << "the group is recounted, as after \"Delete\"";
+    EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 1);
+}
+
+// Ctrl+Delete on a group is the group box's "Delete": its own question, and
+// the recipients go with the group.
+TEST_F(GroupEditorTest, CtrlDeleteOnAGroupTakesItsRecipientsWithIt)
+{
+    editor->gr_Group->setFocus();
+    prompts.answer(PromptAnswer::No);
+    QTest::keyClick(editor->gr_Group, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(prompts.texts(), QStringList{"This Group is not empty, Do you want to delete all email?"});
+    EXPECT_EQ(dm->ta_Group.RecordCount(), 2);
+
+    prompts.answer(PromptAnswer::Yes);
+    QTest::keyClick(editor->gr_Group, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(prompts.texts().size(), 2) << "no second question from the grid";
+    TQuery orphans(&dm->Databas);
+    orphans.AddSQL("SELECT COUNT(*) FROM EMAILS WHERE Grupp = 'Friends'");
+    orphans.Open();
+    EXPECT_EQ(orphans.Fields(0).AsInteger(), 0) << "no orphan rows";
+    EXPECT_EQ(editor->gr_Group->dataSetModel()->rowCount(), 1);
+    EXPECT_EQ(dm->ta_Group.FieldByName("Grupp").AsString(), "Club");
+
+    dm->ta_Emails.First();
+    prompts.answer(PromptAnswer::Ok);
+    editor->gr_Recipient->setFocus();
+    QTest::keyClick(editor->gr_Recipient, Qt::Key_Delete, Qt::ControlModifier);
+    prompts.answer(PromptAnswer::Yes);
+    QTest::keyClick(editor->gr_Group, Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(prompts.texts().mid(2), QStringList({"Delete record?", "Are you sure?"})) << "an empty group";
+    EXPECT_TRUE(dm->ta_Group.IsEmpty());
+}
+
+// The boxes take a pasted text whole; OK refuses what the store cannot keep,
+// with the dialog open and the text as it was.
+TEST_F(GroupEditorTest, DialogsKeepLongTextsWholeAndRefuseWhatDoesNotFit)
+{
+    const QString longest = QString(245, u'l') + "@x.org.se";
+    bool refused = false;
+    whenModal<TF_AddRec>([&](TF_AddRec &dialog) {
+        dialog.ed_Name->setText("Max");
+        dialog.ed_Email->setText("x" + longest);
+        dialog.bu_Ok->click();
+        refused = dialog.isVisible() && dialog.ed_Email->text() == "x" + longest;
+        dialog.ed_Email->setText(longest);
+        dialog.bu_Ok->click();
+    });
+    editor->bu_InsertRecipient->click();
+    EXPECT_TRUE(refused);
+    ASSERT_TRUE(dm->ta_Emails.Locate("Email", longest)) << "stored whole";
+
+    whenModal<TF_AddGrp>([&](TF_AddGrp &dialog) {
+        dialog.ed_GrpName->setText("  ");
+        dialog.bu_Ok->click();
+        refused = dialog.isVisible();
+        dialog.ed_GrpName->setText(QString(51, u'g'));
+        dialog.bu_Ok->click();
+        refused = refused && dialog.isVisible() && dialog.ed_GrpName->text().size() == 51;
+        dialog.bu_Cancel->click();
+    });
+    editor->bu_InsertGroup->click();
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(prompts.texts(), QStringList({"An email address can be at most 254 characters long; this one has 255!",
+                                            "You must enter a name for the group!",
+                                            "A group name can be at most 50 characters long; this one has 51!"}));
+    EXPECT_EQ(dm->ta_Group.RecordCount(), 2);
 }
 
 QStringList itemsOf(const QComboBox *box)

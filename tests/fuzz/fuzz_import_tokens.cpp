@@ -1,10 +1,13 @@
-// The import's tokenizer on any text: free text and delimited lines give
-// recipients whose addresses hold an at sign and are pieces of the line as
-// written, and no field holds its delimiter. The first byte picks the
-// delimiter and the order of the fields.
+// The import's tokenizer on any text, read line by line as the import reads
+// a file: free text and delimited lines give recipients whose addresses hold
+// an at sign and are pieces of the line as written, with no separator (a NUL
+// among them) inside; no field holds its delimiter, no line a line end, and
+// no name a NUL. The first byte picks the delimiter and the order of the
+// fields.
 #include "addressbook/AddressImport.h"
 #include "platform/TextFile.h"
 
+#include <QBuffer>
 #include <cstdlib>
 
 namespace {
@@ -25,20 +28,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QStringList order = data[0] & 4 ? QStringList{TAddressImport::EmailField, TAddressImport::NameField}
                                           : QStringList{TAddressImport::NameField, "Skip", TAddressImport::EmailField};
     const QByteArray bytes(reinterpret_cast<const char *>(data) + 1, static_cast<qsizetype>(size) - 1);
-    const QString text = TextFile::decodeAs(bytes, TextFile::isUtf8(bytes));
+    TextFile::Survey survey;
+    QBuffer counting;
+    counting.setData(bytes);
+    check(counting.open(QIODevice::ReadOnly) && TextFile::survey(counting, survey));
+    QBuffer reading;
+    reading.setData(bytes);
+    check(reading.open(QIODevice::ReadOnly));
+    TextFile::LineDecoder lines(reading, survey);
     const TImportLayout delimited = TAddressImport::DelimitedLayout(order, delimiter);
-    for (const QString &line : TextFile::splitLines(text)) {
+    qint64 read = 0;
+    for (QString line; lines.next(line); ++read) {
+        check(!line.contains(u'\n') && !line.contains(u'\r'));
         for (const QString &token : TAddressImport::AddressTokens(line))
-            check(token.contains(u'@') && line.contains(token) && !token.contains(u' ') && !token.contains(u','));
+            check(token.contains(u'@') && line.contains(token) && !token.contains(u' ') && !token.contains(u',')
+                  && !token.contains(QChar(0)));
         for (int position = 1; position <= 4; ++position) {
             const QString field = TAddressImport::DelimitedField(line, delimiter, position);
             check(!field.contains(delimiter) && line.contains(field));
         }
         for (const TImportLayout &layout : {TImportLayout(), delimited}) {
             for (const TImportRecipient &recipient : TAddressImport::Recipients(line, layout))
-                check(recipient.email == TAddressImport::UnknownName
-                      || (recipient.email.contains(u'@') && line.contains(recipient.email)));
+                check(!recipient.name.contains(QChar(0))
+                      && (recipient.email == TAddressImport::UnknownName
+                          || (recipient.email.contains(u'@') && line.contains(recipient.email))));
         }
     }
+    check(read == survey.lines);
     return 0;
 }

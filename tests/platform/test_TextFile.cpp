@@ -74,6 +74,21 @@ TEST(TextFile, StreamsLinesAsReadLinesSplitsThem)
     EXPECT_EQ(decodedLines(crAtChunkEnd, survey), QStringList({QString(64 * 1024 - 1, u'y'), "z"}));
 }
 
+TEST(TextFile, ALoneCrEndsAStreamedLineAndNulIsKept)
+{
+    TextFile::Survey survey;
+    EXPECT_EQ(decodedLines("one\rtwo\r\rthree\r", survey), QStringList({"one", "two", "", "three"}));
+    EXPECT_EQ(survey.lines, 4);
+    EXPECT_EQ(decodedLines("a\r\n\nb\n\rc", survey), QStringList({"a", "", "b", "", "c"}));
+    // A CR that ends one read and the LF or text that begins the next.
+    const QByteArray y(64 * 1024 - 1, 'y');
+    EXPECT_EQ(decodedLines(y + "\r\nz", survey), QStringList({QString::fromLatin1(y), "z"}));
+    EXPECT_EQ(decodedLines(y + "\rz", survey), QStringList({QString::fromLatin1(y), "z"}));
+    EXPECT_EQ(decodedLines(y + "\r", survey), QStringList({QString::fromLatin1(y)}));
+    EXPECT_EQ(decodedLines(QByteArray("a\0b", 3), survey), QStringList({QString("a") + QChar(0) + "b"}))
+        << "what a NUL means is the reader's to say";
+}
+
 TEST(TextFile, StreamedFileIsUtf8WithoutItsMarkOrWholeWindows1252)
 {
     TextFile::Survey survey;

@@ -106,6 +106,8 @@ TEST(StoreStartup, NewerStoreIsRefusedWithoutClaimingAnUpdate)
 {
     TempProgramFolder folder;
     const QByteArray newer = "[DATABAS]\r\nVERSION=" + QByteArray::number(Current + 1) + "\r\n";
+    StoreSetup::createStore(folder);
+    StoreSetup::otherProgram(folder, ("PRAGMA user_version = " + QByteArray::number(Current + 1)).constData());
     folder.writeFile("CORVAN.INI", newer);
     ScriptedPrompts prompts;
     TDM_Databaser dm(folder.path());
@@ -116,6 +118,33 @@ TEST(StoreStartup, NewerStoreIsRefusedWithoutClaimingAnUpdate)
     EXPECT_TRUE(dm.TerminateRequested());
     EXPECT_FALSE(dm.TablesOpen());
     EXPECT_EQ(folder.readFile("CORVAN.INI"), newer);
+}
+
+// The settings remember a store that is gone (its DATA folder lost or never
+// copied along): the user is offered a new one, not locked out at every start.
+TEST(StoreStartup, ALostStoreIsMadeAnewWhateverTheSettingsRemember)
+{
+    for (const char *remembered : {"2", "3"}) {
+        SCOPED_TRACE(remembered);
+        TempProgramFolder folder;
+        StoreSetup::createStore(folder);
+        ASSERT_TRUE(QDir(folder.file("DATA")).removeRecursively());
+        folder.writeFile("CORVAN.INI", QByteArray("[DATABAS]\r\nVERSION=") + remembered + "\r\n");
+        {
+            ScriptedPrompts prompts;
+            prompts.answer(PromptAnswer::Ok);
+            TDM_Databaser dm(folder.path());
+            dm.DataModuleCreate();
+            EXPECT_EQ(prompts.texts(), QStringList({UpdatePrompt, UpdateDone}));
+            EXPECT_TRUE(dm.TablesOpen());
+        }
+        EXPECT_EQ(storedVersion(folder), Current);
+        ScriptedPrompts prompts;
+        TDM_Databaser dm(folder.path());
+        dm.DataModuleCreate();
+        EXPECT_TRUE(prompts.shown().isEmpty());
+        EXPECT_TRUE(dm.TablesOpen());
+    }
 }
 
 TEST(StoreStartup, FailingScriptWithOkGoesOnAndWritesTheVersion)

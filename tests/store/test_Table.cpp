@@ -141,9 +141,12 @@ TEST_F(TableTest, EditPostAndDeleteWriteTheStore)
     dm->ta_Emails.First();
     dm->ta_Emails.Next();
     dm->ta_Emails.Edit();
-    dm->ta_Emails.FieldByName("Name").SetAsString(QString(40, u'n'));
+    EXPECT_THROW(dm->ta_Emails.FieldByName("Name").SetAsString(QString(31, u'n')), EDatabaseError)
+        << "never cut to the field's size";
+    EXPECT_EQ(dm->ta_Emails.FieldByName("Name").AsString(), "b");
+    dm->ta_Emails.FieldByName("Name").SetAsString(QString(30, u'n'));
     dm->ta_Emails.Post();
-    EXPECT_EQ(dm->ta_Emails.FieldByName("Name").AsString(), QString(30, u'n')) << "cut to the field's size";
+    EXPECT_EQ(dm->ta_Emails.FieldByName("Name").AsString(), QString(30, u'n'));
     EXPECT_EQ(dm->ta_Emails.FieldByName("Email").AsString(), "b@x.org");
 
     dm->ta_Emails.Delete();

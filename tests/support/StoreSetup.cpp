@@ -56,6 +56,18 @@ void addNamedGroup(TDM_Databaser &dm, const QString &group, const QList<std::pai
     }
 }
 
+QStringList column(TDM_Databaser &dm, const QString &field, const QString &group)
+{
+    TQuery q(&dm.Databas);
+    q.UniDirectional = true;
+    q.AddSQL(QStringLiteral("SELECT %1 FROM EMAILS WHERE Grupp = :g ORDER BY rowid").arg(field));
+    q.SetParam("g", group);
+    QStringList values;
+    for (q.Open(); !q.Eof(); q.Next())
+        values.append(q.Fields(0).Value().toString());
+    return values;
+}
+
 OtherProgramLock::OtherProgramLock(const TempProgramFolder &folder, int holdMs)
 {
     EXPECT_EQ(sqlite3_open(folder.file("DATA/corvane.db").toUtf8().constData(), &m_db), SQLITE_OK);

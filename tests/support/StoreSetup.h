@@ -23,6 +23,8 @@ std::unique_ptr<TDM_Databaser> openDataModule(const TempProgramFolder &folder);
 void addGroup(TDM_Databaser &dm, const QString &group, const QStringList &emails);
 // The same with each recipient's name and address given.
 void addNamedGroup(TDM_Databaser &dm, const QString &group, const QList<std::pair<QString, QString>> &members);
+// A field of the group's recipients, in the order they were added.
+QStringList column(TDM_Databaser &dm, const QString &field, const QString &group);
 // Another program's change to the store, through a connection of its own.
 void otherProgram(const TempProgramFolder &folder, const char *sql);
 

@@ -3,9 +3,11 @@
 #include "support/ScriptedPrompts.h"
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
+#include "store/DatabaseError.h"
 #include "widgets/DBGrid.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -94,6 +96,40 @@ TEST_F(GridPlaceTest, AWindowScrolledAwayFromTheCurrentRowStaysWhereItIs)
     EXPECT_EQ(top(), 40);
     EXPECT_EQ(grid.currentIndex().row(), 5);
     EXPECT_EQ(grid.model()->rowCount(), 61);
+}
+
+// A cell's box takes a text whole; one too long for its field is refused
+// with the field's message when the cell is written, never cut.
+TEST(GridEditing, ATextTooLongForItsFieldIsRefusedNotCut)
+{
+    TempProgramFolder folder;
+    ScriptedPrompts prompts;
+    auto dm = StoreSetup::openDataModule(folder);
+    StoreSetup::addGroup(*dm, "Friends", {"a@x.org"});
+    TDBGrid grid("gr_Recipient");
+    grid.setDataSet(&dm->ta_Emails);
+    grid.setEditing(true);
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+    const int name = dm->ta_Emails.FieldByName("Name").Index();
+    grid.setCurrentIndex(grid.model()->index(0, name));
+    QTest::keyClick(&grid, Qt::Key_F2);
+    auto *edit = grid.viewport()->findChild<QLineEdit *>();
+    ASSERT_NE(edit, nullptr);
+    edit->selectAll();
+    QTest::keyClicks(edit, QString(31, u'n'));
+    EXPECT_EQ(edit->text().size(), 31) << "the box takes the text whole";
+    ASSERT_EQ(dm->ta_Emails.State(), TDataSetState::dsEdit);
+    try {
+        dm->ta_Emails.Post(); // as the navigator's post: the open cell is written first
+        ADD_FAILURE() << "posted";
+    } catch (const EDatabaseError &e) {
+        EXPECT_TRUE(e.message().contains("at most 30 characters")) << e.message().toStdString();
+    }
+    EXPECT_EQ(dm->ta_Emails.State(), TDataSetState::dsEdit) << "the edit stays, to be mended";
+    EXPECT_EQ(edit->text().size(), 31);
+    dm->ta_Emails.Cancel();
+    EXPECT_EQ(dm->ta_Emails.FieldByName("Name").AsString(), "a");
 }
 
 }
