@@ -18,8 +18,9 @@ class TDM_Databaser : public QObject
     Q_OBJECT
 public:
     // Version 2 keeps the send times of the sending limit, version 3 the
-    // agent's place in the send of each schedule entry.
-    static constexpr int RequiredVersion = 3;
+    // agent's place in the send of each schedule entry, version 4 the
+    // addresses never mailed again, version 5 recipients' further fields.
+    static constexpr int RequiredVersion = 5;
     // A store from before the store kept its version is at this one.
     static constexpr int UnmarkedVersion = 1;
 
