@@ -25,6 +25,13 @@ void create(const QString &folder)
     ProfileIni(folder + "CORVAN.INI").writeInteger("DATABAS", "VERSION", TDM_Databaser::RequiredVersion);
 }
 
+Workspace::Workspace()
+{
+    create(folder());
+    m_dm = std::make_unique<TDM_Databaser>(folder());
+    m_dm->DataModuleCreate();
+}
+
 void fillGroup(TDM_Databaser &dm, const QString &group, int count)
 {
     dm.Databas.StartTransaction();

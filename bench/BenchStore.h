@@ -1,9 +1,11 @@
 #pragma once
 
-#include <QString>
-#include <vector>
+#include "store/DM_Databaser.h"
 
-class TDM_Databaser;
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
 
 // A program folder with a current store, for the benchmarks.
 namespace BenchStore {
@@ -15,4 +17,19 @@ void fillGroup(TDM_Databaser &dm, const QString &group, int count);
 long residentKb();
 // The middle one of a run of timings.
 double median(std::vector<double> values);
+
+// A program folder of its own, gone with the benchmark, whose store is made
+// and opened as the mailer opens it.
+class Workspace
+{
+public:
+    Workspace();
+    // With a trailing '/'.
+    QString folder() const { return m_dir.path() + '/'; }
+    TDM_Databaser &dm() { return *m_dm; }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<TDM_Databaser> m_dm;
+};
 }

@@ -161,11 +161,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    BenchStore::create(folder);
-    TDM_Databaser dm(folder);
-    dm.DataModuleCreate();
+    BenchStore::Workspace workspace;
+    TDM_Databaser &dm = workspace.dm();
     for (const int size : {20000, 100000}) {
         const QString source = QStringLiteral("Source %1").arg(size);
         BenchStore::fillGroup(dm, source, size);

@@ -59,12 +59,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    BenchStore::create(folder);
-
-    TDM_Databaser dm(folder);
-    dm.DataModuleCreate();
+    BenchStore::Workspace workspace;
+    TDM_Databaser &dm = workspace.dm();
     BenchStore::fillGroup(dm, "Small", SmallGroup);
     BenchStore::fillGroup(dm, "Large", LargeGroup);
     dm.ta_Group.Refresh();

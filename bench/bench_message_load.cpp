@@ -105,11 +105,9 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const qsizetype bytes = (argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024) * 1024;
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    BenchStore::create(folder);
-    TDM_Databaser dm(folder);
-    dm.DataModuleCreate();
+    BenchStore::Workspace workspace;
+    TDM_Databaser &dm = workspace.dm();
+    const QString folder = workspace.folder();
     TMailerSession session(dm, folder, [] { return std::make_unique<NetworkManagerBackend>(); });
     TF_Mdi mdi(session);
     mdi.resize(800, 600);
