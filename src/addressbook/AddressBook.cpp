@@ -1,6 +1,6 @@
 #include "addressbook/AddressBook.h"
 
-#include "addressbook/AddressKey.h"
+#include "store/AddressKey.h"
 #include "addressbook/GroupNames.h"
 #include "store/DM_Databaser.h"
 #include "store/SelfRefreshQuery.h"

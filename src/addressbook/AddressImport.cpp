@@ -1,6 +1,6 @@
 #include "addressbook/AddressImport.h"
 
-#include "addressbook/AddressKey.h"
+#include "store/AddressKey.h"
 
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"

@@ -1,4 +1,4 @@
-#include "addressbook/AddressKey.h"
+#include "store/AddressKey.h"
 
 QString addressKey(const QString &email)
 {
