@@ -4,6 +4,7 @@
 #include "transport/GreetingName.h"
 #include "transport/LineBuffer.h"
 #include "transport/MessageHeader.h"
+#include "transport/OAuthSasl.h"
 #include "transport/SmtpReply.h"
 #include "transport/SocketException.h"
 #include "transport/WSocketConnection.h"
@@ -391,6 +392,8 @@ bool TCustomSmtpClient::logIn()
     if (!m_connection->Encrypted())
         return refuseSession(QStringLiteral("Login as '%1' at '%2' not tried: the connection is not encrypted")
                                  .arg(UserName, Host));
+    if (TokenSource)
+        return logInWithToken();
     const QStringList mechanisms = m_capabilities.parameters(QStringLiteral("AUTH"));
     const QByteArray user = UserName.toUtf8();
     const QByteArray password = Password.toUtf8();
@@ -417,6 +420,44 @@ bool TCustomSmtpClient::logIn()
     if (code != 235)
         return refuseSession(QStringLiteral("Login as '%1' at '%2' failed: %3").arg(UserName, Host, m_lastResponse));
     return true;
+}
+
+bool TCustomSmtpClient::logInWithToken()
+{
+    const std::optional<OAuthSasl::Mechanism> mechanism =
+        OAuthSasl::choose(m_capabilities.parameters(QStringLiteral("AUTH")));
+    if (!mechanism)
+        return refuseSession(
+            QStringLiteral("Login at '%1' failed: the server offers no OAuth 2.0 login (AUTH XOAUTH2 or OAUTHBEARER)")
+                .arg(Host));
+    const QString name = OAuthSasl::name(*mechanism);
+    for (bool renew = false;; renew = true) {
+        QString failure;
+        const std::optional<QString> token = TokenSource->accessToken(renew, failure);
+        if (!token)
+            return refuseSession(QStringLiteral("Login as '%1' at '%2' not tried: %3").arg(UserName, Host, failure));
+        sendSecret("AUTH " + name.toLatin1() + ' ' + OAuthSasl::initialResponse(*mechanism, UserName, *token),
+                   QStringLiteral("AUTH %1 (credentials not shown)").arg(name));
+        int code = getResponse().code;
+        OAuthSasl::ErrorChallenge challenge;
+        if (code == 334) {
+            // The mechanisms refuse with a challenge that must be answered
+            // before the server gives its final reply.
+            challenge = OAuthSasl::ErrorChallenge::decode(m_lastResponse.mid(4));
+            sendCommand(OAuthSasl::challengeAnswer(*mechanism));
+            code = getResponse().code;
+        }
+        if (code == 235)
+            return true;
+        if (code == 535 && !renew && challenge.stale()) {
+            display(QStringLiteral("The server refused the access token: asking for a new one"));
+            continue;
+        }
+        const QString said = challenge.describe();
+        return refuseSession(QStringLiteral("Login as '%1' at '%2' failed: %3%4")
+                                 .arg(UserName, Host, m_lastResponse,
+                                      said.isEmpty() ? QString() : QStringLiteral(" (the server said: %1)").arg(said)));
+    }
 }
 
 bool TCustomSmtpClient::refuseSession(const QString &text)

@@ -5,6 +5,7 @@
 #include "transport/SmtpCapabilities.h"
 #include "transport/SmtpConnection.h"
 #include "transport/SmtpResult.h"
+#include "transport/SmtpTokenSource.h"
 #include "transport/WireText.h"
 
 #include <QElapsedTimer>
@@ -75,6 +76,10 @@ public:
     // PLAIN, or LOGIN where only that is offered) and never displayed.
     QString UserName;
     QString Password;
+    // With a token source the login is OAuth 2.0 instead (AUTH XOAUTH2 or
+    // OAUTHBEARER, whichever is offered) and Password is not used; a token
+    // refused as stale is renewed and tried once more. Not owned.
+    SmtpTokenSource *TokenSource = nullptr;
 
     TWait *Wait() const { return m_wait; }
     void setWait(TWait *wait);
@@ -171,6 +176,7 @@ private:
     bool ehlo(const QByteArray &name);
     bool startTls();
     bool logIn();
+    bool logInWithToken();
     // Ends a session that cannot be had as asked; always false.
     bool refuseSession(const QString &text);
     void waitUntilSent();
