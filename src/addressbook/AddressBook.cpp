@@ -1,6 +1,6 @@
 #include "addressbook/AddressBook.h"
 
-#include "addressbook/AddressKey.h"
+#include "transport/AddressKey.h"
 #include "addressbook/GroupNames.h"
 #include "store/DM_Databaser.h"
 #include "store/SelfRefreshQuery.h"

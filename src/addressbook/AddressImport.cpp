@@ -1,6 +1,6 @@
 #include "addressbook/AddressImport.h"
 
-#include "addressbook/AddressKey.h"
+#include "transport/AddressKey.h"
 
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"

@@ -30,7 +30,15 @@ TMessageIds::TMessageIds(const QString &senderAddress)
 {
 }
 
-QString TMessageIds::forMessage(int number) const
+QString TMessageIds::forMessage(int number, const QString &token) const
 {
-    return QStringLiteral("<%1.%2@%3>").arg(m_random).arg(number).arg(m_domain);
+    const QString left = QStringLiteral("%1.%2").arg(m_random).arg(number);
+    return QStringLiteral("<%1@%2>").arg(token.isEmpty() ? left : left + u'.' + token, m_domain);
+}
+
+QString TMessageIds::tokenOf(const QString &messageId)
+{
+    static const QRegularExpression ours(QStringLiteral("^<?[0-9a-f]{16}\\.[0-9]+\\.([^.@<>]+)@[^@<>]+>?$"));
+    const QRegularExpressionMatch match = ours.match(messageId.trimmed());
+    return match.hasMatch() ? match.captured(1) : QString();
 }

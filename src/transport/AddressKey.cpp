@@ -1,4 +1,4 @@
-#include "addressbook/AddressKey.h"
+#include "transport/AddressKey.h"
 
 QString addressKey(const QString &email)
 {
