@@ -6,11 +6,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-namespace {
-
-// The domain as a Message-ID can hold it: letters outside ASCII in their
-// "xn--" form; what is no domain at all gives the reserved name "invalid".
-QString idDomain(const QString &address)
+QString TMessageIds::domainOf(const QString &address)
 {
     static const QRegularExpression dotAtom(QStringLiteral("^[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+"
                                                            "(\\.[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+)*$"));
@@ -22,11 +18,9 @@ QString idDomain(const QString &address)
     return dotAtom.match(ace).hasMatch() ? ace : QStringLiteral("invalid");
 }
 
-} // namespace
-
 TMessageIds::TMessageIds(const QString &senderAddress)
     : m_random(QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, QLatin1Char('0'))),
-      m_domain(idDomain(senderAddress))
+      m_domain(domainOf(senderAddress))
 {
 }
 

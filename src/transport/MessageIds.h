@@ -22,6 +22,10 @@ public:
     // checked here: only its owner's secret can tell whether it is ours.
     static QString tokenOf(const QString &messageId);
 
+    // The domain of an address as a Message-ID or a List-Id holds it: letters
+    // outside ASCII in their "xn--" form; "invalid" for what is no domain.
+    static QString domainOf(const QString &address);
+
 private:
     QString m_random;
     QString m_domain;
