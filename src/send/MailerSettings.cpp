@@ -64,6 +64,8 @@ void TMailerSettings::ReadSettings(const QString &iniFileName, const TMailerSett
     FRateMinutes = ini.readInteger("SMTP", "RATEMINUTES", defaults.FRateMinutes);
     FUserName = ini.readString("PERSONAL", "NAME", defaults.FUserName);
     FUserEmail = ini.readString("PERSONAL", "EMAIL", defaults.FUserEmail);
+    FUnsubscribeMailto = ini.readString("UNSUBSCRIBE", "MAILTO", defaults.FUnsubscribeMailto);
+    FUnsubscribeUrl = ini.readString("UNSUBSCRIBE", "URL", defaults.FUnsubscribeUrl);
     FDialModem = ini.readBool("DIALUP", "MODEM", defaults.FDialModem);
     FDialAutoConnect = ini.readBool("DIALUP", "AUTOC", defaults.FDialAutoConnect);
     FDialDisconnect = ini.readBool("DIALUP", "DISCO", defaults.FDialDisconnect);
@@ -87,4 +89,6 @@ void TMailerSettings::WriteSettings(const QString &iniFileName) const
     ini.writeBool("DIALUP", "DISCO", FDialDisconnect);
     ini.writeString("DIALUP", "DEVICE", FDialDevice);
     ini.writeBool("DIALUP", "LAN", FDialLan);
+    ini.writeString("UNSUBSCRIBE", "MAILTO", FUnsubscribeMailto);
+    ini.writeString("UNSUBSCRIBE", "URL", FUnsubscribeUrl);
 }

@@ -25,6 +25,11 @@ struct TMailerSettings
     QString FSmtpUser;
     QString FUserName = QStringLiteral("Enter your name");
     QString FUserEmail = QStringLiteral("Enter your Email address");
+    // Where a member's unsubscribe mail goes (FUserEmail while empty), and an
+    // https address with {token} where a click unsubscribes at once (none
+    // while empty).
+    QString FUnsubscribeMailto;
+    QString FUnsubscribeUrl;
     // At most FRateCount messages per FRateMinutes minutes through the
     // server; no limit while either is 0.
     int FRateCount = 0;

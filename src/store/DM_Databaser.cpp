@@ -326,6 +326,22 @@ void TDM_Databaser::StoreLastMail(const QString &group, int number)
     RunUpdate("UPDATE GROUPS Set LastMail=:number ", "WHERE Grupp=:group", {{"number", number}, {"group", group}});
 }
 
+bool TDM_Databaser::ListHeadersFor(const QString &group)
+{
+    return ReadValue("SELECT ListHeaders FROM GroupOptions", "WHERE Grupp = :group ", {{"group", group}}).toInt() != 0;
+}
+
+void TDM_Databaser::StoreListHeaders(const QString &group, bool on)
+{
+    RunUpdate("INSERT OR REPLACE INTO GroupOptions (Grupp, ListHeaders) VALUES (:group, :on) ", "",
+              {{"group", group}, {"on", on ? 1 : 0}});
+}
+
+QString TDM_Databaser::StoreIdentity()
+{
+    return ReadValue("SELECT Id FROM StoreIdentity", "", {}).toString();
+}
+
 int TDM_Databaser::ReadEntryPlace(qint64 entry)
 {
     return ReadValue("SELECT LastMail FROM AgentPlace", "WHERE Entry = :entry ", {{"entry", entry}}).toInt();

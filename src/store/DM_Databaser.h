@@ -67,6 +67,12 @@ public:
     // Deleting the entry clears it.
     int ReadEntryPlace(qint64 entry);
     void StoreEntryPlace(qint64 entry, int number);
+    // Whether the group's messages carry the list headers; false for a group
+    // from before they could.
+    bool ListHeadersFor(const QString &group);
+    void StoreListHeaders(const QString &group, bool on);
+    // The store's own name, drawn once when it was made or upgraded.
+    QString StoreIdentity();
     // Today, as the group's date of its last send.
     void StampLastSent(const QString &group);
     // Hands out count consecutive recipient numbers and returns the first;

@@ -564,7 +564,7 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout, qint64 bodyOcte
     const bool utf8Header = internationalEnvelope();
     WireText utf8(QStringLiteral("utf-8"));
     WireText &headerWire = utf8Header ? utf8 : m_wire;
-    const QStringList header = layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId}, m_wire,
+    const QStringList header = layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId, HdrExtra}, m_wire,
                                                   Clock::currentDateTime(), utf8Header);
     qint64 octets = -1;
     if (bodyOctets >= 0) {

@@ -69,6 +69,8 @@ public:
     QString HdrSubject;
     // Goes out as a Message-ID line after the Date line; none when empty.
     QString HdrMessageId;
+    // Further header lines, as MessageFields::extraLines.
+    QStringList HdrExtra;
     QString CharSet = QStringLiteral("iso-8859-1");
     qint32 TimeOut = 15;
     TSmtpSecurity Security = TSmtpSecurity::None;

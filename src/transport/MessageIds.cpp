@@ -6,11 +6,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-namespace {
-
-// The domain as a Message-ID can hold it: letters outside ASCII in their
-// "xn--" form; what is no domain at all gives the reserved name "invalid".
-QString idDomain(const QString &address)
+QString TMessageIds::domainOf(const QString &address)
 {
     static const QRegularExpression dotAtom(QStringLiteral("^[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+"
                                                            "(\\.[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+)*$"));
@@ -22,15 +18,21 @@ QString idDomain(const QString &address)
     return dotAtom.match(ace).hasMatch() ? ace : QStringLiteral("invalid");
 }
 
-} // namespace
-
 TMessageIds::TMessageIds(const QString &senderAddress)
     : m_random(QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, QLatin1Char('0'))),
-      m_domain(idDomain(senderAddress))
+      m_domain(domainOf(senderAddress))
 {
 }
 
-QString TMessageIds::forMessage(int number) const
+QString TMessageIds::forMessage(int number, const QString &token) const
 {
-    return QStringLiteral("<%1.%2@%3>").arg(m_random).arg(number).arg(m_domain);
+    const QString left = QStringLiteral("%1.%2").arg(m_random).arg(number);
+    return QStringLiteral("<%1@%2>").arg(token.isEmpty() ? left : left + u'.' + token, m_domain);
+}
+
+QString TMessageIds::tokenOf(const QString &messageId)
+{
+    static const QRegularExpression ours(QStringLiteral("^<?[0-9a-f]{16}\\.[0-9]+\\.([^.@<>]+)@[^@<>]+>?$"));
+    const QRegularExpressionMatch match = ours.match(messageId.trimmed());
+    return match.hasMatch() ? match.captured(1) : QString();
 }

@@ -125,7 +125,7 @@ QStringList MessageLayout::headerLines(const MessageFields &fields, WireText &wi
         lines.insert(5, QStringLiteral("Content-Transfer-Encoding: ") + encodingName(textEncoding()));
     if (!fields.messageId.isEmpty())
         lines.append(line(QStringLiteral("Message-ID"), fields.messageId));
-    return lines;
+    return lines + fields.extraLines;
 }
 
 QStringList MessageLayout::linesBefore(int index) const

@@ -46,6 +46,9 @@ struct MessageFields
     QString subject;
     // Goes out as a Message-ID line after the Date line; none when empty.
     QString messageId;
+    // Lines made by the owner (ASCII, folded where long), after the
+    // Message-ID line.
+    QStringList extraLines;
 };
 
 // The layout of one message: its parts, and whether it is a single part (the

@@ -73,7 +73,7 @@ TEST(MessageLayout, WithoutFilesTheMessageIsOneTextPartDeclaredInItsHeader)
     EXPECT_TRUE(layout.closingLines().isEmpty());
 
     WireText wire(QStringLiteral("utf-8"));
-    EXPECT_EQ(layout.headerLines({"Ann <a@x>", "b@x", "Hi", ""}, wire, When),
+    EXPECT_EQ(layout.headerLines({"Ann <a@x>", "b@x", "Hi", "", {}}, wire, When),
               (QStringList{"From: Ann <a@x>", "To: b@x", "Subject: Hi", "Mime-Version: 1.0",
                            "Content-Type: text/plain; charset=\"utf-8\"", "Date: Sun, 6 Dec 1998 14:05:09 +0100"}));
 }
@@ -82,7 +82,7 @@ TEST(MessageLayout, HeaderTextsAreSingleLinesEncodedForTheWireAndTheMessageIdCom
 {
     const MessageLayout layout;
     WireText wire;
-    const QStringList lines = layout.headerLines({"J\u00f6rg", "x\r\nBcc: y", "S", "<1@x>"}, wire, When);
+    const QStringList lines = layout.headerLines({"J\u00f6rg", "x\r\nBcc: y", "S", "<1@x>", {}}, wire, When);
     ASSERT_EQ(lines.size(), 7);
     EXPECT_EQ(lines.at(0), "From: =?iso-8859-1?B?SvZyZw==?=");
     EXPECT_EQ(lines.at(1), "To: x  Bcc: y") << "no header line can be smuggled in";
