@@ -193,6 +193,15 @@ int TAddressBook::copyBatch(const QString &source, const QString &target, qint64
                     "WHERE Grupp = :source AND rowid > :after AND rowid <= :last ORDER BY rowid"},
                    {{"first", first}, {"target", target}, {"source", source}, {"after", after}, {"last", last}});
     q.ExecSQL();
+    // Each copy takes its source row's further fields, under the number the
+    // copy got above.
+    q.SetStatement({"INSERT INTO RecipientField (Recipient, Field, Value)",
+                    "SELECT copies.Unikt, f.Field, f.Value FROM",
+                    "(SELECT Unikt AS Source, :first - 1 + row_number() OVER (ORDER BY rowid) AS Unikt FROM EMAILS",
+                    " WHERE Grupp = :source AND rowid > :after AND rowid <= :last) copies",
+                    "JOIN RecipientField f ON f.Recipient = copies.Source"},
+                   {{"first", first}, {"source", source}, {"after", after}, {"last", last}});
+    q.ExecSQL();
     after = last;
     return rows;
 }

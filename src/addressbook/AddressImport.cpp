@@ -5,6 +5,7 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 #include "store/DM_Databaser.h"
+#include "store/RecipientFields.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -67,7 +68,11 @@ void TAddressImport::Run(const TImportSettings &settings, const OpenFile &open, 
     }
     if (counted && openForReading(*file)) {
         TextFile::LineDecoder lines(*file, survey);
-        importLines(lines, settings, progress);
+        TImportSettings asRead = settings;
+        QString header;
+        if (settings.headerLine && settings.layout.format == TImportFormat::CommaDelimited && lines.next(header))
+            asRead.layout = HeaderLayout(header, settings.layout.delimiter, TRecipientFields(m_dm.Databas).Names());
+        importLines(lines, asRead, progress);
         if (lines.failed())
             Prompt::error("Couldn't open importfile!");
     } else {
@@ -238,12 +243,17 @@ void TAddressImport::insertRecipients(const QList<TImportRecipient> &recipients,
     // one statement.
     const qsizetype rowsPerStatement =
         std::clamp<qsizetype>((m_dm.Databas.BoundValueLimit() - SharedValues) / ValuesPerRow, 1, MostRowsPerStatement);
-    const bool several = recipients.size() > rowsPerStatement;
+    // The fields go in by statements of their own, with the rows or not at all.
+    const bool withFields = std::any_of(recipients.begin(), recipients.end(),
+                                        [](const TImportRecipient &recipient) { return !recipient.fields.isEmpty(); });
+    const bool several = recipients.size() > rowsPerStatement || withFields;
     if (several)
         m_dm.Databas.Savepoint("line");
     try {
         for (qsizetype from = 0; from < recipients.size(); from += rowsPerStatement)
             insertStatement(recipients.mid(from, rowsPerStatement), picture, m_nextNumber + static_cast<int>(from));
+        if (withFields)
+            insertFields(recipients);
     } catch (...) {
         if (several)
             m_dm.Databas.RollbackToSavepoint("line");
@@ -270,6 +280,16 @@ void TAddressImport::insertStatement(const QList<TImportRecipient> &recipients, 
         m_insert.SetParam(QStringLiteral("unikt%1").arg(i), firstNumber + static_cast<int>(i));
     }
     m_insert.ExecSQL();
+}
+
+void TAddressImport::insertFields(const QList<TImportRecipient> &recipients)
+{
+    QList<TRecipientFields::Row> rows;
+    for (qsizetype i = 0; i < recipients.size(); ++i) {
+        for (const auto &[field, value] : TRecipientFields::Cleaned(recipients[i].fields))
+            rows.append({m_nextNumber + static_cast<int>(i), field, value});
+    }
+    TRecipientFields(m_dm.Databas).Insert(rows);
 }
 
 void TAddressImport::readExisting()

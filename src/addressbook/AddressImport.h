@@ -30,12 +30,16 @@ struct TImportLayout
     std::optional<int> emailPosition;
     // At most one character; empty: the whole line is field 1.
     QString delimiter = QStringLiteral(",");
+    // The recipient's further fields: 1-based position and field name.
+    QList<std::pair<int, QString>> fields;
 };
 
 struct TImportRecipient
 {
     QString name;
     QString email;
+    // Further fields with a value, name and value in the order of the columns.
+    QList<std::pair<QString, QString>> fields{};
     bool operator==(const TImportRecipient &) const = default;
 };
 
@@ -45,6 +49,9 @@ struct TImportSettings
     // An address already among the group's recipients is not imported again
     // (compared as addressKey does).
     bool skipExisting = false;
+    // A delimited file's first line names its columns and is not imported;
+    // the names settle the layout (HeaderLayout).
+    bool headerLine = false;
     // Stored in every imported row's Picture.
     QByteArray picture;
 };
@@ -62,11 +69,22 @@ public:
     // The tokens of text that hold an at sign, in order; tokens end at a
     // blank, a double quote, a comma, '#' or NUL.
     static QStringList AddressTokens(const QString &text);
-    // Field position (1-based) of a line split at the delimiter; empty past
-    // the last field.
+    // The fields of a line split at the delimiter. A field that begins with a
+    // double quote runs to the quote that closes it, delimiters included,
+    // and "" inside stands for one quote (as spreadsheets write them).
+    static QStringList DelimitedFields(const QString &line, const QString &delimiter);
+    // Field position (1-based) of a line split as above; empty past the last
+    // field.
     static QString DelimitedField(const QString &line, const QString &delimiter, int position);
-    // The order of fields ("Name", "Email Address") as a delimited layout.
+    // The order of fields as a delimited layout: "Name", "Email Address", and
+    // any other entry names a further field.
     static TImportLayout DelimitedLayout(const QStringList &order, const QString &delimiter);
+    // The layout a first line of column names gives. "Name" and "Email"
+    // ("Email Address", "E-mail") are known without regard to case; another
+    // name is a further field, spelt as the store already knows it when it
+    // does (knownFields). A column without a name, or with the name of an
+    // earlier column, is not imported.
+    static TImportLayout HeaderLayout(const QString &line, const QString &delimiter, const QStringList &knownFields);
     // The recipients one line of the file gives.
     static QList<TImportRecipient> Recipients(const QString &line, const TImportLayout &layout);
 
@@ -116,6 +134,8 @@ private:
     QList<TImportRecipient> wanted(const QString &line, const TImportSettings &settings, QSet<QString> &added);
     void insertRecipients(const QList<TImportRecipient> &recipients, const QByteArray &picture);
     void insertStatement(const QList<TImportRecipient> &recipients, const QByteArray &picture, int firstNumber);
+    // The recipients' further fields, under the numbers their rows take.
+    void insertFields(const QList<TImportRecipient> &recipients);
     // The group's addresses, as addressKey compares them, for skipping those
     // it holds.
     void readExisting();

@@ -3,6 +3,10 @@
 // the run that writes the store, so they build and are fuzzed on their own.
 #include "addressbook/AddressImport.h"
 
+#include <QSet>
+#include <algorithm>
+#include <utility>
+
 const QString TAddressImport::NameField = QStringLiteral("Name");
 const QString TAddressImport::EmailField = QStringLiteral("Email Address");
 const QString TAddressImport::UnknownName = QStringLiteral("Unknown");
@@ -23,19 +27,42 @@ QStringList TAddressImport::AddressTokens(const QString &text)
     return addresses;
 }
 
-QString TAddressImport::DelimitedField(const QString &line, const QString &delimiter, int position)
+QStringList TAddressImport::DelimitedFields(const QString &line, const QString &delimiter)
 {
     if (delimiter.isEmpty())
-        return position == 1 ? line : QString();
-    qsizetype start = 0;
-    for (int field = 1; field < position; ++field) {
-        const qsizetype next = line.indexOf(delimiter[0], start);
-        if (next < 0)
-            return QString();
-        start = next + 1;
+        return {line};
+    const QChar cut = delimiter[0];
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    bool fieldStart = true;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted) {
+            if (c != u'"')
+                field += c;
+            else if (i + 1 < line.size() && line[i + 1] == u'"')
+                field += line[++i];
+            else
+                quoted = false;
+        } else if (c == cut) {
+            fields.append(std::exchange(field, {}));
+            fieldStart = true;
+            continue;
+        } else if (c == u'"' && fieldStart && cut != u'"') {
+            quoted = true;
+        } else {
+            field += c;
+        }
+        fieldStart = false;
     }
-    const qsizetype end = line.indexOf(delimiter[0], start);
-    return line.mid(start, end < 0 ? -1 : end - start);
+    fields.append(field);
+    return fields;
+}
+
+QString TAddressImport::DelimitedField(const QString &line, const QString &delimiter, int position)
+{
+    return DelimitedFields(line, delimiter).value(position - 1);
 }
 
 TImportLayout TAddressImport::DelimitedLayout(const QStringList &order, const QString &delimiter)
@@ -43,12 +70,44 @@ TImportLayout TAddressImport::DelimitedLayout(const QStringList &order, const QS
     TImportLayout layout;
     layout.format = TImportFormat::CommaDelimited;
     layout.delimiter = delimiter;
-    const auto position = [&order](const QString &field) -> std::optional<int> {
-        const qsizetype index = order.indexOf(field);
-        return index < 0 ? std::nullopt : std::optional<int>(static_cast<int>(index) + 1);
-    };
-    layout.namePosition = position(NameField);
-    layout.emailPosition = position(EmailField);
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        const int position = static_cast<int>(i) + 1;
+        if (order[i] == NameField)
+            layout.namePosition = position;
+        else if (order[i] == EmailField)
+            layout.emailPosition = position;
+        else
+            layout.fields.append({position, order[i]});
+    }
+    return layout;
+}
+
+TImportLayout TAddressImport::HeaderLayout(const QString &line, const QString &delimiter,
+                                           const QStringList &knownFields)
+{
+    const QStringList emailNames = {QStringLiteral("email"), QStringLiteral("email address"), QStringLiteral("e-mail")};
+    QStringList order;
+    QSet<QString> taken;
+    for (const QString &column : DelimitedFields(line, delimiter)) {
+        QString name = column.trimmed();
+        const QString key = name.toCaseFolded();
+        if (emailNames.contains(key))
+            name = EmailField;
+        else if (key == NameField.toCaseFolded())
+            name = NameField;
+        else if (const auto known = std::find_if(knownFields.begin(), knownFields.end(),
+                                                 [&](const QString &field) { return field.toCaseFolded() == key; });
+                 known != knownFields.end())
+            name = *known;
+        // Left out: the position stays, so the later columns keep theirs.
+        const QString folded = name.toCaseFolded();
+        if (name.isEmpty() || taken.contains(folded))
+            name = QString();
+        taken.insert(folded);
+        order.append(name);
+    }
+    TImportLayout layout = DelimitedLayout(order, delimiter);
+    layout.fields.removeIf([](const std::pair<int, QString> &field) { return field.second.isEmpty(); });
     return layout;
 }
 
@@ -69,18 +128,25 @@ QList<TImportRecipient> TAddressImport::Recipients(const QString &line, const TI
     QList<TImportRecipient> recipients;
     if (layout.format == TImportFormat::UnknownFormat) {
         for (const QString &address : AddressTokens(line))
-            recipients.append({UnknownName, address});
+            recipients.append({UnknownName, address, {}});
         return recipients;
     }
     if (line.isEmpty())
         return recipients;
-    const auto field = [&](int position) { return DelimitedField(line, layout.delimiter, position); };
+    const QStringList fields = DelimitedFields(line, layout.delimiter);
+    const auto field = [&](int position) { return fields.value(position - 1); };
+    QList<std::pair<QString, QString>> further;
+    for (const auto &[position, name] : layout.fields) {
+        const QString value = nameText(field(position));
+        if (!value.isEmpty())
+            further.append({name, value});
+    }
     if (layout.emailPosition) {
         const QString name = layout.namePosition ? nameText(field(*layout.namePosition)) : UnknownName;
         for (const QString &address : AddressTokens(field(*layout.emailPosition)))
-            recipients.append({name, address});
+            recipients.append({name, address, further});
     } else if (layout.namePosition) {
-        recipients.append({nameText(field(*layout.namePosition)), UnknownName});
+        recipients.append({nameText(field(*layout.namePosition)), UnknownName, further});
     }
     return recipients;
 }

@@ -4,6 +4,8 @@
 #include "addressbook/AddressBook.h"
 #include "platform/ErrorReport.h"
 #include "platform/Prompts.h"
+#include "store/DM_Databaser.h"
+#include "store/RecipientFields.h"
 #include "widgets/Placement.h"
 #include "widgets/Labelling.h"
 
@@ -128,6 +130,8 @@ TF_Import::TF_Import(QWidget *parent, TDM_Databaser &dataModule, TAddressBook &a
     auto *fromLabel = new QLabel("Available fields", pa_StepComma);
     lb_From = named(new QListWidget(pa_StepComma), fromLabel, "lb_From");
     lb_From->addItems({TAddressImport::NameField, TAddressImport::EmailField});
+    // Beside them, every field some recipient already has.
+    lb_From->addItems(TRecipientFields(dataModule.Databas).Names());
     auto *toLabel = new QLabel("Import follow order", pa_StepComma);
     lb_To = named(new QListWidget(pa_StepComma), toLabel, "lb_To");
     bu_To = button(pa_StepComma, "bu_To", ">", "Add the chosen field to the import order");
@@ -151,6 +155,17 @@ TF_Import::TF_Import(QWidget *parent, TDM_Databaser &dataModule, TAddressBook &a
     delimiterRow->addWidget(ed_Delimiter);
     delimiterRow->addStretch();
     static_cast<QVBoxLayout *>(pa_StepComma->layout())->addLayout(delimiterRow);
+    auto *newFieldLabel = new QLabel("New field:", pa_StepComma);
+    ed_NewField = named(new QLineEdit(pa_StepComma), newFieldLabel, "ed_NewField");
+    bu_NewField = button(pa_StepComma, "bu_NewField", "Add", "Add a new field to the import order");
+    auto *newFieldRow = new QHBoxLayout;
+    newFieldRow->addWidget(newFieldLabel);
+    newFieldRow->addWidget(ed_NewField);
+    newFieldRow->addWidget(bu_NewField);
+    static_cast<QVBoxLayout *>(pa_StepComma->layout())->addLayout(newFieldRow);
+    ch_Header = new QCheckBox("First line holds the column names", pa_StepComma);
+    ch_Header->setObjectName("ch_Header");
+    pa_StepComma->layout()->addWidget(ch_Header);
     text(pa_StepComma, kClickNextForFile);
 
     auto *fileLabel = text(pa_StepFile, "This is the file containing the email addresses you wish to import");
@@ -207,6 +222,7 @@ TF_Import::TF_Import(QWidget *parent, TDM_Databaser &dataModule, TAddressBook &a
     connect(bu_Cancel, &QPushButton::clicked, this, &TF_Import::reject);
     connect(bu_To, &QPushButton::clicked, this, &TF_Import::bu_ToClick);
     connect(bu_Back, &QPushButton::clicked, this, &TF_Import::bu_BackClick);
+    connect(bu_NewField, &QPushButton::clicked, this, &TF_Import::bu_NewFieldClick);
     connect(bu_Browse, &QPushButton::clicked, this, &TF_Import::bu_BrowseClick);
 
     showStep(pa_Step1);
@@ -236,7 +252,7 @@ void TF_Import::bu_NextClick()
         }
         bu_Prev->setEnabled(true);
     } else if (m_step == pa_StepComma) {
-        if (lb_To->count() == 0) {
+        if (lb_To->count() == 0 && !ch_Header->isChecked()) {
             Prompt::error("You must choose order first!");
             return;
         }
@@ -295,6 +311,22 @@ void TF_Import::bu_BackClick()
     moveChosen(lb_To, lb_From);
 }
 
+void TF_Import::bu_NewFieldClick()
+{
+    // A name either list holds already, in any case, is that field.
+    const QString name = ed_NewField->text().trimmed();
+    if (name.isEmpty())
+        return;
+    ed_NewField->clear();
+    if (!lb_To->findItems(name, Qt::MatchFixedString).isEmpty())
+        return;
+    const QList<QListWidgetItem *> available = lb_From->findItems(name, Qt::MatchFixedString);
+    if (available.isEmpty())
+        lb_To->addItem(name);
+    else
+        lb_To->addItem(lb_From->takeItem(lb_From->row(available[0])));
+}
+
 void TF_Import::bu_BrowseClick()
 {
     const QString path = chooseImportFile();
@@ -316,6 +348,7 @@ TImportSettings TF_Import::settings() const
     TImportSettings settings;
     if (chosenRow(lb_Format) == FormatDelimited)
         settings.layout = TAddressImport::DelimitedLayout(entries(lb_To), ed_Delimiter->text());
+    settings.headerLine = ch_Header->isChecked();
     settings.skipExisting = ch_Skip->isChecked();
     QFile picture(":/addressbook/mail.png");
     if (picture.open(QIODevice::ReadOnly))

@@ -35,6 +35,11 @@ public:
     QPushButton *bu_To;
     QPushButton *bu_Back;
     QLineEdit *ed_Delimiter;
+    // A field the store does not know yet, named here and added to the order.
+    QLineEdit *ed_NewField;
+    QPushButton *bu_NewField;
+    // The file's first line names its columns; the order then follows it.
+    QCheckBox *ch_Header;
 
     QGroupBox *pa_StepFile;
     QLineEdit *ed_File;
@@ -68,6 +73,7 @@ private:
     void bu_PrevClick();
     void bu_ToClick();
     void bu_BackClick();
+    void bu_NewFieldClick();
     void bu_BrowseClick();
 
     void showStep(QGroupBox *step);

@@ -1,5 +1,6 @@
 #include "addressbook/AddressBook.h"
 #include "store/DatabaseError.h"
+#include "store/RecipientFields.h"
 #include "support/ScriptedPrompts.h"
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
@@ -327,6 +328,22 @@ struct CopyTransactions
     QList<Work> committed;
     Work current;
 };
+
+TEST_F(AddressBookTest, CopyingAGroupCopiesEachRecipientsFieldsToItsCopy)
+{
+    StoreSetup::addGroup(*dm, "Club", {"a@x.org", "b@x.org", "c@x.org"});
+    TRecipientFields fields(dm->Databas);
+    const QStringList source = StoreSetup::column(*dm, "Unikt", "Club");
+    fields.Write(source[0].toInt(), {{"Town", "Lund"}, {"Code", "1"}});
+    fields.Write(source[2].toInt(), {{"Town", "Umeå"}});
+    ASSERT_TRUE(book->InsertGroup("Copy", "Club"));
+    const QStringList copies = StoreSetup::column(*dm, "Unikt", "Copy");
+    ASSERT_EQ(copies.size(), 3);
+    EXPECT_EQ(fields.Read(copies[0].toInt()), fields.Read(source[0].toInt()));
+    EXPECT_TRUE(fields.Read(copies[1].toInt()).isEmpty());
+    EXPECT_EQ(fields.Read(copies[2].toInt()), TRecipientFields::Values({{"Town", "Umeå"}}));
+    EXPECT_EQ(count("SELECT COUNT(*) FROM RecipientField"), 6);
+}
 
 TEST_F(AddressBookTest, AGreatCopyGoesInBatchesEachRecountedOnce)
 {

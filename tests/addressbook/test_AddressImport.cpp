@@ -1,5 +1,6 @@
 #include "addressbook/AddressImport.h"
 #include "store/Database.h"
+#include "store/RecipientFields.h"
 #include "support/FailingDevice.h"
 #include "support/ScriptedPrompts.h"
 #include "support/StoreSetup.h"
@@ -66,6 +67,39 @@ TEST(ImportLines, FreeTextAndEachDelimitedOrder)
     EXPECT_EQ(TAddressImport::Recipients(",a@x.org", delimited({name, email})), Recipients({{"", "a@x.org"}}))
         << "the name field is taken as it is, also empty";
     EXPECT_TRUE(TAddressImport::Recipients("", delimited({name})).isEmpty());
+}
+
+TEST(DelimitedFields, QuotedValuesAsSpreadsheetsWriteThem)
+{
+    EXPECT_EQ(TAddressImport::DelimitedFields(R"("Smith; Ann";"say ""hi""";plain;"")", ";"),
+              QStringList({"Smith; Ann", R"(say "hi")", "plain", ""}));
+    EXPECT_EQ(TAddressImport::DelimitedFields(R"(a"b;"open)", ";"), QStringList({R"(a"b)", "open"}))
+        << "a quote inside a field is kept; an open quote runs to the line's end";
+    EXPECT_EQ(TAddressImport::DelimitedFields("a;b;", ";"), QStringList({"a", "b", ""}));
+}
+
+TEST(HeaderLayout, NamesTheColumnsOfAFirstLine)
+{
+    const TImportLayout layout = TAddressImport::HeaderLayout(
+        R"(E-MAIL;name;Town;;town;"First Name";customer;Name)", ";", {"Customer", "Zip"});
+    EXPECT_EQ(layout.format, TImportFormat::CommaDelimited);
+    EXPECT_EQ(layout.emailPosition, 1);
+    EXPECT_EQ(layout.namePosition, 2) << "the first column of a name wins";
+    EXPECT_EQ(layout.fields, (QList<std::pair<int, QString>>{{3, "Town"}, {6, "First Name"}, {7, "Customer"}}))
+        << "an empty name and a name twice are left out; a known field keeps the store's spelling";
+
+    EXPECT_EQ(TAddressImport::Recipients(R"(ann@x.org;"Ann, Å";Lund;skip;Ystad;;7)", layout),
+              Recipients({{"Ann, Å", "ann@x.org", {{"Town", "Lund"}, {"Customer", "7"}}}}))
+        << "empty values are no fields";
+    EXPECT_EQ(TAddressImport::HeaderLayout("Email Address", ",", {}).emailPosition, 1);
+}
+
+TEST(ImportLines, FurtherFieldsOfAStatedOrder)
+{
+    const TImportLayout layout = delimited({"Town", TAddressImport::EmailField, TAddressImport::NameField});
+    EXPECT_EQ(layout.fields, (QList<std::pair<int, QString>>{{1, "Town"}}));
+    EXPECT_EQ(TAddressImport::Recipients("Lund,a@x.org b@y.org,Ann", layout),
+              Recipients({{"Ann", "a@x.org", {{"Town", "Lund"}}}, {"Ann", "b@y.org", {{"Town", "Lund"}}}}));
 }
 
 class AddressImportTest : public ::testing::Test
@@ -141,6 +175,54 @@ TEST_F(AddressImportTest, ImportsIntoTheChosenGroupWithNumbersPictureAndCount)
     EXPECT_EQ(dm->ta_Emails.RecordCount(), 4) << "the recipient table shows the new rows";
     EXPECT_EQ(column("Email", "Other"), QStringList{"other@x.org"});
     EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
+TEST_F(AddressImportTest, ASpreadsheetExportImportsWithItsFields)
+{
+    // Column names first, semicolons, UTF-8 with a byte-order mark, quoted
+    // values and accented names, as a spreadsheet saves a list.
+    TRecipientFields(dm->Databas).Write(999, {{"TOWN", "known"}});
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    settings.layout = delimited({}, ";");
+    settings.headerLine = true;
+    QByteArray file = "\xEF\xBB\xBF" "Name;E-mail;Town;\"First name\"\r\n";
+    for (int i = 0; i < 1000; ++i)
+        file += QStringLiteral("\"Åkesson, Björn %1\";b%1@x.org;%2;Zoë\r\n").arg(i).arg(i % 2 ? "Malmö" : "").toUtf8();
+    run(file);
+
+    const QStringList names = column("Name");
+    ASSERT_EQ(names.size(), 1001);
+    EXPECT_EQ(names[1], "Åkesson, Björn 0");
+    EXPECT_EQ(column("Email")[1000], "b999@x.org");
+    EXPECT_EQ(members(), 1001);
+    const QStringList numbers = column("Unikt");
+    TRecipientFields fields(dm->Databas);
+    EXPECT_EQ(fields.Read(numbers[1].toInt()), TRecipientFields::Values({{"First name", "Zoë"}}));
+    EXPECT_EQ(fields.Read(numbers[2].toInt()), TRecipientFields::Values({{"First name", "Zoë"}, {"TOWN", "Malmö"}}))
+        << "the store's spelling of a field it knows";
+    EXPECT_EQ(fields.Names(), QStringList({"First name", "TOWN"}));
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
+TEST_F(AddressImportTest, ALineThatFailsTakesItsFieldsWithIt)
+{
+    ASSERT_TRUE(import->ChooseGroup("Friends"));
+    settings.layout = delimited({TAddressImport::EmailField, "Town"}, ";");
+    // The store refuses one field: the recipient of its line goes too.
+    StoreSetup::otherProgram(folder, "CREATE TRIGGER refuse BEFORE INSERT ON RecipientField WHEN NEW.Value = 'Ystad' "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    run("a@x.org;Lund\nb@x.org;Ystad\nc@x.org;Umeå\n");
+    EXPECT_EQ(prompts.texts(), QStringList{"Error while importing email addresses"});
+    const QStringList numbers = column("Unikt");
+    ASSERT_EQ(numbers.size(), 3);
+    TRecipientFields fields(dm->Databas);
+    EXPECT_EQ(fields.Read(numbers[1].toInt()), TRecipientFields::Values({{"Town", "Lund"}}));
+    EXPECT_EQ(fields.Read(numbers[2].toInt()), TRecipientFields::Values({{"Town", "Umeå"}}));
+    TQuery q(&dm->Databas);
+    q.AddSQL("SELECT COUNT(*) FROM RecipientField");
+    q.Open();
+    EXPECT_EQ(q.Fields(0).AsInteger(), 2);
+    EXPECT_EQ(column("Email"), QStringList({"ann@x.org", "a@x.org", "c@x.org"}));
 }
 
 TEST_F(AddressImportTest, SkipsAddressesTheGroupHoldsAndRepeatsOfTheFile)

@@ -2,6 +2,7 @@
 #include "addressbook/TF_Groups.h"
 #include "addressbook/TF_Import.h"
 #include "store/DataSetModel.h"
+#include "store/RecipientFields.h"
 #include "support/Accessibility.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"
@@ -251,6 +252,48 @@ TEST_F(ImportWizardTest, ImportsFreeTextAndFinishes)
     EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 3) << "a@x.org was there already";
     w->bu_Cancel->click();
     EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(ImportWizardTest, ASpreadsheetListWithColumnNamesImportsItsFields)
+{
+    folder.writeFile("list.csv", "\xEF\xBB\xBF" "e-mail;NAME;Town\r\n"
+                                 "\"bo@y.org\";\"Björk; Bo\";Malmö\r\nzoe@y.org;Zoë;\r\n");
+    w->lb_Format->setCurrentRow(TF_Import::FormatDelimited);
+    w->bu_Next->click();
+    w->ch_Header->setChecked(true);
+    w->ed_Delimiter->setText(";");
+    w->bu_Next->click();
+    EXPECT_TRUE(prompts.shown().isEmpty()) << "the first line gives the order";
+    w->ed_File->setText(folder.file("list.csv"));
+    w->bu_Next->click();
+    w->co_Group->setCurrentText("Club");
+    w->bu_Next->click();
+
+    ASSERT_TRUE(w->la_Finish->isVisible());
+    EXPECT_EQ(StoreSetup::column(*dm, "Name", "Club"), QStringList({"c", "Björk; Bo", "Zoë"}));
+    const QStringList numbers = StoreSetup::column(*dm, "Unikt", "Club");
+    TRecipientFields fields(dm->Databas);
+    EXPECT_EQ(fields.Read(numbers[1].toInt()), TRecipientFields::Values({{"Town", "Malmö"}}));
+    EXPECT_TRUE(fields.Read(numbers[2].toInt()).isEmpty());
+    EXPECT_EQ(members("Club"), 3);
+}
+
+TEST_F(ImportWizardTest, TheFieldListOffersKnownFieldsAndANewOne)
+{
+    TRecipientFields(dm->Databas).Write(1, {{"Town", "Lund"}});
+    TF_Import fresh(nullptr, *dm, *book);
+    EXPECT_EQ(entries(fresh.lb_From), QStringList({"Name", "Email Address", "Town"}));
+    expectAccessibleNames(&fresh);
+    fresh.ed_NewField->setText(" town ");
+    fresh.bu_NewField->click();
+    EXPECT_EQ(entries(fresh.lb_To), QStringList{"Town"}) << "a known field in another case is that field";
+    EXPECT_EQ(entries(fresh.lb_From), QStringList({"Name", "Email Address"}));
+    fresh.ed_NewField->setText("Customer");
+    fresh.bu_NewField->click();
+    fresh.ed_NewField->setText("CUSTOMER");
+    fresh.bu_NewField->click();
+    EXPECT_EQ(entries(fresh.lb_To), QStringList({"Town", "Customer"}));
+    EXPECT_TRUE(fresh.ed_NewField->text().isEmpty());
 }
 
 TEST_F(ImportWizardTest, ImportsADelimitedListInTheStatedOrder)
