@@ -24,7 +24,7 @@ QString PostfixSink::binary()
     return {};
 }
 
-bool PostfixSink::start(bool eightBitMime)
+bool PostfixSink::start(bool eightBitMime, bool pipelining)
 {
     if (binary().isEmpty()) {
         m_error = QStringLiteral("smtp-sink is not installed (Debian package postfix)");
@@ -34,6 +34,8 @@ bool PostfixSink::start(bool eightBitMime)
     QStringList arguments{QStringLiteral("-4"), QStringLiteral("-d"), m_dumps.filePath(QStringLiteral("message."))};
     if (!eightBitMime)
         arguments.append(QStringLiteral("-8"));
+    if (!pipelining)
+        arguments.append(QStringLiteral("-p"));
     // As root it must drop to a user, who must be able to write the dumps.
     if (::geteuid() == 0) {
         QFile::setPermissions(m_dumps.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
