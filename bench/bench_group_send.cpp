@@ -14,6 +14,7 @@
 #include "BenchStore.h"
 #include "SilentStatus.h"
 #include "SmtplibBaseline.h"
+#include "WindowSend.h"
 #include "connection/NetworkManagerBackend.h"
 #include "send/GroupSend.h"
 #include "send/SendComponents.h"
@@ -49,17 +50,6 @@
 
 namespace {
 
-// 16 lines of 62 characters and CR LF: a 1 KB body.
-const QStringList Body(16, QStringLiteral("The quick brown fox jumps over the lazy dog, again and again..."));
-
-double cpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 struct Rate
 {
     double perSecond = 0;
@@ -70,18 +60,6 @@ Rate rateOf(int count, double seconds, double cpu)
 {
     return {count / seconds, 1000.0 * cpu / count};
 }
-
-// Every box is answered (No to a question, so nothing is resumed) and shown
-// on the console: a benchmark must not stop for a box nobody sees.
-class ConsolePrompts : public PromptService
-{
-public:
-    PromptAnswer show(PromptKind, const QString &text, PromptButtons buttons) override
-    {
-        std::fprintf(stderr, "box: %s\n", qPrintable(text));
-        return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Ok;
-    }
-};
 
 // The bare client: one session, count transactions of the same message.
 Rate bareClient(quint16 port, int count)
@@ -94,15 +72,15 @@ Rate bareClient(quint16 port, int count)
     client.FromName = "ann@example.org";
     client.HdrFrom = "Ann <ann@example.org>";
     client.HdrSubject = "Bench";
-    const QByteArray line = Body.first().toLatin1();
+    const QByteArray line = WindowSend::Body.first().toLatin1();
     client.OnGetData = [&](TCustomSmtpClient *, qint32 lineNum, char *buffer, qint32, bool &more) {
-        if (lineNum > Body.size()) {
+        if (lineNum > WindowSend::Body.size()) {
             more = false;
             return;
         }
         std::memcpy(buffer, line.constData(), static_cast<size_t>(line.size()) + 1);
     };
-    const double cpu = cpuSeconds();
+    const double cpu = WindowSend::cpuSeconds();
     QElapsedTimer timer;
     timer.start();
     client.Open();
@@ -112,13 +90,13 @@ Rate bareClient(quint16 port, int count)
         client.Mail();
     }
     client.Quit();
-    return rateOf(count, timer.nsecsElapsed() / 1e9, cpuSeconds() - cpu);
+    return rateOf(count, timer.nsecsElapsed() / 1e9, WindowSend::cpuSeconds() - cpu);
 }
 
 double smtplib(quint16 port, int count)
 {
     QString body;
-    for (const QString &line : Body)
+    for (const QString &line : WindowSend::Body)
         body += line + QStringLiteral("\r\n");
     const QJsonObject answer =
         runSmtplib({QStringLiteral("small"), QString::number(port), QString::number(count), body});
@@ -140,11 +118,11 @@ Rate silentRun(TDM_Databaser &dm, quint16 port, const QString &group, int count)
     settings.FUserEmail = "ann@example.org";
     SilentStatus status;
     TGroupSend run(dm, components, settings, status);
-    const double cpu = cpuSeconds();
+    const double cpu = WindowSend::cpuSeconds();
     QElapsedTimer timer;
     timer.start();
-    run.StartConnection({group, "Bench", {}, Body});
-    return rateOf(count, timer.nsecsElapsed() / 1e9, cpuSeconds() - cpu);
+    run.StartConnection({group, "Bench", {}, WindowSend::Body});
+    return rateOf(count, timer.nsecsElapsed() / 1e9, WindowSend::cpuSeconds() - cpu);
 }
 
 // Watches the event loop while a run goes on: the longest gap between the
@@ -181,54 +159,6 @@ private:
     qint64 m_lastTick = -1;
 };
 
-struct WindowRun
-{
-    double seconds = 0; // from the click to the results window
-    double cpu = 0;
-    int progressAtEnd = 0;
-    QString outcome;
-};
-
-// Composes the message in the message window and clicks "Start sending
-// Email"; the run ends when the results window opens, which is closed.
-// during(ms) is called now and then while the run goes on.
-WindowRun windowRun(TF_Mdi &mdi, const QString &group, const std::function<void(qint64)> &during = {})
-{
-    mdi.menuBar()->findChild<QAction *>("Groupsend1")->trigger();
-    TF_NewMsg *message = mdi.F_NewMsg;
-    QCoreApplication::processEvents();
-    const int row = message->co_Group->findText(group);
-    message->co_Group->setCurrentIndex(row);
-    emit message->co_Group->activated(row);
-    message->e_subject->setText("Bench");
-    message->mo_Message->setPlainText(Body.join('\n'));
-    QCoreApplication::processEvents();
-
-    WindowRun run;
-    QElapsedTimer clock;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto *results = qobject_cast<TF_Result *>(QApplication::activeModalWidget())) {
-            if (run.seconds == 0) {
-                run.seconds = clock.nsecsElapsed() / 1e9;
-                run.progressAtEnd = mdi.smtpstatus()->pb()->value();
-                run.outcome = mdi.smtpstatus()->panelText(0);
-            }
-            results->accept();
-        } else if (during) {
-            during(clock.elapsed());
-        }
-    });
-    poll.start(10);
-    const double cpu = cpuSeconds();
-    clock.start();
-    mdi.findChild<QToolButton *>("bu_SendGrpMail")->click();
-    run.cpu = cpuSeconds() - cpu;
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return run;
-}
-
 void click(QWidget *widget)
 {
     const QPointF at = QRectF(widget->rect()).center();
@@ -237,15 +167,6 @@ void click(QWidget *widget)
                                                         Qt::LeftButton, Qt::NoModifier));
     QCoreApplication::postEvent(widget, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
                                                         Qt::NoButton, Qt::NoModifier));
-}
-
-void writeSettings(const QString &folder, quint16 port)
-{
-    ProfileIni ini(folder + "CORVAN.INI");
-    ini.writeString("SMTP", "SERVER", "127.0.0.1");
-    ini.writeString("SMTP", "PORT", QString::number(port));
-    ini.writeString("PERSONAL", "NAME", "Ann");
-    ini.writeString("PERSONAL", "EMAIL", "ann@example.org");
 }
 
 } // namespace
@@ -259,7 +180,7 @@ int main(int argc, char **argv)
     const int rateMembers = argument(1, 10000);
     const int memoryMembers = argument(2, 100000);
     const int rounds = std::max(1, argument(3, 3));
-    ConsolePrompts prompts;
+    WindowSend::ConsolePrompts prompts;
     PromptService::Scope promptScope(prompts);
     QTemporaryDir dir;
     const QString folder = dir.path() + '/';
@@ -272,7 +193,7 @@ int main(int argc, char **argv)
 
     ScriptedSmtpServer sink;
     sink.setCapture(false);
-    writeSettings(folder, sink.port());
+    WindowSend::writeSettings(folder, sink.port());
     TMailerSession session(dm, folder, [] { return std::make_unique<NetworkManagerBackend>(); });
     TF_Mdi mdi(session);
     mdi.show();
@@ -281,13 +202,13 @@ int main(int argc, char **argv)
                 qPrintable(QGuiApplication::platformName()), rateMembers, rounds);
 
     std::vector<double> bare, bareCpu, python, window, windowCpu, silent, silentCpu;
-    WindowRun last;
+    WindowSend::Run last;
     for (int round = 0; round < rounds; ++round) {
         const Rate b = bareClient(sink.port(), rateMembers);
         bare.push_back(b.perSecond);
         bareCpu.push_back(b.cpuMsPerMessage);
         python.push_back(smtplib(sink.port(), rateMembers));
-        last = windowRun(mdi, "Rate");
+        last = WindowSend::run(mdi, "Rate");
         const Rate w = rateOf(rateMembers, last.seconds, last.cpu);
         window.push_back(w.perSecond);
         windowCpu.push_back(w.cpuMsPerMessage);
@@ -313,7 +234,7 @@ int main(int argc, char **argv)
         LoopProbe probe;
         probe.start();
         const long before = probe.peakKb;
-        const WindowRun large = windowRun(mdi, "Memory");
+        const WindowSend::Run large = WindowSend::run(mdi, "Memory");
         probe.stop();
         std::printf("%d members through the window: %.0f messages/s (%.1f s); resident memory %ld kB before, "
                     "at most %ld kB more during the run; longest event-loop gap %lld ms\n",
@@ -330,7 +251,7 @@ int main(int argc, char **argv)
     QToolButton *stop = mdi.findChild<QToolButton *>("bu_Stop");
     const QMetaObject::Connection heard =
         QObject::connect(stop, &QToolButton::clicked, [&] { answeredMs = sinceClick.elapsed(); });
-    const WindowRun cancelled = windowRun(mdi, "Rate", [&](qint64 ms) {
+    const WindowSend::Run cancelled = WindowSend::run(mdi, "Rate", [&](qint64 ms) {
         if (ms >= 200 && clickedAtMs < 0) {
             clickedAtMs = ms;
             sinceClick.start();

@@ -21,8 +21,8 @@ options=()
 # TLS runs on OpenSSL (libssl-dev); the tests make their certificates with its
 # command (openssl). Passwords go to the desktop's secret store through QtKeychain
 # (qtkeychain-qt6-dev); its tests run a private gnome-keyring-daemon (gnome-keyring).
-# Postfix's smtp-sink (postfix) is a second SMTP server for the tests; only its
-# binary runs, never the Postfix daemon.
+# Postfix's smtp-sink (postfix) is a second SMTP server for the tests, and the
+# relay tests run a private Postfix of their own (postfix -c, a private port).
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsqlite3-dev libgtest-dev libgmock-dev
           python3 python3-aiosmtpd dbus-daemon desktop-file-utils dpkg-dev file clang libclang-rt-dev
           libssl-dev openssl qtkeychain-qt6-dev gnome-keyring postfix)

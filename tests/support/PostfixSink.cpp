@@ -6,26 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
-
-namespace {
-
-bool listening(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
-}
-
-} // namespace
 
 PostfixSink::~PostfixSink()
 {
@@ -43,7 +24,7 @@ QString PostfixSink::binary()
     return {};
 }
 
-bool PostfixSink::start(bool eightBitMime)
+bool PostfixSink::start(bool eightBitMime, bool pipelining)
 {
     if (binary().isEmpty()) {
         m_error = QStringLiteral("smtp-sink is not installed (Debian package postfix)");
@@ -53,6 +34,8 @@ bool PostfixSink::start(bool eightBitMime)
     QStringList arguments{QStringLiteral("-4"), QStringLiteral("-d"), m_dumps.filePath(QStringLiteral("message."))};
     if (!eightBitMime)
         arguments.append(QStringLiteral("-8"));
+    if (!pipelining)
+        arguments.append(QStringLiteral("-p"));
     // As root it must drop to a user, who must be able to write the dumps.
     if (::geteuid() == 0) {
         QFile::setPermissions(m_dumps.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
@@ -63,7 +46,7 @@ bool PostfixSink::start(bool eightBitMime)
     arguments << QStringLiteral("127.0.0.1:%1").arg(m_port) << QStringLiteral("10");
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start(binary(), arguments);
-    if (!m_process.waitForStarted(10000) || !waitFor([&] { return listening(m_port) || m_process.state() == QProcess::NotRunning; }, 10000)
+    if (!m_process.waitForStarted(10000) || !waitFor([&] { return ScriptedSmtpServer::listening(m_port) || m_process.state() == QProcess::NotRunning; }, 10000)
         || m_process.state() == QProcess::NotRunning) {
         m_error = QStringLiteral("smtp-sink did not come up: ") + QString::fromLocal8Bit(m_process.readAll());
         return false;

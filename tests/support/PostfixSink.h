@@ -25,9 +25,9 @@ public:
 
     // The binary, or an empty string where postfix is not installed.
     static QString binary();
-    // Listens on 127.0.0.1; without 8BITMIME it does not offer that. False,
-    // with error() telling why, when it did not come up.
-    bool start(bool eightBitMime);
+    // Listens on 127.0.0.1; without 8BITMIME or pipelining it does not offer
+    // that. False, with error() telling why, when it did not come up.
+    bool start(bool eightBitMime, bool pipelining = true);
     quint16 port() const { return m_port; }
     QString error() const { return m_error; }
     QList<Received> messages() const;

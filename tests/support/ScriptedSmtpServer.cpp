@@ -144,6 +144,18 @@ quint16 ScriptedSmtpServer::unusedPort()
     return ntohs(address.sin_port);
 }
 
+bool ScriptedSmtpServer::listening(quint16 port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
 void ScriptedSmtpServer::script(const QByteArray &verb, const QList<Reply> &replies)
 {
     std::lock_guard lock(m_mutex);

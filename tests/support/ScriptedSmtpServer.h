@@ -68,6 +68,8 @@ public:
 
     // A port on 127.0.0.1 that nothing listens on.
     static quint16 unusedPort();
+    // Whether something on 127.0.0.1 accepts a connection on port.
+    static bool listening(quint16 port);
 
 private:
     struct Client;
