@@ -1,7 +1,7 @@
 #include "replies/ReplyMatcher.h"
 
 #include "store/Query.h"
-#include "transport/AddressKey.h"
+#include "store/AddressKey.h"
 #include "transport/MessageIds.h"
 
 namespace {
