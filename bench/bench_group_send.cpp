@@ -41,7 +41,6 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
@@ -182,11 +181,9 @@ int main(int argc, char **argv)
     const int rounds = std::max(1, argument(3, 3));
     WindowSend::ConsolePrompts prompts;
     PromptService::Scope promptScope(prompts);
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    BenchStore::create(folder);
-    TDM_Databaser dm(folder);
-    dm.DataModuleCreate();
+    BenchStore::Workspace workspace;
+    TDM_Databaser &dm = workspace.dm();
+    const QString folder = workspace.folder();
     BenchStore::fillGroup(dm, "Rate", rateMembers);
     BenchStore::fillGroup(dm, "Memory", memoryMembers);
     dm.ta_Group.Refresh();

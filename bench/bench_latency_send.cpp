@@ -20,7 +20,6 @@
 #include <QApplication>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -76,11 +75,9 @@ int main(int argc, char **argv)
 
     WindowSend::ConsolePrompts prompts;
     PromptService::Scope promptScope(prompts);
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    BenchStore::create(folder);
-    TDM_Databaser dm(folder);
-    dm.DataModuleCreate();
+    BenchStore::Workspace workspace;
+    TDM_Databaser &dm = workspace.dm();
+    const QString folder = workspace.folder();
     BenchStore::fillGroup(dm, "Latency", members);
     dm.ta_Group.Refresh();
     WindowSend::writeSettings(folder, 25);

@@ -22,7 +22,6 @@
 #include <QElapsedTimer>
 #include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <cstdio>
 

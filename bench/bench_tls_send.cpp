@@ -14,7 +14,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -58,11 +57,9 @@ int main(int argc, char **argv)
     }
     const TestCertificates::TrustScope trust(certificates.caFile());
 
-    QTemporaryDir dir;
-    const QString folder = dir.path() + '/';
-    BenchStore::create(folder);
-    TDM_Databaser dm(folder);
-    dm.DataModuleCreate();
+    BenchStore::Workspace workspace;
+    TDM_Databaser &dm = workspace.dm();
+    const QString folder = workspace.folder();
     BenchStore::fillGroup(dm, "Bench", Members);
     dm.ta_Group.Refresh();
 
