@@ -35,6 +35,20 @@ public:
     void Commit();
     void Rollback();
     bool InTransaction() const;
+    // Runs work as one transaction: committed when it returns, rolled back
+    // when it throws, and the exception passed on.
+    template <typename Work>
+    void RunInTransaction(Work &&work)
+    {
+        StartTransaction();
+        try {
+            work();
+            Commit();
+        } catch (...) {
+            Rollback();
+            throw;
+        }
+    }
     // A part of the transaction that can be given up alone: RollbackTo
     // undoes what followed Savepoint (and does nothing where the engine has
     // already given up the whole transaction); either ends the part.

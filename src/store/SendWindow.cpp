@@ -22,8 +22,7 @@ bool TSendWindow::Take()
     const qint64 now = Clock::currentDateTime().toMSecsSinceEpoch();
     const qint64 since = now - m_limit.SpanMs();
     TQuery query(&m_database);
-    m_database.StartTransaction();
-    try {
+    m_database.RunInTransaction([&] {
         // Older sends can count in no window from now on.
         query.SetStatement({"DELETE FROM SendTimes", "WHERE SentAt <= :since"}, {{"since", since}});
         query.ExecSQL();
@@ -45,10 +44,6 @@ bool TSendWindow::Take()
             m_freeAt = QDateTime::fromMSecsSinceEpoch(query.Fields(0).Value().toLongLong() + m_limit.SpanMs());
             query.Close();
         }
-        m_database.Commit();
-    } catch (...) {
-        m_database.Rollback();
-        throw;
-    }
+    });
     return !m_freeAt.isValid();
 }

@@ -67,8 +67,7 @@ int TSuppressionList::AddMany(const QList<TSuppression> &entries)
     const QString added = Clock::currentDateTime().toString(AddedFormat);
     QHash<QString, QString> taken;
     TQuery query(&m_database);
-    m_database.StartTransaction();
-    try {
+    m_database.RunInTransaction([&] {
         for (const TSuppression &entry : entries) {
             const QString address = entry.address.trimmed();
             const QString key = keyOf(address);
@@ -88,11 +87,7 @@ int TSuppressionList::AddMany(const QList<TSuppression> &entries)
             if (query.RowsAffected() > 0)
                 taken.insert(key, reason);
         }
-        m_database.Commit();
-    } catch (...) {
-        m_database.Rollback();
-        throw;
-    }
+    });
     m_reasons.insert(taken);
     return int(taken.size());
 }
@@ -101,8 +96,7 @@ int TSuppressionList::RemoveMany(const QStringList &addresses)
 {
     QStringList removed;
     TQuery query(&m_database);
-    m_database.StartTransaction();
-    try {
+    m_database.RunInTransaction([&] {
         for (const QString &address : addresses) {
             const QString key = keyOf(address);
             query.SetStatement({"DELETE FROM Suppression", "WHERE AddressKey = :key"}, {{"key", key}});
@@ -110,11 +104,7 @@ int TSuppressionList::RemoveMany(const QStringList &addresses)
             if (query.RowsAffected() > 0)
                 removed.append(key);
         }
-        m_database.Commit();
-    } catch (...) {
-        m_database.Rollback();
-        throw;
-    }
+    });
     for (const QString &key : std::as_const(removed))
         m_reasons.remove(key);
     return int(removed.size());
