@@ -93,4 +93,25 @@ TEST_F(AgentBouncesTest, FailingConnectionsEndAnAttemptAndTheNextGoesOnAtThePlac
     EXPECT_TRUE(scheduledGroups().isEmpty()) << "the entry ran to its end";
 }
 
+// Suppressed members count as handled: a send that stops after them goes on
+// past them next time.
+TEST_F(AgentBouncesTest, TheEntrysPlaceMovesPastSuppressedMembers)
+{
+    using Reply = ScriptedSmtpServer::Reply;
+    TSuppressionList list(mailerDm->Databas);
+    ASSERT_TRUE(list.Add({"m4@x.org", TSuppressionReason::Unsubscribed, {}}));
+    ASSERT_TRUE(list.Add({"m5@x.org", TSuppressionReason::Unsubscribed, {}}));
+    const Reply closing{.text = "421 4.3.2 going down", .closeAfter = true};
+    server.script("CONNECT", {Reply{"220 test.local ready"}, closing});
+    server.refuseFirstTry("RCPT", "m6@x.org", closing);
+    loop->Choices.RetrySend = "1";
+    const qint64 entry = scheduleAt("Ten", folder.file("hello.msg"), clock.currentDateTime().date(),
+                                    clock.currentDateTime().time());
+    loop->Start();
+    loop->timerTimer();
+    EXPECT_EQ(server.messageCount(), 3);
+    EXPECT_EQ(scheduledGroups(), QStringList{"Ten"}) << "the entry waits for its next turn";
+    EXPECT_EQ(dm->ReadEntryPlace(entry), 6);
+}
+
 } // namespace
