@@ -56,17 +56,6 @@ TEST_F(AgentBouncesTest, TheAgentSkipsWhomTheMailerSuppressedAndLogsTheCounts)
     EXPECT_TRUE(folder.readFile("agent/AGENT.RSU").contains("skipped: 2"));
 }
 
-TEST_F(AgentBouncesTest, AnAddressTheServerSaysIsGoneIsNotTriedByTheNextEntry)
-{
-    server.refuseFirstTry("RCPT", "m2@x.org", {"550 5.1.1 no such user"});
-    runEntry();
-    EXPECT_EQ(server.messageCount(), 9);
-    EXPECT_EQ(TSuppressionList(mailerDm->Databas).ReasonFor("m2@x.org"), "hard bounce");
-    runEntry();
-    EXPECT_EQ(server.messageCount(), 18);
-    EXPECT_EQ(attemptsFor("m2@x.org"), 1);
-}
-
 // Three connections that fail end the attempt; the agent's next attempt goes
 // on at the entry's place, so every member gets the message once.
 TEST_F(AgentBouncesTest, FailingConnectionsEndAnAttemptAndTheNextGoesOnAtThePlace)
