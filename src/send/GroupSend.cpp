@@ -439,7 +439,7 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     if (m_client.Result().kind() == TSmtpResult::Kind::TooLarge)
         return Outcome::TooLarge;
     const QString number = QString::number(member.number);
-    const TRefusal::Kind refusal = TRefusal::of(m_client.Result());
+    const TRefusal::Kind refusal = TRefusal::of(m_client.Result(), m_settings.FUserEmail);
     const bool noConnection = refusal == TRefusal::Kind::Closing || (connecting && transient && m_client.Stage() == 0);
     if (noConnection || refusal == TRefusal::Kind::Pause) {
         member.reply = reason;

@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-TRefusal::Kind TRefusal::of(const TSmtpResult &result)
+TRefusal::Kind TRefusal::of(const TSmtpResult &result, const QString &senderAddress)
 {
     if (result.ok())
         return Kind::Member;
@@ -20,7 +20,8 @@ TRefusal::Kind TRefusal::of(const TSmtpResult &result)
     if (asksForPause(enhanced))
         return Kind::Pause;
     const bool believed = announced || code == 550 || code == 551 || code == 553;
-    if (result.kind() == TSmtpResult::Kind::Refused && believed && namesMissingAddress(enhanced))
+    if (result.kind() == TSmtpResult::Kind::Refused && believed && namesMissingAddress(enhanced)
+        && !aboutSender(result.reason(), senderAddress))
         return Kind::NoSuchMailbox;
     return Kind::Member;
 }
@@ -39,6 +40,13 @@ bool TRefusal::namesMissingAddress(const QString &enhancedCode)
     static const QStringList gone{QStringLiteral("5.1.1"), QStringLiteral("5.1.2"), QStringLiteral("5.1.3"),
                                   QStringLiteral("5.1.6"), QStringLiteral("5.1.10")};
     return gone.contains(enhancedCode);
+}
+
+bool TRefusal::aboutSender(const QString &reply, const QString &senderAddress)
+{
+    const QString sender = senderAddress.trimmed();
+    return reply.contains(QStringLiteral("sender"), Qt::CaseInsensitive)
+           || (!sender.isEmpty() && reply.contains(sender, Qt::CaseInsensitive));
 }
 
 bool TRefusal::asksForPause(const QString &enhancedCode)

@@ -17,8 +17,12 @@
 // The code counts as sent when the server offered ENHANCEDSTATUSCODES;
 // from a server that did not, only a 550, 551 or 553 reply that still begins
 // its text with such a code is believed, since a plain "550" is as often a
-// spam verdict as a missing mailbox. A full mailbox (4.2.2, 5.2.2) is never
-// a reason to drop anybody.
+// spam verdict as a missing mailbox. A refusal that names our sender (its
+// address, or the word "sender", as in "Sender address rejected") is about
+// us, whatever its code says, and drops nobody: the run cannot tell which
+// command a reply answered, and a sender refused that way would otherwise
+// suppress every member. A full mailbox (4.2.2, 5.2.2) is never a reason to
+// drop anybody.
 //
 // The run pauses at a 421 (the server is closing the session), at 4.7.x
 // (throttling, greylisting) and at the quota codes 4.5.3 (too many
@@ -34,12 +38,13 @@ public:
         Closing,       // a 421: the same, on a new connection
     };
 
-    static Kind of(const TSmtpResult &result);
+    static Kind of(const TSmtpResult &result, const QString &senderAddress);
 
 private:
     // The three-digit code a reply line starts with; 0 for a text that is
     // no reply (the client's own reason).
     static int replyCode(const QString &line);
     static bool namesMissingAddress(const QString &enhancedCode);
+    static bool aboutSender(const QString &reply, const QString &senderAddress);
     static bool asksForPause(const QString &enhancedCode);
 };

@@ -9,9 +9,11 @@ using Result = TSmtpResult::Kind;
 
 // A refusal as the client reports it: the reply line, and the enhanced code
 // only where the server offered ENHANCEDSTATUSCODES.
+const QString Sender = "ann@x.org";
+
 Kind refusal(Result kind, const QString &reply, const QString &announced = {})
 {
-    return TRefusal::of(TSmtpResult(kind, reply, announced));
+    return TRefusal::of(TSmtpResult(kind, reply, announced), Sender);
 }
 
 } // namespace
@@ -40,6 +42,17 @@ TEST(Refusal, WithoutAnnouncedCodesOnlyA550551Or553StartingWithTheCodeCounts)
     EXPECT_EQ(refusal(Result::Refused, "550 no such user"), Kind::Member) << "a plain 550 may be a spam verdict";
     EXPECT_EQ(refusal(Result::Refused, "550 user unknown, see 5.1.1"), Kind::Member) << "the code must lead the text";
     EXPECT_EQ(refusal(Result::Refused, "550 4.1.1 mixed classes"), Kind::Member);
+}
+
+// Our own address refused at MAIL FROM would otherwise drop every member.
+TEST(Refusal, ARefusalAboutOurSenderDropsNobodyWhateverItsCode)
+{
+    EXPECT_EQ(refusal(Result::Refused, "550 5.1.1 <ann@x.org>: user unknown", "5.1.1"), Kind::Member);
+    EXPECT_EQ(refusal(Result::Refused, "550 5.1.1 <ANN@X.ORG> unknown"), Kind::Member);
+    EXPECT_EQ(refusal(Result::Refused, "553 5.1.3 Sender address rejected: bad syntax", "5.1.3"), Kind::Member);
+    EXPECT_EQ(TRefusal::of(TSmtpResult(Result::Refused, "550 5.1.1 <bo@x.org>: user unknown", "5.1.1"), QString()),
+              Kind::NoSuchMailbox)
+        << "without a sender address only the word counts";
 }
 
 TEST(Refusal, AFullMailboxIsNeverAReasonToDropAnyone)
