@@ -2,6 +2,9 @@
 
 #include "store/DM_Databaser.h"
 #include "store/DatabaseError.h"
+#include "store/SuppressionList.h"
+#include "send/GroupListHeaders.h"
+#include "send/Refusal.h"
 #include "send/SendComponents.h"
 #include "platform/Clock.h"
 #include "platform/ErrorReport.h"
@@ -108,6 +111,9 @@ TRunOutcome TGroupSend::SendToGroup()
     FResultLog.startRun();
     m_deferred.clear();
     m_delivered = 0;
+    m_summary.clear();
+    m_failedTries = 0;
+    m_gaveUp.clear();
     TRunOutcome outcome = TRunOutcome::Stopped;
     try {
         outcome = runToGroup();
@@ -129,6 +135,11 @@ TRunOutcome TGroupSend::runToGroup()
     FAborted = false;
     m_messageIds.emplace(m_settings.FUserEmail);
     const QString group = m_message.Group;
+    m_suppression = std::make_unique<TSuppressionList>(m_dm.Databas);
+    QString note;
+    m_listHeaders = listHeadersForRun(m_dm, m_login.Store(), m_settings, group, note);
+    if (!note.isEmpty())
+        m_summary.note(note);
     const int resumeAt = m_options.Place ? m_options.Place->Read()
                          : m_options.ResumePosition ? m_dm.ReadLastMail(group)
                                                     : 0;
@@ -199,12 +210,14 @@ TRunOutcome TGroupSend::runToGroup()
             QCoreApplication::processEvents();
         m_status.setMemberNumber(FEmailNr);
         m_status.setProgressPosition(FEmailNr);
-        Member member{FEmailNr, m_members.Name(), m_members.Email(), {}};
-        const Outcome outcome = sendToMember(member);
+        Member member{FEmailNr, m_members.Name(), m_members.Email(), {}, m_members.Number()};
+        const Outcome outcome = skipSuppressed(member) ? Outcome::Skipped : sendToMember(member);
         if (outcome == Outcome::TooLarge)
             return refuseMessage();
-        if (outcome == Outcome::Deferred)
+        if (outcome == Outcome::Deferred || outcome == Outcome::GaveUp)
             m_deferred.append(member);
+        if (outcome == Outcome::GaveUp)
+            break;
         // A member that Cancel kept from getting the message is where the
         // next run goes on.
         if (FAborted && (outcome == Outcome::Failed || outcome == Outcome::NotTried))
@@ -241,20 +254,20 @@ bool TGroupSend::prepareLogin(QString &failure)
 
 void TGroupSend::retryDeferred()
 {
-    for (int pass = 1; pass <= RetryPasses && !m_deferred.isEmpty() && !FAborted; ++pass) {
+    for (int pass = 1; pass <= RetryPasses && !m_deferred.isEmpty() && !FAborted && m_gaveUp.isEmpty(); ++pass) {
         const QDateTime at = Clock::currentDateTime().addSecs(qint64(RetryPauseSeconds) << (pass - 1));
         if (!pauseUntil(at, QStringLiteral("Trying %1 email again at ").arg(m_deferred.size())))
             break;
         QList<Member> still;
         for (Member &member : m_deferred) {
-            if (FAborted) {
+            if (FAborted || !m_gaveUp.isEmpty()) {
                 still.append(member);
                 continue;
             }
             QCoreApplication::processEvents();
             m_status.setMemberNumber(member.number);
             const Outcome outcome = sendToMember(member);
-            if (outcome == Outcome::Deferred || outcome == Outcome::NotTried)
+            if (outcome == Outcome::Deferred || outcome == Outcome::NotTried || outcome == Outcome::GaveUp)
                 still.append(member);
         }
         m_deferred = still;
@@ -266,6 +279,7 @@ void TGroupSend::reportUndelivered()
 {
     // Whoever still waits for a retry has not got the message: the results
     // name each with what the server said last.
+    m_summary.undelivered(int(m_deferred.size()));
     for (const Member &member : std::as_const(m_deferred))
         addFailure("ERROR Couldn't send email nr: " + QString::number(member.number) + " " + member.email, member.reply);
     m_deferred.clear();
@@ -318,12 +332,78 @@ void TGroupSend::noteMember(int number, bool gotIt)
     m_storedPosition = m_resume.position();
 }
 
+bool TGroupSend::skipSuppressed(const Member &member)
+{
+    const QString reason = m_suppression->ReasonFor(member.email);
+    if (reason.isEmpty())
+        return false;
+    m_summary.skipped(member.number, member.email, reason);
+    AddResult("SKIPPED Email nr: " + QString::number(member.number) + " " + member.email
+              + " is on the suppression list (" + reason + ")");
+    // As for a member sent to: a resumed run does not stop at it again.
+    noteMember(member.number, true);
+    return true;
+}
+
+void TGroupSend::suppressMissing(const Member &member, const QString &reply)
+{
+    if (!m_suppression->Add({member.email, TSuppressionReason::HardBounce, reply}))
+        return;
+    m_summary.suppressed(member.number, member.email);
+    AddResult("SUPPRESSED Email nr: " + QString::number(member.number) + " " + member.email
+              + ": the server says the address does not exist; it is not mailed again");
+}
+
+TGroupSend::Outcome TGroupSend::afterFailedTries(Member &member, Outcome last)
+{
+    if (last == Outcome::Paused) {
+        AddResult("DEFERRED Email nr: " + QString::number(member.number) + " " + member.email
+                  + " was turned away for now");
+        return Outcome::Deferred;
+    }
+    m_gaveUp = QStringLiteral("Sending stopped: %1 connections in a row to %2 failed (last: %3). The next run goes "
+                              "on at email nr: %4")
+                   .arg(m_failedTries)
+                   .arg(m_settings.FSmtpServer, member.reply)
+                   .arg(nextRunStart());
+    return Outcome::GaveUp;
+}
+
+int TGroupSend::nextRunStart() const
+{
+    // A place goes on after the last member that got the message; the
+    // group's position at the first one that did not.
+    return m_options.Place ? std::max(m_storedPosition, 1) : m_resume.position();
+}
+
 TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
 {
-    const Outcome outcome = tryMember(member);
+    Outcome outcome = tryMember(member);
+    while (outcome == Outcome::Paused || outcome == Outcome::ConnectionFailed) {
+        // The next try starts on a connection of its own.
+        m_client.Quit();
+        if (++m_failedTries >= FailedConnectionsLimit) {
+            outcome = afterFailedTries(member, outcome);
+            break;
+        }
+        const qint64 seconds = qint64(RetryPauseSeconds) << (m_failedTries - 1);
+        if (!pauseUntil(Clock::currentDateTime().addSecs(seconds), QStringLiteral("The server asks to wait, going on at "))) {
+            outcome = Outcome::NotTried;
+            break;
+        }
+        outcome = tryMember(member);
+    }
+    if (outcome != Outcome::NotTried)
+        m_failedTries = 0;
     const bool gotIt = outcome == Outcome::Sent || outcome == Outcome::Unknown;
     if (gotIt)
         ++m_delivered;
+    if (outcome == Outcome::Sent)
+        m_summary.delivered();
+    else if (outcome == Outcome::Unknown)
+        m_summary.unanswered();
+    else if (outcome == Outcome::Failed && !FAborted)
+        m_summary.refused();
     // A message too large for the server is refused before anyone is tried:
     // the place stays where it was.
     if (outcome != Outcome::TooLarge)
@@ -341,6 +421,8 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     const QString &email = member.email;
     bool sent = false;
     bool transient = false;
+    // Whether this member's try had to open a connection first.
+    const bool connecting = m_client.Stage() == 0;
     QString reason;
     try {
         m_status.setActivity("Sending to: " + name);
@@ -361,6 +443,15 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     if (m_client.Result().kind() == TSmtpResult::Kind::TooLarge)
         return Outcome::TooLarge;
     const QString number = QString::number(member.number);
+    const TRefusal::Kind refusal = TRefusal::of(m_client.Result(), m_settings.FUserEmail);
+    const bool noConnection = refusal == TRefusal::Kind::Closing || (connecting && transient && m_client.Stage() == 0);
+    if (noConnection || refusal == TRefusal::Kind::Pause) {
+        member.reply = reason;
+        AddResult("PAUSED at email nr: " + number + " " + email
+                  + (noConnection ? ", the connection failed" : ", the server asks to wait"));
+        AddResult(QStringLiteral("    because: ") + reason);
+        return noConnection ? Outcome::ConnectionFailed : Outcome::Paused;
+    }
     if (transient) {
         member.reply = reason;
         AddResult("DEFERRED Email nr: " + number + " " + email + " was turned away for now");
@@ -373,6 +464,8 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
                    reason);
         return Outcome::Unknown;
     }
+    if (refusal == TRefusal::Kind::NoSuchMailbox)
+        suppressMissing(member, reason);
     addFailure("ERROR Couldn't send email nr: " + number + " " + email, reason);
     return Outcome::Failed;
 }
@@ -383,7 +476,7 @@ void TGroupSend::setUpMember(const Member &member)
     m_client.CharSet = charsetFor(member.name);
     m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
     m_client.HdrTo = Mailbox::text(member.name, member.email, m_client.CharSet);
-    m_client.HdrMessageId = m_messageIds->forMessage(member.number);
+    setMemberHeaders(member);
     m_client.HdrSubject = m_message.Subject;
     m_client.FromName = m_settings.FUserEmail;
     m_client.setEmailFiles(m_message.Attachments);
@@ -399,7 +492,10 @@ bool TGroupSend::setUpNextMember()
     m_movedAhead = true;
     if (m_members.Eof())
         return false;
-    const Member next{FEmailNr + 1, m_members.Name(), m_members.Email(), {}};
+    const Member next{FEmailNr + 1, m_members.Name(), m_members.Email(), {}, m_members.Number()};
+    // A suppressed member is skipped in its own turn.
+    if (m_suppression->Contains(next.email))
+        return false;
     try {
         setUpMember(next);
     } catch (const SmtpException &) {
@@ -410,6 +506,13 @@ bool TGroupSend::setUpNextMember()
         return false;
     m_placeTaken = m_sendWindow.has_value();
     return true;
+}
+
+void TGroupSend::setMemberHeaders(const Member &member)
+{
+    const QString token = m_listHeaders ? m_listHeaders->tokenFor(member.recipient, member.email) : QString();
+    m_client.HdrMessageId = m_messageIds->forMessage(member.number, token);
+    m_client.HdrExtra = m_listHeaders ? m_listHeaders->linesFor(token) : QStringList();
 }
 
 QString TGroupSend::charsetFor(const QString &memberName)
@@ -450,6 +553,14 @@ TRunOutcome TGroupSend::finishRun()
         if (m_options.Place)
             m_options.Place->Store(FEmailNr);
         m_status.setActivity("Operation aborted");
+    } else if (!m_gaveUp.isEmpty()) {
+        // The position stays where the members sent to so far leave it.
+        addFailure("ERROR " + m_gaveUp);
+        m_status.setActivity("Operation stopped");
+        if (m_options.ReportConnectFailure)
+            Prompt::error(m_gaveUp);
+        endRun();
+        return TRunOutcome::NotConnected;
     } else {
         m_status.setActivity("Operation finished");
         if (m_options.ResumePosition)
@@ -483,8 +594,15 @@ void TGroupSend::endRun()
         if (m_dm.ta_Group.Active() && m_dm.ta_Group.State() == TDataSetState::dsBrowse)
             m_dm.ta_Group.Refresh();
     });
-    if (m_options.ShowResults)
-        m_status.showResults(FResultLog.takeResults());
+    // The agent's log keeps growing: its summary comes at the end of the run,
+    // under the cap as the session's lines are, so a long log keeps the
+    // newest summary rather than losing it to the next session line.
+    if (m_options.ShowResults) {
+        m_status.showResults(FResultLog.takeResults(m_summary.lines()));
+    } else {
+        for (const QString &line : m_summary.lines())
+            FResultLog.addSessionLine(line);
+    }
 }
 
 void TGroupSend::showStopped()

@@ -2,10 +2,12 @@
 
 #include "send/ConnectPhase.h"
 #include "send/DraftMessage.h"
+#include "send/ListHeaders.h"
 #include "send/MailerSettings.h"
 #include "send/MemberPages.h"
 #include "send/ResumePosition.h"
 #include "send/RunLog.h"
+#include "send/RunSummary.h"
 #include "platform/ClockWait.h"
 #include "store/SendWindow.h"
 #include "transport/MessageIds.h"
@@ -13,6 +15,7 @@
 
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class TDM_Databaser;
@@ -20,6 +23,7 @@ class TSendComponents;
 class TSendStatus;
 class TSmtpClient;
 class TSmtpLogin;
+class TSuppressionList;
 
 // Where a run keeps its place in a send that is not the group's own: the
 // agent keeps one per schedule entry.
@@ -61,7 +65,9 @@ enum class TRunOutcome {
     Finished, // every member was handled; failed ones are in the log
     Aborted, // cancelled by the user
     NotStarted, // the settings check refused it
-    NotConnected, // no session could be opened
+    // No session could be opened, or FailedConnectionsLimit in a row failed
+    // during the run, which stopped where the next one goes on.
+    NotConnected,
     Stopped, // the store failed; reported, and the run broke off
     Refused, // the server takes no message this large; sent to nobody
 };
@@ -82,6 +88,12 @@ public:
     // pause before it.
     static constexpr int RetryPasses = 3;
     static constexpr int RetryPauseSeconds = 60;
+    // A server that asks for a rest (TRefusal), closes the session or
+    // cannot be reached again gets RetryPauseSeconds, then twice as long,
+    // before the same member is tried again, up to this many tries in a row.
+    // Then the run stops where connections failed; a member the server only
+    // asked to wait for goes to the retry passes.
+    static constexpr int FailedConnectionsLimit = 3;
     // The charset of the messages where it holds the whole text; UTF-8
     // otherwise.
     static constexpr const char *PreferredCharset = "iso-8859-1";
@@ -129,7 +141,21 @@ private:
     // Deferred: refused for now, to be tried again; NotTried: Cancel came
     // while the run waited for the sending limit.
     // TooLarge: the server takes no message this large, nothing was sent.
-    enum class Outcome { Sent, Failed, Unknown, Deferred, NotTried, TooLarge };
+    // Skipped: on the suppression list. Paused: the server asked for a rest;
+    // ConnectionFailed: it ended the session or could not be reached;
+    // GaveUp: the last of FailedConnectionsLimit in a row, and the run stops.
+    enum class Outcome {
+        Sent,
+        Failed,
+        Unknown,
+        Deferred,
+        NotTried,
+        TooLarge,
+        Skipped,
+        Paused,
+        ConnectionFailed,
+        GaveUp
+    };
     struct Member
     {
         int number = 0;
@@ -137,6 +163,8 @@ private:
         QString email;
         // The server's last reply, while the member waits for a retry.
         QString reply;
+        // The recipient's number in the store, which its token names.
+        qint64 recipient = 0;
     };
 
     TRunOutcome SendToGroup();
@@ -155,6 +183,18 @@ private:
     // one ends, so its envelope leaves with this one's end; false where the
     // next member is not to be sent to now.
     bool setUpNextMember();
+    // Sets the member's Message-ID and list header lines.
+    void setMemberHeaders(const Member &member);
+    // True, counted and named, when the member is on the suppression list.
+    bool skipSuppressed(const Member &member);
+    // The address does not exist: it goes on the suppression list.
+    void suppressMissing(const Member &member, const QString &reply);
+    // What becomes of a member after FailedConnectionsLimit tries in a row
+    // the server did not take: deferred, or, where the connections failed,
+    // the end of the run.
+    Outcome afterFailedTries(Member &member, Outcome last);
+    // The first member the next run sends to.
+    int nextRunStart() const;
     // Holds the run until the sending limit has a place for one message;
     // false when Cancel came first.
     bool waitForSendingPlace();
@@ -216,6 +256,15 @@ private:
     bool m_movedAhead = false;
     bool m_placeTaken = false;
     int m_delivered = 0;
+    TRunSummary m_summary;
+    // Read once per run: another program's changes count from the next.
+    std::unique_ptr<TSuppressionList> m_suppression;
+    // Absent while the group's switch is off.
+    std::optional<TListHeaders> m_listHeaders;
+    // Tries in a row that paused the run.
+    int m_failedTries = 0;
+    // Why the run stopped before its end; empty while it goes on.
+    QString m_gaveUp;
     TClockWait m_pause;
     // Drawn afresh at the start of every run.
     std::optional<TMessageIds> m_messageIds;

@@ -45,12 +45,17 @@ QString TMemberPages::Email()
     return m_page.FieldByName("Email").AsString();
 }
 
+qint64 TMemberPages::Number()
+{
+    return m_page.FieldByName("Unikt").Value().toLongLong();
+}
+
 void TMemberPages::readPage()
 {
     m_page.Close();
     // Keyed on the row id rather than an offset, so a member removed meanwhile
     // neither shifts nor repeats anyone.
-    m_page.SetStatement({"SELECT rowid AS Row, Name, Email FROM EMAILS",
+    m_page.SetStatement({"SELECT rowid AS Row, Name, Email, Unikt FROM EMAILS",
                          "WHERE Grupp=:group AND rowid>:after AND rowid<=:last ORDER BY rowid LIMIT :size"},
                         {{"group", m_group}, {"after", m_afterRow}, {"last", m_lastRow}, {"size", m_pageSize}});
     m_page.Open();

@@ -23,6 +23,9 @@ public:
 
     QString Name();
     QString Email();
+    // The recipient's number in the store (Unikt), which its unsubscribe
+    // token names.
+    qint64 Number();
 
 private:
     void readPage();

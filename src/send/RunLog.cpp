@@ -37,10 +37,13 @@ void TRunLog::closeRun()
     }
 }
 
-QStringList TRunLog::takeResults()
+QStringList TRunLog::takeResults(const QStringList &top)
 {
     closeRun();
-    return std::exchange(m_lines, {});
+    QStringList results = std::exchange(m_lines, {});
+    if (!top.isEmpty())
+        results = top + QStringList{QString()} + results;
+    return results;
 }
 
 QStringList TRunLog::linesOf(const Failure &failure)

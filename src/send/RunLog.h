@@ -33,9 +33,9 @@ public:
     // The end of a run: the log is closed by the run's failures in full,
     // which the cap may have dropped, and keeps growing from there.
     void closeRun();
-    // What the results show at the end of a run: the log after closeRun;
-    // the log is empty after it.
-    QStringList takeResults();
+    // What the results show at the end of a run: top (the run's summary),
+    // then the log after closeRun; the log is empty after it.
+    QStringList takeResults(const QStringList &top = {});
 
 private:
     struct Failure

@@ -17,6 +17,9 @@ public:
     explicit TSmtpLogin(std::unique_ptr<SecretStore> store);
 
     void setStore(std::unique_ptr<SecretStore> store);
+    // The program's secret store, which keeps its other secrets too (the
+    // unsubscribe tokens' secret); nullptr when it has none.
+    SecretStore *Store() const { return m_store.get(); }
     // False for a program that nobody watches (the agent): it never asks.
     bool MayAsk = true;
 

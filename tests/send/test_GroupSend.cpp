@@ -81,8 +81,9 @@ TEST_F(GroupSendTest, ResumeYesStartsAtTheStoredMember)
 // the last member counts no member left to send.
 TEST_F(GroupSendTest, ALaterSuccessKeepsTheFirstFailureAsTheResumePosition)
 {
-    server.refuseFirstTry("RCPT", "m3@x.org", ScriptedSmtpServer::Reply{"550 5.1.1 no such user"});
-    server.refuseFirstTry("RCPT", "m5@x.org", ScriptedSmtpServer::Reply{"550 5.1.1 no such user"});
+    // Refusals that leave the address alone: the next run tries member 3.
+    server.refuseFirstTry("RCPT", "m3@x.org", ScriptedSmtpServer::Reply{"550 5.7.1 refused by policy"});
+    server.refuseFirstTry("RCPT", "m5@x.org", ScriptedSmtpServer::Reply{"550 5.7.1 refused by policy"});
     QList<int> stored;
     status.onMemberNumber = [&](std::optional<int> number) {
         if (!number)

@@ -1,5 +1,6 @@
 #include "support/GroupSendFixture.h"
 
+#include "store/SuppressionList.h"
 #include "support/SendSpans.h"
 
 #include <QRegularExpression>
@@ -183,4 +184,20 @@ TEST_F(GroupSendPipeliningTest, ThePlaceAtEveryPointOfAFlightSendsNobodyTwice)
     }
     EXPECT_EQ(dots, 10);
     EXPECT_EQ(place.stored, 11);
+}
+
+TEST_F(GroupSendPipeliningTest, NoEnvelopeGoesAheadForASuppressedMemberNorForOneTheServerSaysIsGone)
+{
+    TSuppressionList list(dm->Databas);
+    ASSERT_TRUE(list.Add({"m3@x.org", TSuppressionReason::Unsubscribed, {}}));
+    ASSERT_TRUE(list.Add({"m4@x.org", TSuppressionReason::HardBounce, {}}));
+    server.refuseFirstTry("RCPT", "m7@x.org", {.text = "550 5.1.1 no such user"});
+    send("Ten");
+    EXPECT_EQ(recipients(), QStringList({"m1@x.org", "m2@x.org", "m5@x.org", "m6@x.org", "m7@x.org", "m8@x.org",
+                                         "m9@x.org", "m10@x.org"}));
+    EXPECT_EQ(run->Delivered(), 7);
+    EXPECT_TRUE(TSuppressionList(dm->Databas).Contains("m7@x.org"));
+    send("Ten");
+    EXPECT_EQ(recipients().mid(8), QStringList({"m1@x.org", "m2@x.org", "m5@x.org", "m6@x.org", "m8@x.org",
+                                                "m9@x.org", "m10@x.org"}));
 }

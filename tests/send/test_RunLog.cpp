@@ -82,4 +82,21 @@ TEST(RunLog, ClosingARunAddsItsFailuresOnceAndKeepsTheLog)
     EXPECT_EQ(log.lines(), closed + QStringList{"< 221 bye"}) << "a run without failures adds nothing";
 }
 
+// The results open with the run's summary, which the cap cannot drop as it
+// is not in the log until the end.
+TEST(RunLog, TheResultsOpenWithTheSummaryThenTheLogAndItsFailures)
+{
+    TRunLog log;
+    log.startRun();
+    for (int i = 0; i <= TRunLog::LogLimit + 1; ++i)
+        log.addSessionLine("s");
+    log.addFailure("ERROR Couldn't send email nr: 2 b@x.org");
+    const QStringList results = log.takeResults({"Delivered: 1", "    skipped: email nr: 3 c@x.org (complaint)"});
+    ASSERT_GE(results.size(), 6);
+    EXPECT_EQ(results.mid(0, 3), QStringList({"Delivered: 1", "    skipped: email nr: 3 c@x.org (complaint)", ""}));
+    EXPECT_EQ(results.mid(results.size() - 3),
+              QStringList({"", "Failures of this run: 1", "ERROR Couldn't send email nr: 2 b@x.org"}));
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
 } // namespace

@@ -43,10 +43,11 @@ date = header("Date")
 when = date.datetime if date is not None else None
 aware = when is not None and when.utcoffset() is not None
 message_id = header("Message-ID")
+lists = {name: str(header(name) or "") for name in ("List-Id", "List-Unsubscribe", "List-Unsubscribe-Post")}
 json.dump({"subject": text(msg["Subject"]), "from": text(msg["From"]),
            "multipart": msg.is_multipart(), "parts": parts, "defects": len(msg.defects),
            "fromAddresses": addresses("From"), "toAddresses": addresses("To"),
-           "date": when.isoformat() if aware else "", "messageId": str(message_id or ""),
+           "date": when.isoformat() if aware else "", "messageId": str(message_id or ""), "lists": lists,
            "headerDefects": defects}, sys.stdout)
 )PY";
 
@@ -92,6 +93,10 @@ ParsedMessage parseWithPython(const QByteArray &message)
     parsed.toAddresses = addressList(root.value(QStringLiteral("toAddresses")));
     parsed.date = QDateTime::fromString(root.value(QStringLiteral("date")).toString(), Qt::ISODate);
     parsed.messageId = root.value(QStringLiteral("messageId")).toString();
+    const QJsonObject lists = root.value(QStringLiteral("lists")).toObject();
+    parsed.listId = lists.value(QStringLiteral("List-Id")).toString();
+    parsed.listUnsubscribe = lists.value(QStringLiteral("List-Unsubscribe")).toString();
+    parsed.listUnsubscribePost = lists.value(QStringLiteral("List-Unsubscribe-Post")).toString();
     for (const QJsonValue &defect : root.value(QStringLiteral("headerDefects")).toArray())
         parsed.headerDefects.append(defect.toString());
     parsed.ok = root.value(QStringLiteral("defects")).toInt() == 0;

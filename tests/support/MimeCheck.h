@@ -38,6 +38,10 @@ struct ParsedMessage
     QList<Address> toAddresses;
     QDateTime date; // invalid when the Date line has no time zone or does not read
     QString messageId;
+    // The list headers, unfolded; empty where the message has none.
+    QString listId;
+    QString listUnsubscribe;
+    QString listUnsubscribePost;
     QStringList headerDefects;
 };
 

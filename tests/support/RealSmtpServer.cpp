@@ -15,10 +15,16 @@ from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 config = json.loads(sys.argv[1]) if len(sys.argv) > 1 else {}
 
 class Keep:
-    # Refuses every recipient whose address starts with "refuse".
+    throttled = set()
+    # Refuses every recipient whose address starts with "refuse"; asks to
+    # wait, once, for each that starts with "throttle".
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        print(json.dumps({"rcpt": address}), flush=True)
         if address.startswith("refuse"):
             return "550 5.1.1 no such user"
+        if address.startswith("throttle") and address not in Keep.throttled:
+            Keep.throttled.add(address)
+            return "421 4.7.0 too many messages, try again later"
         envelope.rcpt_tos.append(address)
         return "250 OK"
 
@@ -108,6 +114,10 @@ QList<RealSmtpServer::Received> RealSmtpServer::messages()
     while ((end = m_pending.indexOf('\n')) >= 0) {
         const QJsonObject line = QJsonDocument::fromJson(m_pending.left(end)).object();
         m_pending.remove(0, end + 1);
+        if (line.contains(QStringLiteral("rcpt"))) {
+            m_tried.append(line.value(QStringLiteral("rcpt")).toString());
+            continue;
+        }
         Received received;
         received.mailFrom = line.value(QStringLiteral("from")).toString();
         for (const QJsonValue &to : line.value(QStringLiteral("to")).toArray())
@@ -116,4 +126,10 @@ QList<RealSmtpServer::Received> RealSmtpServer::messages()
         m_messages.append(received);
     }
     return m_messages;
+}
+
+QStringList RealSmtpServer::recipientsTried()
+{
+    messages();
+    return m_tried;
 }

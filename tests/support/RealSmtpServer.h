@@ -7,7 +7,10 @@
 
 // A real SMTP server that no one here wrote: Python's aiosmtpd, started on a
 // port of the system's choice on 127.0.0.1. Every message it accepts is kept
-// with its envelope.
+// with its envelope, and every recipient a client names. It refuses each
+// recipient whose address starts with "refuse" as a mailbox that does not
+// exist, and answers the first RCPT of each that starts with "throttle" with
+// a 421.
 class RealSmtpServer
 {
 public:
@@ -40,6 +43,8 @@ public:
     QString error() const { return m_error; }
     // Reads what the server reported so far.
     QList<Received> messages();
+    // Every RCPT address so far, in order, accepted or not.
+    QStringList recipientsTried();
 
 private:
     QProcess m_process;
@@ -47,4 +52,5 @@ private:
     QString m_error;
     QByteArray m_pending;
     QList<Received> m_messages;
+    QStringList m_tried;
 };

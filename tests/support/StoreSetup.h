@@ -18,7 +18,8 @@ namespace StoreSetup {
 // kept in the store and in the settings file.
 void createStore(const TempProgramFolder &folder, int version = TDM_Databaser::RequiredVersion);
 std::unique_ptr<TDM_Databaser> openDataModule(const TempProgramFolder &folder);
-// Adds a group and its recipients through the tables, as the editor does.
+// Adds a group and its recipients through the tables, as the editor does,
+// with the list headers off (the store turns them on for a new group).
 // Each recipient is named by the part of the address before the "@".
 void addGroup(TDM_Databaser &dm, const QString &group, const QStringList &emails);
 // The same with each recipient's name and address given.
