@@ -15,6 +15,7 @@
 #include "transport/LineBuffer.h"
 #include "transport/Mailbox.h"
 #include "transport/SmtpClient.h"
+#include "transport/SmtpException.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -37,6 +38,7 @@ TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, c
     };
     m_client.OnDisplay = [this](TCustomSmtpClient *, const QString &msg) { SmtpClientDisplay(msg); };
     m_client.OnEndOfData = [this](TCustomSmtpClient *) { claimMember(); };
+    m_client.OnNextMessage = [this](TCustomSmtpClient *) { return setUpNextMember(); };
 }
 
 TGroupSend::~TGroupSend()
@@ -44,6 +46,7 @@ TGroupSend::~TGroupSend()
     m_client.OnGetData = nullptr;
     m_client.OnDisplay = nullptr;
     m_client.OnEndOfData = nullptr;
+    m_client.OnNextMessage = nullptr;
 }
 
 void TGroupSend::StartConnection(const TDraftMessage &message)
@@ -168,6 +171,7 @@ TRunOutcome TGroupSend::runToGroup()
 
     m_client.Host = m_settings.FSmtpServer;
     m_client.Port = m_settings.FSmtpPort;
+    m_client.Pipelining = m_settings.FPipelining;
     QString failure;
     if (!prepareLogin(failure) || !m_client.Open()) {
         m_client.Quit();
@@ -198,6 +202,9 @@ TRunOutcome TGroupSend::runToGroup()
     else
         m_sendWindow.reset();
 
+    m_firstPass = true;
+    m_movedAhead = false;
+    m_placeTaken = false;
     while (!m_members.Eof()) {
         if (m_options.ProcessEventsPerMember)
             QCoreApplication::processEvents();
@@ -216,10 +223,13 @@ TRunOutcome TGroupSend::runToGroup()
         if (FAborted && (outcome == Outcome::Failed || outcome == Outcome::NotTried))
             break;
         ++FEmailNr;
-        m_members.Next();
+        if (!std::exchange(m_movedAhead, false))
+            m_members.Next();
         if (FAborted)
             break;
     }
+    m_firstPass = false;
+    m_placeTaken = false;
     m_members.Close();
     retryDeferred();
     m_client.Quit();
@@ -404,7 +414,8 @@ TGroupSend::Outcome TGroupSend::sendToMember(Member &member)
 TGroupSend::Outcome TGroupSend::tryMember(Member &member)
 {
     m_currentMember = member.number;
-    if (!waitForSendingPlace())
+    // The member whose envelope left ahead has its place already.
+    if (!std::exchange(m_placeTaken, false) && !waitForSendingPlace())
         return Outcome::NotTried;
     const QString &name = member.name;
     const QString &email = member.email;
@@ -415,14 +426,7 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     QString reason;
     try {
         m_status.setActivity("Sending to: " + name);
-        m_client.RcptName = {email};
-        m_client.CharSet = charsetFor(name);
-        m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
-        m_client.HdrTo = Mailbox::text(name, email, m_client.CharSet);
-        setMemberHeaders(member);
-        m_client.HdrSubject = m_message.Subject;
-        m_client.FromName = m_settings.FUserEmail;
-        m_client.setEmailFiles(m_message.Attachments);
+        setUpMember(member);
         // A transaction the server refused is a failure too: the results
         // must not report it as sent.
         sent = m_client.Mail();
@@ -464,6 +468,44 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
         suppressMissing(member, reason);
     addFailure("ERROR Couldn't send email nr: " + number + " " + email, reason);
     return Outcome::Failed;
+}
+
+void TGroupSend::setUpMember(const Member &member)
+{
+    m_client.RcptName = {member.email};
+    m_client.CharSet = charsetFor(member.name);
+    m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
+    m_client.HdrTo = Mailbox::text(member.name, member.email, m_client.CharSet);
+    setMemberHeaders(member);
+    m_client.HdrSubject = m_message.Subject;
+    m_client.FromName = m_settings.FUserEmail;
+    m_client.setEmailFiles(m_message.Attachments);
+}
+
+bool TGroupSend::setUpNextMember()
+{
+    // Only the first pass takes the members in the group's order; a Cancel
+    // ends the run at the member boundary.
+    if (!m_firstPass || FAborted || m_movedAhead)
+        return false;
+    m_members.Next();
+    m_movedAhead = true;
+    if (m_members.Eof())
+        return false;
+    const Member next{FEmailNr + 1, m_members.Name(), m_members.Email(), {}, m_members.Number()};
+    // A suppressed member is skipped in its own turn.
+    if (m_suppression->Contains(next.email))
+        return false;
+    try {
+        setUpMember(next);
+    } catch (const SmtpException &) {
+        return false; // its own try says why
+    }
+    // A member the sending limit holds back waits for its place in its own try.
+    if (m_sendWindow && !m_sendWindow->Take())
+        return false;
+    m_placeTaken = m_sendWindow.has_value();
+    return true;
 }
 
 void TGroupSend::setMemberHeaders(const Member &member)

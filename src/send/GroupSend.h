@@ -177,6 +177,12 @@ private:
     // One member's transaction, with the resume position moved after it.
     Outcome sendToMember(Member &member);
     Outcome tryMember(Member &member);
+    // The client's fields for the member's message.
+    void setUpMember(const Member &member);
+    // On a pipelining session, the next member's message set up while this
+    // one ends, so its envelope leaves with this one's end; false where the
+    // next member is not to be sent to now.
+    bool setUpNextMember();
     // Sets the member's Message-ID and list header lines.
     void setMemberHeaders(const Member &member);
     // True, counted and named, when the member is on the suppression list.
@@ -244,6 +250,11 @@ private:
     int m_storedPosition = 0;
     // The member being sent to, in the first pass or a retry.
     int m_currentMember = 0;
+    // In the first pass, the member cursor may have moved on to the member
+    // set up ahead, which then holds its place in the sending limit too.
+    bool m_firstPass = false;
+    bool m_movedAhead = false;
+    bool m_placeTaken = false;
     int m_delivered = 0;
     TRunSummary m_summary;
     // Read once per run: another program's changes count from the next.

@@ -62,6 +62,7 @@ void TMailerSettings::ReadSettings(const QString &iniFileName, const TMailerSett
     FSmtpUser = ini.readString("SMTP", "USER", defaults.FSmtpUser);
     FRateCount = ini.readInteger("SMTP", "RATECOUNT", defaults.FRateCount);
     FRateMinutes = ini.readInteger("SMTP", "RATEMINUTES", defaults.FRateMinutes);
+    FPipelining = ini.readBool("SMTP", "PIPELINING", defaults.FPipelining);
     FUserName = ini.readString("PERSONAL", "NAME", defaults.FUserName);
     FUserEmail = ini.readString("PERSONAL", "EMAIL", defaults.FUserEmail);
     FUnsubscribeMailto = ini.readString("UNSUBSCRIBE", "MAILTO", defaults.FUnsubscribeMailto);
@@ -82,6 +83,7 @@ void TMailerSettings::WriteSettings(const QString &iniFileName) const
     ini.writeString("SMTP", "USER", FSmtpUser);
     ini.writeInteger("SMTP", "RATECOUNT", FRateCount);
     ini.writeInteger("SMTP", "RATEMINUTES", FRateMinutes);
+    ini.writeBool("SMTP", "PIPELINING", FPipelining);
     ini.writeString("PERSONAL", "NAME", FUserName);
     ini.writeString("PERSONAL", "EMAIL", FUserEmail);
     ini.writeBool("DIALUP", "MODEM", FDialModem);

@@ -34,6 +34,10 @@ struct TMailerSettings
     // server; no limit while either is 0.
     int FRateCount = 0;
     int FRateMinutes = 0;
+    // Commands in one write where the server offers PIPELINING; off, one
+    // command and one reply at a time (for a server that offers it and
+    // stumbles over it).
+    bool FPipelining = true;
     bool FDialModem = false;
     bool FDialAutoConnect = false;
     bool FDialDisconnect = false;

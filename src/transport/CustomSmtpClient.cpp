@@ -14,6 +14,8 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QTimer>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -122,6 +124,7 @@ void TCustomSmtpClient::clearCancel()
 void TCustomSmtpClient::dropConnection()
 {
     m_stage = 0;
+    m_ahead.reset();
     m_connection->Close();
 }
 
@@ -139,27 +142,14 @@ void TCustomSmtpClient::sendSecret(const QByteArray &line, const QString &shown)
         sendLine(line, shown);
 }
 
-void TCustomSmtpClient::sendLine(const QByteArray &line, const QString &shown, bool endsData)
+void TCustomSmtpClient::sendLine(const QByteArray &line, const QString &shown)
 {
     display(QStringLiteral("> ") + shown);
     pumpMessages();
     if (m_stage == 0)
         return;
-    if (endsData && OnEndOfData) {
-        try {
-            OnEndOfData(this);
-        } catch (...) {
-            // Ending the data now would deliver a message the handler refused.
-            m_connection->setMoreToFollow(false);
-            dropConnection();
-            throw;
-        }
-    }
     m_dataSent = false;
     m_connection->SendStr(line + "\r\n");
-    // The rest of the message and its end leave together.
-    if (endsData)
-        m_connection->setMoreToFollow(false);
     waitUntilSent();
 }
 
@@ -470,7 +460,7 @@ bool TCustomSmtpClient::refuseSession(const QString &text)
     return false;
 }
 
-bool TCustomSmtpClient::checkEnvelope()
+QString TCustomSmtpClient::envelopeProblem() const
 {
     // An address goes between angle brackets on a command line of its own; one
     // that could close the brackets or end the line would smuggle in commands.
@@ -481,12 +471,20 @@ bool TCustomSmtpClient::checkEnvelope()
             return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('<') || c == QLatin1Char('>');
         });
         if (unsafe)
-            return refuse(QStringLiteral("Invalid address '%1'").arg(visible(address.trimmed())));
+            return QStringLiteral("Invalid address '%1'").arg(visible(address.trimmed()));
     }
+    if (m_wire.charset() == CharSet ? !m_wire.isValid() : !WireText(CharSet).isValid())
+        return QStringLiteral("Unknown charset '%1'").arg(CharSet);
+    return QString();
+}
+
+bool TCustomSmtpClient::checkEnvelope()
+{
+    const QString problem = envelopeProblem();
+    if (!problem.isEmpty())
+        return refuse(problem);
     if (m_wire.charset() != CharSet)
         m_wire = WireText(CharSet);
-    if (!m_wire.isValid())
-        return refuse(QStringLiteral("Unknown charset '%1'").arg(CharSet));
     return true;
 }
 
@@ -504,13 +502,41 @@ void TCustomSmtpClient::endTransaction()
 
 bool TCustomSmtpClient::Mail()
 {
-    return openForMail() && sendMessage(MessageLayout(CharSet));
+    m_result = TSmtpResult();
+    m_abandoned.clear();
+    if (m_ahead) {
+        const QString firstFailure = m_errorMessage;
+        if (m_stage != 0 && m_ahead->from == FromName && m_ahead->recipients == RcptName) {
+            const Transaction transaction = std::move(*m_ahead);
+            m_ahead.reset();
+            m_timedOut = false;
+            bool heard = true;
+            const bool sent = completePipelined(transaction, &heard);
+            if (heard)
+                return sent;
+            // The connection ended before the server said a word of this
+            // message (one message per connection): it goes on a new one.
+        } else {
+            abandonAhead();
+        }
+        m_result = TSmtpResult();
+        m_errorMessage = firstFailure;
+    }
+    if (!openForMail())
+        return false;
+    Transaction transaction;
+    if (const std::optional<Problem> problem = prepareTransaction(transaction))
+        return refuse(*problem);
+    return sendMessage(transaction);
+}
+
+TCustomSmtpClient::Content TCustomSmtpClient::prepareContent()
+{
+    return {MessageLayout(CharSet), -1};
 }
 
 bool TCustomSmtpClient::openForMail()
 {
-    m_result = TSmtpResult();
-    m_abandoned.clear();
     if (!checkEnvelope())
         return false;
     pumpMessages();
@@ -526,25 +552,28 @@ bool TCustomSmtpClient::internationalEnvelope() const
            || std::any_of(RcptName.cbegin(), RcptName.cend(), [](const QString &a) { return !WireText::isAscii(a); });
 }
 
-bool TCustomSmtpClient::mailParameters(const MessageLayout &layout, qint64 octets, QByteArray &parameters)
+bool TCustomSmtpClient::pipelines() const
+{
+    return Pipelining && m_capabilities.offers(QStringLiteral("PIPELINING"));
+}
+
+std::optional<TCustomSmtpClient::Problem> TCustomSmtpClient::mailParameters(const MessageLayout &layout, qint64 octets,
+                                                                            QByteArray &parameters)
 {
     const bool international = internationalEnvelope();
     if (international && !m_capabilities.offers(QStringLiteral("SMTPUTF8")))
-        return refuse(QStringLiteral("Not sent to '%1': the address has characters outside ASCII, and the server "
-                                     "'%2' does not take them (it offers no SMTPUTF8)")
-                          .arg(visible(RcptName.join(QStringLiteral(", ")).trimmed()), Host));
+        return Problem{QStringLiteral("Not sent to '%1': the address has characters outside ASCII, and the server "
+                                      "'%2' does not take them (it offers no SMTPUTF8)")
+                           .arg(visible(RcptName.join(QStringLiteral(", ")).trimmed()), Host)};
     if (m_capabilities.offers(QStringLiteral("SIZE")) && octets >= 0) {
         const qint64 limit = m_capabilities.parameters(QStringLiteral("SIZE")).value(0).toLongLong();
-        if (limit > 0 && octets > limit) {
-            const QString text = QStringLiteral("The message is %1 bytes, larger than the %2 bytes the server '%3' "
-                                                "takes: it was not sent")
-                                     .arg(octets)
-                                     .arg(limit)
-                                     .arg(Host);
-            refuse(text);
-            m_result = TSmtpResult(TSmtpResult::Kind::TooLarge, text);
-            return false;
-        }
+        if (limit > 0 && octets > limit)
+            return Problem{QStringLiteral("The message is %1 bytes, larger than the %2 bytes the server '%3' "
+                                          "takes: it was not sent")
+                               .arg(octets)
+                               .arg(limit)
+                               .arg(Host),
+                           true};
         parameters += " SIZE=" + QByteArray::number(octets);
     }
     // A UTF-8 header is 8-bit content too.
@@ -553,39 +582,68 @@ bool TCustomSmtpClient::mailParameters(const MessageLayout &layout, qint64 octet
         parameters += " BODY=8BITMIME";
     if (international)
         parameters += " SMTPUTF8";
-    return true;
+    return std::nullopt;
 }
 
-bool TCustomSmtpClient::sendMessage(const MessageLayout &layout, qint64 bodyOctets)
+std::optional<TCustomSmtpClient::Problem> TCustomSmtpClient::prepareTransaction(Transaction &transaction)
 {
+    transaction.from = FromName;
+    transaction.recipients = RcptName;
+    transaction.content = prepareContent();
+    const MessageLayout &layout = transaction.content.layout;
     if (m_wire.charset() != layout.charset())
         m_wire = WireText(layout.charset());
     // Where the server must take UTF-8 addresses, it takes a UTF-8 header.
-    const bool utf8Header = internationalEnvelope();
-    WireText utf8(QStringLiteral("utf-8"));
-    WireText &headerWire = utf8Header ? utf8 : m_wire;
-    const QStringList header = layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId, HdrExtra}, m_wire,
-                                                  Clock::currentDateTime(), utf8Header);
+    transaction.utf8Header = internationalEnvelope();
+    transaction.header = layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId, HdrExtra}, m_wire,
+                                            Clock::currentDateTime(), transaction.utf8Header);
     qint64 octets = -1;
-    if (bodyOctets >= 0) {
+    if (transaction.content.bodyOctets >= 0) {
+        WireText utf8(QStringLiteral("utf-8"));
+        WireText &headerWire = transaction.utf8Header ? utf8 : m_wire;
         // The header, the empty line that ends it and the body.
-        octets = bodyOctets + 2;
-        for (const QString &line : header)
+        octets = transaction.content.bodyOctets + 2;
+        for (const QString &line : std::as_const(transaction.header))
             octets += headerWire.encode(line).size() + 2;
     }
     QByteArray parameters;
-    if (!mailParameters(layout, octets, parameters))
-        return false;
+    if (std::optional<Problem> problem = mailParameters(layout, octets, parameters))
+        return problem;
+    transaction.envelope = {"MAIL FROM:<" + FromName.trimmed().toUtf8() + ">" + parameters};
+    for (const QString &recipient : std::as_const(RcptName))
+        transaction.envelope.append("RCPT TO:<" + recipient.trimmed().toUtf8() + ">");
+    return std::nullopt;
+}
+
+bool TCustomSmtpClient::refuse(const Problem &problem)
+{
+    refuse(problem.reason);
+    if (problem.tooLarge)
+        m_result = TSmtpResult(TSmtpResult::Kind::TooLarge, problem.reason);
+    return false;
+}
+
+void TCustomSmtpClient::sendEnvelope(const Transaction &transaction)
+{
+    for (const QByteArray &line : transaction.envelope)
+        sendCommand(line);
+    sendCommand("DATA");
+}
+
+bool TCustomSmtpClient::sendMessage(const Transaction &transaction)
+{
+    if (pipelines()) {
+        m_connection->setMoreToFollow(true);
+        sendEnvelope(transaction);
+        m_connection->setMoreToFollow(false);
+        return completePipelined(transaction);
+    }
     // A refused step leaves the server in the middle of a transaction; it
     // would answer the next MAIL FROM with "503 nested MAIL command".
-    sendCommand("MAIL FROM:<" + FromName.trimmed().toUtf8() + ">" + parameters);
-    if (!expectReply({250}, false)) {
-        endTransaction();
-        return false;
-    }
-    for (const QString &recipient : std::as_const(RcptName)) {
-        sendCommand("RCPT TO:<" + recipient.trimmed().toUtf8() + ">");
-        if (!expectReply({250, 251}, false)) {
+    for (qsizetype i = 0; i < transaction.envelope.size(); ++i) {
+        sendCommand(transaction.envelope[i]);
+        const bool taken = i == 0 ? expectReply({250}, false) : expectReply({250, 251}, false);
+        if (!taken) {
             endTransaction();
             return false;
         }
@@ -595,10 +653,59 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout, qint64 bodyOcte
         endTransaction();
         return false;
     }
+    return sendContent(transaction);
+}
+
+bool TCustomSmtpClient::completePipelined(const Transaction &transaction, bool *heard)
+{
+    // The replies come in the order the commands went; the first refusal is
+    // the member's reason.
+    const Reply mail = getResponse();
+    if (heard && mail.from == Reply::From::LostConnection) {
+        *heard = false;
+        return false;
+    }
+    bool envelopeTaken = accept(mail, {250}, false);
+    int recipientsTaken = 0;
+    for (qsizetype i = 1; i < transaction.envelope.size() && m_stage != 0; ++i) {
+        if (expectReply({250, 251}, false))
+            ++recipientsTaken;
+        else
+            envelopeTaken = false;
+    }
+    if (m_stage == 0)
+        return false;
+    const Reply data = getResponse();
+    if (data.code != 354) {
+        accept(data, {354}, false);
+        endTransaction();
+        return false;
+    }
+    if (envelopeTaken)
+        return sendContent(transaction);
+    if (recipientsTaken > 0) {
+        // Any end of the data would deliver an empty message to those taken.
+        dropConnection();
+        return false;
+    }
+    // A server that takes DATA with no recipient gets the data ended at once;
+    // with nobody to deliver to, it refuses it.
+    sendCommand(".");
+    getResponse();
+    endTransaction();
+    return false;
+}
+
+bool TCustomSmtpClient::sendContent(const Transaction &transaction)
+{
+    if (m_wire.charset() != transaction.content.layout.charset())
+        m_wire = WireText(transaction.content.layout.charset());
+    WireText utf8(QStringLiteral("utf-8"));
+    WireText &headerWire = transaction.utf8Header ? utf8 : m_wire;
     // The message goes out in full packets; the final "." pushes the rest.
     m_connection->setMoreToFollow(true);
     try {
-        sendHeader(header, headerWire);
+        sendHeader(transaction.header, headerWire);
         sendBody();
     } catch (...) {
         // Ending the data now would deliver a message cut short.
@@ -615,7 +722,7 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout, qint64 bodyOcte
     }
     const bool complete = m_stage != 0;
     if (complete)
-        sendLine(".", QStringLiteral("."), true);
+        endMessage();
     m_connection->setMoreToFollow(false);
     const Reply reply = getResponse();
     const bool accepted = accept(reply, {250}, false);
@@ -623,6 +730,71 @@ bool TCustomSmtpClient::sendMessage(const MessageLayout &layout, qint64 bodyOcte
     if (complete && !accepted && reply.from != Reply::From::Server)
         m_result = m_result.withOutcomeUnknown();
     return accepted;
+}
+
+std::optional<TCustomSmtpClient::Transaction> TCustomSmtpClient::nextTransaction()
+{
+    if (!pipelines() || !OnNextMessage)
+        return std::nullopt;
+    bool follows = false;
+    try {
+        follows = OnNextMessage(this);
+    } catch (...) {
+        // This message is not ended: the handler's failure stops the run here.
+        m_connection->setMoreToFollow(false);
+        dropConnection();
+        throw;
+    }
+    if (!follows || !envelopeProblem().isEmpty())
+        return std::nullopt;
+    // A next message that cannot go is left to its own Mail, which says why.
+    Transaction next;
+    if (prepareTransaction(next))
+        return std::nullopt;
+    return next;
+}
+
+void TCustomSmtpClient::endMessage()
+{
+    display(QStringLiteral("> ."));
+    pumpMessages();
+    if (m_stage == 0)
+        return;
+    std::optional<Transaction> next = nextTransaction();
+    if (OnEndOfData) {
+        try {
+            OnEndOfData(this);
+        } catch (...) {
+            // Ending the data now would deliver a message the handler refused.
+            m_connection->setMoreToFollow(false);
+            dropConnection();
+            throw;
+        }
+    }
+    m_dataSent = false;
+    m_connection->SendStr(".\r\n");
+    if (next) {
+        sendEnvelope(*next);
+        m_ahead = std::move(next);
+    }
+    // The rest of the message, its end and the next envelope leave together.
+    m_connection->setMoreToFollow(false);
+    waitUntilSent();
+}
+
+void TCustomSmtpClient::abandonAhead()
+{
+    const std::optional<Transaction> ahead = std::exchange(m_ahead, std::nullopt);
+    if (!ahead || m_stage == 0)
+        return;
+    for (qsizetype i = 0; i < ahead->envelope.size() && m_stage != 0; ++i)
+        getResponse();
+    if (m_stage == 0)
+        return;
+    if (getResponse().code == 354)
+        dropConnection();
+    else
+        endTransaction();
 }
 
 void TCustomSmtpClient::sendHeader(QStringList lines, WireText &wire)
@@ -668,6 +840,7 @@ void TCustomSmtpClient::sendBody()
 bool TCustomSmtpClient::Quit()
 {
     clearCancel();
+    abandonAhead();
     if (m_stage == 0)
         return true;
     bool accepted = false;
@@ -702,6 +875,7 @@ bool TCustomSmtpClient::Abort()
 {
     clearCancel();
     m_stage = 0;
+    m_ahead.reset();
     m_connection->Abort();
     return true;
 }

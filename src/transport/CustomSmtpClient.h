@@ -16,6 +16,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 class TCustomSmtpClient;
 
@@ -27,6 +28,7 @@ using TSmtpGetDataEvent =
 using TSmtpHeaderLineEvent = std::function<void(TCustomSmtpClient *Sender, char *Msg, qint32 Size)>;
 using TSmtpHeaderListEvent = std::function<void(TCustomSmtpClient *Sender, QStringList &Lines)>;
 using TSmtpNotifyEvent = std::function<void(TCustomSmtpClient *Sender)>;
+using TSmtpNextMessageEvent = std::function<bool(TCustomSmtpClient *Sender)>;
 
 // How a session is protected. None speaks SMTP in the clear, greeting with
 // EHLO (HELO where the server refuses that); Ssl starts TLS right after
@@ -46,6 +48,12 @@ enum class TSmtpSecurity { None, StartTls, Ssl };
 // MAIL FROM where it is not offered). This class alone sends the owner's
 // lines as they come, declared as the plain 7bit text of old; TSmtpClient
 // reads the text first and declares what it holds.
+//
+// Where the server offers PIPELINING (and Pipelining is on), a message's
+// MAIL, RCPT and DATA leave in one write and their replies are read in
+// order; with OnNextMessage the next message's envelope leaves in the same
+// write as this one's final ".". Each Mail is still one transaction with its
+// own result.
 class TCustomSmtpClient : public QObject
 {
     Q_OBJECT
@@ -82,6 +90,8 @@ public:
     // OAUTHBEARER, whichever is offered) and Password is not used; a token
     // refused as stale is renewed and tried once more. Not owned.
     SmtpTokenSource *TokenSource = nullptr;
+    // Off: one command, one reply, even where the server offers PIPELINING.
+    bool Pipelining = true;
 
     TWait *Wait() const { return m_wait; }
     void setWait(TWait *wait);
@@ -104,6 +114,13 @@ public:
     // message is then not ended, the connection is dropped and the exception
     // leaves Mail.
     TSmtpNotifyEvent OnEndOfData;
+    // Asked on a pipelining session once a message has gone out in full,
+    // before OnEndOfData: a handler that sets up the next message (envelope,
+    // header fields, text) and returns true has that message's envelope
+    // leave with this one's final "."; the next Mail must then be that
+    // message. A Mail with another envelope, a Quit or an Abort instead gives
+    // the envelope sent ahead up without a message.
+    TSmtpNextMessageEvent OnNextMessage;
 
     // What the last Open or Mail came to: ok, or the kind of failure and the
     // reply that refused it or the client's own reason. Within one call the
@@ -129,14 +146,16 @@ protected:
     virtual void DoHeaderLine(char *Msg, qint32 Size);
     virtual void DoHeaderList(QStringList &Lines);
 
-    // The start of Mail: the envelope checked, the session open.
-    bool openForMail();
-    // The transaction of Mail, once openForMail succeeded, for a message laid
-    // out as `layout`: the envelope, the header the layout gives and the body
-    // from DoGetData. bodyOctets, when known (0 or more), is told to a server
-    // that takes SIZE, and a message larger than it takes is refused before
-    // any of it is sent.
-    bool sendMessage(const MessageLayout &layout, qint64 bodyOctets = -1);
+    // What a message is made of, for the fields as they are set now: its
+    // layout and, when known (0 or more), the octets of its body. They are
+    // told to a server that takes SIZE, and a message larger than it takes is
+    // refused before any of it is sent. The body then comes from DoGetData.
+    struct Content
+    {
+        MessageLayout layout;
+        qint64 bodyOctets = -1;
+    };
+    virtual Content prepareContent();
     // What the server offered in its reply to EHLO; nothing after HELO.
     const TSmtpCapabilities &capabilities() const { return m_capabilities; }
     // An envelope address holds characters outside ASCII: the message needs
@@ -161,16 +180,60 @@ private:
         int code = 0;
         From from = From::Server;
     };
+    // One message's transaction, made before any of it is sent.
+    struct Transaction
+    {
+        // The envelope as the fields gave it, to know the Mail it is for.
+        QString from;
+        QStringList recipients;
+        Content content;
+        QStringList header;
+        bool utf8Header = false;
+        // MAIL FROM, then one RCPT TO per recipient.
+        QList<QByteArray> envelope;
+    };
+    // Why a message cannot be sent as the fields are set, found before any
+    // of it is: the reason, and whether it is only the size.
+    struct Problem
+    {
+        QString reason;
+        bool tooLarge = false;
+    };
 
     void display(const QString &text);
     // Open's work; what it raises leaves Open with the connection dropped.
     bool openSession();
     bool checkEnvelope();
+    QString envelopeProblem() const;
+    // The start of Mail: the envelope checked, the session open.
+    bool openForMail();
+    // Lays the message out for the session that is open; the problem, when
+    // it cannot go. Nothing is sent or shown.
+    std::optional<Problem> prepareTransaction(Transaction &transaction);
+    bool refuse(const Problem &problem);
+    bool pipelines() const;
+    // The transaction of Mail, once it is prepared: the envelope, the header
+    // and the body.
+    bool sendMessage(const Transaction &transaction);
+    void sendEnvelope(const Transaction &transaction);
+    // The replies to an envelope sent in one write, and the message where
+    // they took it. With `heard`, a connection that ends before the first
+    // reply sets it false and leaves the message untried.
+    bool completePipelined(const Transaction &transaction, bool *heard = nullptr);
+    // After the server answered DATA with 354: the header, the body and the
+    // end of the message, and the server's reply to it.
+    bool sendContent(const Transaction &transaction);
+    // The final ".", with the next message's envelope where OnNextMessage
+    // gives one.
+    void endMessage();
+    std::optional<Transaction> nextTransaction();
+    // The replies to the envelope sent ahead, read so the session stays in
+    // step; a DATA the server took is given up by closing the connection.
+    void abandonAhead();
     void sendCommand(const QByteArray &line);
     // Sends a line that carries a secret; the display shows `shown` instead.
     void sendSecret(const QByteArray &line, const QString &shown);
-    // endsData: the "." that ends a message, which fires OnEndOfData.
-    void sendLine(const QByteArray &line, const QString &shown, bool endsData = false);
+    void sendLine(const QByteArray &line, const QString &shown);
     // EHLO, STARTTLS and the login, after the greeting.
     bool greetSecurely(const QByteArray &name);
     // EHLO, and HELO where the server knows no EHLO.
@@ -196,8 +259,8 @@ private:
     bool refuse(const QString &text);
     bool expectReply(std::initializer_list<int> codes, bool closeOnFailure);
     bool accept(const Reply &reply, std::initializer_list<int> codes, bool closeOnFailure);
-    // What MAIL FROM adds to the address for this message, or a refusal.
-    bool mailParameters(const MessageLayout &layout, qint64 octets, QByteArray &parameters);
+    // What MAIL FROM adds to the address for this message, or why it cannot go.
+    std::optional<Problem> mailParameters(const MessageLayout &layout, qint64 octets, QByteArray &parameters);
     void sendHeader(QStringList lines, WireText &wire);
     void sendBody();
     int waitTimeoutMs() const;
@@ -220,4 +283,6 @@ private:
     // Why the message of the running Mail was abandoned; empty while it was not.
     QString m_abandoned;
     QElapsedTimer m_lastPump;
+    // The envelope that left with the last message's end, its replies unread.
+    std::optional<Transaction> m_ahead;
 };

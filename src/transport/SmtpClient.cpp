@@ -30,21 +30,25 @@ void TSmtpClient::setEmailFiles(const QStringList &files)
 
 bool TSmtpClient::Mail()
 {
-    if (!openForMail())
-        return false;
-    // A UTF-8 header (for addresses outside ASCII) goes with a UTF-8 text.
-    const MessageText text(readText(), internationalEnvelope() ? QStringLiteral("utf-8") : CharSet,
-                           {HdrFrom, HdrTo, HdrSubject});
-    const TransferEncoding encoding = text.encoding(capabilities().offers(QStringLiteral("8BITMIME")));
-    const MessageLayout layout(text.charset(), m_emailFiles, encoding);
-    MessageText::Encoded encoded = text.encoded(encoding);
-    m_textLines = std::move(encoded.lines);
-    m_body = MessageBody(layout);
-    const bool sent = sendMessage(layout, layout.bodyOctets(encoded.octets));
+    const bool sent = TCustomSmtpClient::Mail();
     // A body cut short leaves its attachment open; it is not needed any more.
     if (m_attachment.isOpen())
         CloseAttachment(m_attachment);
     return sent;
+}
+
+TCustomSmtpClient::Content TSmtpClient::prepareContent()
+{
+    // A UTF-8 header (for addresses outside ASCII) goes with a UTF-8 text.
+    const MessageText text(readText(), internationalEnvelope() ? QStringLiteral("utf-8") : CharSet,
+                           {HdrFrom, HdrTo, HdrSubject});
+    const TransferEncoding encoding = text.encoding(capabilities().offers(QStringLiteral("8BITMIME")));
+    MessageLayout layout(text.charset(), m_emailFiles, encoding);
+    MessageText::Encoded encoded = text.encoded(encoding);
+    m_textLines = std::move(encoded.lines);
+    m_body = MessageBody(layout);
+    const qint64 octets = layout.bodyOctets(encoded.octets);
+    return {std::move(layout), octets};
 }
 
 void TSmtpClient::DoGetData(qint32, char *MsgLine, qint32 MaxLen, bool &More)

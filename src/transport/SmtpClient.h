@@ -32,6 +32,7 @@ public:
     bool Mail() override;
 
 protected:
+    Content prepareContent() override;
     // Hands out the body MessageBody lays out; counts the owner's lines
     // itself, so LineNum is not used.
     void DoGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More) override;

@@ -234,7 +234,7 @@ TEST_F(NetworkSettingsTest, OkOnAMissingFileCreatesItWithEveryKeyInOrder)
     click(d->bu_Ok());
     EXPECT_TRUE(dialogCloses());
     EXPECT_EQ(folder.readFile("CORVAN.INI"), "[SMTP]\r\nSERVER=\r\nPORT=smtp\r\nSECURITY=NONE\r\nUSER=\r\n"
-                                             "RATECOUNT=0\r\nRATEMINUTES=0\r\n\r\n"
+                                             "RATECOUNT=0\r\nRATEMINUTES=0\r\nPIPELINING=1\r\n\r\n"
                                              "[PERSONAL]\r\nNAME=\r\nEMAIL=\r\n\r\n"
                                              "[DIALUP]\r\nMODEM=0\r\nAUTOC=0\r\nDISCO=0\r\nDEVICE=None\r\nLAN=1\r\n\r\n"
                                              "[UNSUBSCRIBE]\r\nMAILTO=\r\nURL=\r\n");

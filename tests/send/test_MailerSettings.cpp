@@ -51,6 +51,27 @@ TEST(MailerSettings, TheSendingLimitHoldsOnlyWithBothNumbers)
     }
 }
 
+// Older files have no such key: they pipeline where the server offers it.
+TEST(MailerSettings, PipeliningIsOnUnlessTheFileTurnsItOff)
+{
+    const struct
+    {
+        const char *keys;
+        bool on;
+    } cases[] = {{"", true}, {"PIPELINING=1\r\n", true}, {"PIPELINING=0\r\n", false}};
+    for (const auto &c : cases) {
+        TempProgramFolder folder;
+        folder.writeFile("CORVAN.INI", QByteArray("[SMTP]\r\nSERVER=mail\r\n") + c.keys);
+        TMailerSettings s;
+        s.LoadSettings(folder.file("CORVAN.INI"));
+        EXPECT_EQ(s.FPipelining, c.on) << c.keys;
+        s.WriteSettings(folder.file("CORVAN.INI"));
+        TMailerSettings again;
+        again.ReadSettings(folder.file("CORVAN.INI"), TMailerSettings::AgentDefaults());
+        EXPECT_EQ(again.FPipelining, c.on) << "the agent reads what the mailer wrote: " << c.keys;
+    }
+}
+
 TEST(MailerSettings, PresentKeysWinAndEmptyValuesStayEmpty)
 {
     TempProgramFolder folder;

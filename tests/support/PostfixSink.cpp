@@ -31,7 +31,9 @@ bool PostfixSink::start(bool eightBitMime, bool pipelining)
         return false;
     }
     m_port = ScriptedSmtpServer::unusedPort();
-    QStringList arguments{QStringLiteral("-4"), QStringLiteral("-d"), m_dumps.filePath(QStringLiteral("message."))};
+    QStringList arguments{QStringLiteral("-4")};
+    if (m_keep)
+        arguments << QStringLiteral("-d") << m_dumps.filePath(QStringLiteral("message."));
     if (!eightBitMime)
         arguments.append(QStringLiteral("-8"));
     if (!pipelining)

@@ -3,6 +3,7 @@
 #include "platform/Wait.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 
 void ScriptedConnection::setEvents(std::function<void()> closed, std::function<void()>)
 {
@@ -72,8 +73,19 @@ void ScriptedConnection::waitOut(qint32 counts)
 
 void ScriptedConnection::SendStr(const QByteArray &bytes)
 {
-    if (m_state == wsConnected)
-        m_written.append(bytes);
+    if (m_state != wsConnected)
+        return;
+    m_written.append(bytes);
+    m_flight.append(bytes);
+    if (!m_moreToFollow)
+        setMoreToFollow(false);
+}
+
+void ScriptedConnection::setMoreToFollow(bool more)
+{
+    m_moreToFollow = more;
+    if (!more && !m_flight.isEmpty())
+        m_flights.append(std::exchange(m_flight, QByteArray()));
 }
 
 void ScriptedConnection::Close()

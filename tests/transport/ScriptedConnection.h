@@ -44,6 +44,9 @@ public:
     // Steps that have not begun.
     qsizetype stepsLeft() const { return m_steps.size() - m_next; }
     int connectCount() const { return m_connects; }
+    // What the client wrote, cut where it let the bytes leave: each entry is
+    // what one write of a socket would carry.
+    QList<QByteArray> flights() const { return m_flights; }
 
     void setEvents(std::function<void()> closed, std::function<void()> sent) override;
     void setWaitCtrl(TWait *wait) override { m_wait = wait; }
@@ -53,7 +56,7 @@ public:
     QString LocalAddress() const override { return m_state == wsConnected ? localAddress : QString(); }
     void ReadLine(qint32 timeoutSeconds, QByteArray &line) override;
     void SendStr(const QByteArray &bytes) override;
-    void setMoreToFollow(bool) override {}
+    void setMoreToFollow(bool more) override;
     bool ReadyForMore() const override { return true; }
     quint64 SentTotal() const override { return static_cast<quint64>(m_written.size()); }
     bool StartTls(qint32, const QString &) override { return m_encrypted = acceptTls && m_state == wsConnected; }
@@ -77,6 +80,9 @@ private:
     QList<QByteArray> m_reads;
     bool m_hangUpAfterReads = false;
     QByteArray m_written;
+    bool m_moreToFollow = false;
+    QList<QByteArray> m_flights;
+    QByteArray m_flight;
     qsizetype m_checkedUpTo = 0;
     LineAssembly m_line;
     TSocketState m_state = wsClosed;
