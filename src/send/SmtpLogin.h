@@ -17,6 +17,9 @@ public:
     explicit TSmtpLogin(std::unique_ptr<SecretStore> store);
 
     void setStore(std::unique_ptr<SecretStore> store);
+    // The secret store the password is kept in, which keeps the program's
+    // other secrets too.
+    SecretStore &Store() const { return *m_store; }
     // False for a program that nobody watches (the agent): it never asks.
     bool MayAsk = true;
 
