@@ -26,7 +26,6 @@ public:
     // field refuses it.
     void writeOpenEditor() const;
 
-protected:
     // A row with a remark (TDataSetModel::RemarkRole) is drawn greyed, as a
     // disabled row is.
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
