@@ -40,8 +40,9 @@ QList<QByteArray> messages(int count, const UnsubscribeToken &tokens)
         const int member = 1 + i % (Members - 1);
         const QString address = QStringLiteral("member%1@example.org").arg(member);
         if (i % 10 < 5)
-            all << (i % 3 == 0 ? MF::bounce("fwd@other.example", "5.1.1", ids.forMessage(i + 1, tokens.make(member, address)))
-                               : MF::bounce(address));
+            all << (i % 3 == 0
+                        ? MF::bounce("fwd@other.example", "5.1.1", ids.forMessage(i + 1, tokens.make(member, address)))
+                        : MF::bounce(address));
         else if (i % 10 < 7)
             all << MF::unsubscribeRequest(address, tokens.make(member, address));
         else

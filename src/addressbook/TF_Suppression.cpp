@@ -174,8 +174,7 @@ void TF_Suppression::bu_RemoveClick()
     }
     const QString what =
         addresses.size() == 1 ? addresses.first() : QStringLiteral("these %1 addresses").arg(addresses.size());
-    if (Prompt::confirm("Remove " + what + " from the suppression list? They can be mailed again.")
-        != PromptAnswer::Yes)
+    if (Prompt::confirm("Remove " + what + " from the suppression list? They can be mailed again.") != PromptAnswer::Yes)
         return;
     reportErrors([&] {
         const int removed = m_editor.Remove(addresses);

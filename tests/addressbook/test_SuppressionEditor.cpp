@@ -22,6 +22,12 @@ class SuppressionEditorTest : public ::testing::Test
 protected:
     void SetUp() override { dm = StoreSetup::openDataModule(folder); }
 
+    // The list and its editor, over the store as it is now.
+    void open()
+    {
+        list = std::make_unique<TSuppressionList>(dm->Databas);
+        editor = std::make_unique<TSuppressionEditor>(*list);
+    }
     QStringList listed()
     {
         QStringList addresses;
@@ -34,20 +40,15 @@ protected:
     ScriptedPrompts prompts;
     MockClock clock{QDateTime(QDate(2026, 12, 9), QTime(14, 30, 5))};
     std::unique_ptr<TDM_Databaser> dm;
-    std::unique_ptr<TSuppressionList> list = nullptr;
+    std::unique_ptr<TSuppressionList> list;
     std::unique_ptr<TSuppressionEditor> editor;
-    void open()
-    {
-        list = std::make_unique<TSuppressionList>(dm->Databas);
-        editor = std::make_unique<TSuppressionEditor>(*list);
-    }
 };
 
 TEST(SuppressionEditor, PicksAddressesOutOfWhatMailClientsCopy)
 {
     EXPECT_EQ(TSuppressionEditor::AddressesIn({"Ann Berg <ann@example.org>, bob@example.org;",
-                                               "mailto:cid@example.org  \"Dee\" <dee@example.org>",
-                                               "no address here", "", "ann@example.org"}),
+                                               "mailto:cid@example.org  \"Dee\" <dee@example.org>", "no address here",
+                                               "", "ann@example.org"}),
               QStringList({"ann@example.org", "bob@example.org", "cid@example.org", "dee@example.org"}))
         << "each once, in order";
     EXPECT_EQ(TSuppressionEditor::AddressesIn({"a@x.org#comment b@x.org\tBob\tc@x.org"}),
@@ -79,8 +80,8 @@ TEST_F(SuppressionEditorTest, PastedTextIsAddedByHandAndWhatIsListedAlreadyKeeps
 TEST_F(SuppressionEditorTest, ExportReadsBackAsTheSameAddressesAndNothingFromTheDetails)
 {
     open();
-    ASSERT_TRUE(list->Add({"bob@example.org", TSuppressionReason::HardBounce,
-                           "Final-Recipient stranger@example.net, \"quoted\" reply"}));
+    ASSERT_TRUE(list->Add(
+        {"bob@example.org", TSuppressionReason::HardBounce, "Final-Recipient stranger@example.net, \"quoted\" reply"}));
     ASSERT_TRUE(list->Add({"ann,x@example.org", TSuppressionReason::Unsubscribed, {}}));
     const QString path = folder.file("list.csv");
     folder.writeFile("list.csv", "an earlier file\r\n");
@@ -126,8 +127,9 @@ TEST_F(SuppressionEditorTest, WatchFollowsAChangeAnotherProgramMakes)
     TSuppressionWatch watch(dm->Databas);
     EXPECT_EQ(watch.RemarkFor("gone@example.org"), "");
     QSignalSpy changed(&watch, &TSuppressionWatch::changed);
-    StoreSetup::otherProgram(folder, "INSERT INTO Suppression (AddressKey, Address, Added, Reason) "
-                                     "VALUES ('gone@example.org', 'gone@example.org', '2026-12-09 10:00:00', 'hard bounce')");
+    StoreSetup::otherProgram(folder,
+                             "INSERT INTO Suppression (AddressKey, Address, Added, Reason) "
+                             "VALUES ('gone@example.org', 'gone@example.org', '2026-12-09 10:00:00', 'hard bounce')");
     ASSERT_TRUE(waitInEventLoop([&] { return changed.count() > 0; }, 5000));
     EXPECT_EQ(watch.RemarkFor("gone@EXAMPLE.org"), "Suppressed: hard bounce");
     EXPECT_EQ(watch.RemarkFor("Gone@example.org"), "");

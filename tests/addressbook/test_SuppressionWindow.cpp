@@ -101,8 +101,7 @@ TEST_F(SuppressionWindowTest, RemoveAsksFirstAndTakesOnlyTheSelectedRows)
     EXPECT_EQ(shownAddresses().size(), 3);
     prompts.answer(PromptAnswer::Yes);
     w.bu_Remove->click();
-    EXPECT_EQ(prompts.texts().last(),
-              "Remove these 2 addresses from the suppression list? They can be mailed again.");
+    EXPECT_EQ(prompts.texts().last(), "Remove these 2 addresses from the suppression list? They can be mailed again.");
     EXPECT_EQ(shownAddresses(), QStringList({"b@x.org"}));
     EXPECT_EQ(w.la_Status->text(), "2 addresses removed.");
     EXPECT_FALSE(TSuppressionList(dm->Databas).Contains("a@x.org"));

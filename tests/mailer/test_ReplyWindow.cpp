@@ -62,11 +62,10 @@ TEST_F(ReplyWindowTest, BounceAndRequestFromASavedFolderAreShownThenSuppressedOn
 {
     const QString token = tokens.make(numbers[0], "ann@example.org");
     const QString path = folder.file("Inbox");
-    ASSERT_TRUE(MF::writeMbox(path, {MF::unsubscribeRequest("Ann <ann@example.org>", token),
-                                     MF::bounce("cid@example.org", "5.1.1",
-                                                TMessageIds("me@example.com").forMessage(3)),
-                                     MF::bounce("bob@example.org", "5.2.2"),
-                                     MF::ordinary("friend@example.net", "Lunch?")}));
+    ASSERT_TRUE(
+        MF::writeMbox(path, {MF::unsubscribeRequest("Ann <ann@example.org>", token),
+                             MF::bounce("cid@example.org", "5.1.1", TMessageIds("me@example.com").forMessage(3)),
+                             MF::bounce("bob@example.org", "5.2.2"), MF::ordinary("friend@example.net", "Lunch?")}));
     TF_Replies *w = openWindow();
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(w->windowTitle(), "Process replies");
@@ -77,7 +76,8 @@ TEST_F(ReplyWindowTest, BounceAndRequestFromASavedFolderAreShownThenSuppressedOn
     w->bu_Read->click();
     EXPECT_TRUE(w->Reading()) << "the click returns before the folder is read: the window stays live";
     ASSERT_TRUE(waitFor([&] { return !w->Reading(); }));
-    EXPECT_EQ(foundAddresses(*w), QStringList({"ann@example.org unsubscribe token", "cid@example.org hard bounce address"}));
+    EXPECT_EQ(foundAddresses(*w),
+              QStringList({"ann@example.org unsubscribe token", "cid@example.org hard bounce address"}));
     EXPECT_EQ(w->la_Progress->text(), "Read 4 messages: 2 addresses to suppress, 2 lines skipped.");
     EXPECT_TRUE(w->mo_Skipped->toPlainText().contains("5.2.2, the mailbox is full"));
     EXPECT_TRUE(w->bu_Ok->isEnabled());

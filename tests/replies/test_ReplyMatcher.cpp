@@ -68,8 +68,7 @@ TEST_F(ReplyMatcherTest, GenuineTokenUnsubscribesItsMemberInEveryGroup)
     EXPECT_EQ(result.found[0].reason, "unsubscribed");
     EXPECT_EQ(result.found[0].matchedBy, "token");
     EXPECT_TRUE(result.found[0].evidence.contains("other@elsewhere.net"));
-    EXPECT_EQ(result.found[1].members,
-              QStringList({"ann <ann@example.org> in Club", "ann <ann@EXAMPLE.org> in Choir"}))
+    EXPECT_EQ(result.found[1].members, QStringList({"ann <ann@example.org> in Club", "ann <ann@EXAMPLE.org> in Choir"}))
         << "one address in two groups is one person";
     EXPECT_EQ(result.messages, 2);
     EXPECT_TRUE(result.skipped.isEmpty()) << result.skipped.join('\n').toStdString();
@@ -81,11 +80,11 @@ TEST_F(ReplyMatcherTest, ForgedAlteredOrForeignTokensSuppressNobody)
     altered[altered.size() - 1] = altered.back() == 'a' ? 'b' : 'a';
     const QString otherStore = tokenOf(2, UnsubscribeToken(QByteArray(UnsubscribeToken::SecretBytes, 'x')));
     const QString otherMember = QString::number(numbers[0]) + tokenOf(2).mid(tokenOf(2).indexOf('-'));
-    const auto result = read({MF::unsubscribeRequest("cid@example.org", altered),
-                              MF::unsubscribeRequest("cid@example.org", otherStore),
-                              MF::unsubscribeRequest("ann@example.org", otherMember),
-                              MF::unsubscribeRequest("x@example.org", "999999-aaaaaaaaaaaaaaaaaaaaaaaa")},
-                             tokens);
+    const auto result =
+        read({MF::unsubscribeRequest("cid@example.org", altered), MF::unsubscribeRequest("cid@example.org", otherStore),
+              MF::unsubscribeRequest("ann@example.org", otherMember),
+              MF::unsubscribeRequest("x@example.org", "999999-aaaaaaaaaaaaaaaaaaaaaaaa")},
+             tokens);
     EXPECT_TRUE(result.found.isEmpty()) << addresses(result).join(' ').toStdString();
     ASSERT_EQ(result.skipped.size(), 4);
     for (const QString &line : result.skipped)
@@ -124,10 +123,12 @@ TEST_F(ReplyMatcherTest, BounceWithAForgedTokenInItsMessageIdIsSkippedEvenForAMe
 
 TEST_F(ReplyMatcherTest, BounceWithoutOurMessageIdFallsBackToTheAddressAndNamesStrangers)
 {
-    const auto result = read({MF::bounce("ann@EXAMPLE.org"), MF::bounce("ANN@example.org"),
-                              MF::bounce("bob@example.org", "5.2.2"), MF::bounce("bob@example.org", "4.4.1", {}, "delayed")},
-                             tokens);
-    ASSERT_EQ(addresses(result), QStringList({"ann@example.org"})) << "the domain's case does not count, the local part's does";
+    const auto result =
+        read({MF::bounce("ann@EXAMPLE.org"), MF::bounce("ANN@example.org"), MF::bounce("bob@example.org", "5.2.2"),
+              MF::bounce("bob@example.org", "4.4.1", {}, "delayed")},
+             tokens);
+    ASSERT_EQ(addresses(result), QStringList({"ann@example.org"}))
+        << "the domain's case does not count, the local part's does";
     EXPECT_EQ(result.found[0].matchedBy, "address");
     ASSERT_EQ(result.skipped.size(), 3);
     EXPECT_TRUE(result.skipped[0].startsWith("message 2"));
@@ -233,7 +234,8 @@ TEST_F(ReplyProcessingTest, BadInputIsSkippedWithALineAndNeverSuppressesAnybody)
     QByteArray huge = MF::bounce("cid@example.org");
     huge.insert(huge.indexOf("--rb\nContent-Type: message/delivery-status"),
                 QByteArray(50 << 20, 'x').replace(QByteArray(76, 'x'), QByteArray(75, 'x') + '\n'));
-    const QByteArray forged = MF::unsubscribeRequest("ann@example.org", QString::number(numbers[0]) + "-abcdefghijklmnopqrstuvwx");
+    const QByteArray forged =
+        MF::unsubscribeRequest("ann@example.org", QString::number(numbers[0]) + "-abcdefghijklmnopqrstuvwx");
     QByteArray truncated = MF::mbox({MF::ordinary("a@example.net", "hi")});
     truncated += "From MAILER-DAEMON Thu Dec 10 10:00:00 2026\n" + MF::bounce("bob@example.org").left(300);
     truncated.chop(1); // the file ends in the middle of a line
@@ -249,7 +251,8 @@ TEST_F(ReplyProcessingTest, BadInputIsSkippedWithALineAndNeverSuppressesAnybody)
     ASSERT_EQ(lines.size(), 6) << lines.join('\n').toStdString();
     EXPECT_TRUE(lines[0].startsWith("message 1") && lines[0].contains("without a readable Final-Recipient"));
     EXPECT_TRUE(lines[1].startsWith("message 2") && lines[1].contains("no status code"));
-    EXPECT_TRUE(lines[2].startsWith("message 3") && lines[2].contains("of a message of 50 MB")) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].startsWith("message 3") && lines[2].contains("of a message of 50 MB"))
+        << lines[2].toStdString();
     EXPECT_TRUE(lines[3].startsWith("message 4") && lines[3].contains("not one this store made"));
     EXPECT_TRUE(lines[4].startsWith("message 6") && lines[4].contains("ends in the middle"));
     EXPECT_EQ(lines[5], "1 other messages: neither a delivery report nor an unsubscribe request");
@@ -262,7 +265,8 @@ TEST_F(ReplyProcessingTest, WithoutTheSecretStoreNoTokenIsTrustedAndTheFirstLine
 {
     vault->available = false;
     const QString path = folder.file("Maildir");
-    ASSERT_TRUE(MF::writeMaildir(path, {MF::unsubscribeRequest("ann@example.org", tokenOf(0)), MF::bounce("bob@example.org")}));
+    ASSERT_TRUE(
+        MF::writeMaildir(path, {MF::unsubscribeRequest("ann@example.org", tokenOf(0)), MF::bounce("bob@example.org")}));
     TReplyProcessing processing(dm->Databas, secrets, dm->StoreIdentity());
     readThrough(processing, path);
     EXPECT_EQ(addresses(processing.Result()), QStringList({"bob@example.org"})) << "an address match needs no secret";

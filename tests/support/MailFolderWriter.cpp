@@ -79,11 +79,9 @@ QList<qint64> addMembers(TDM_Databaser &dm, const QString &group, const QStringL
         q.ExecSQL();
         const int first = dm.TakeRecipientNumbers(int(addresses.size()));
         for (qsizetype i = 0; i < addresses.size(); ++i) {
-            q.SetStatement({"INSERT INTO EMAILS (Name, Email, Unikt, Grupp) VALUES (:name, :email, :n, :g)"},
-                           {{"name", addresses[i].section('@', 0, 0)},
-                            {"email", addresses[i]},
-                            {"n", first + int(i)},
-                            {"g", group}});
+            q.SetStatement(
+                {"INSERT INTO EMAILS (Name, Email, Unikt, Grupp) VALUES (:name, :email, :n, :g)"},
+                {{"name", addresses[i].section('@', 0, 0)}, {"email", addresses[i]}, {"n", first + int(i)}, {"g", group}});
             q.ExecSQL();
             numbers << first + i;
         }
