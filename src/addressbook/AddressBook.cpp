@@ -97,7 +97,7 @@ QString TAddressBook::CurrentGroup() const
     return m_dm.ta_Group.FieldByName("Grupp").AsString();
 }
 
-bool TAddressBook::InsertGroup(const QString &name, const std::optional<QString> &copyFrom)
+bool TAddressBook::InsertGroup(const QString &name, const std::optional<QString> &copyFrom, bool listHeaders)
 {
     if (refused(GroupNameProblem(name)))
         return false;
@@ -111,6 +111,9 @@ bool TAddressBook::InsertGroup(const QString &name, const std::optional<QString>
         groups.FieldByName("Grupp").SetAsString(name);
         groups.FieldByName("Members").SetAsInteger(0);
         groups.Post();
+        // A new group has them unless asked otherwise.
+        if (!listHeaders)
+            m_dm.StoreListHeaders(name, false);
     });
     if (!copyFrom)
         return true;
@@ -206,7 +209,7 @@ int TAddressBook::copyBatch(const QString &source, const QString &target, qint64
     return rows;
 }
 
-bool TAddressBook::ModifyGroup(const QString &newName)
+bool TAddressBook::ModifyGroup(const QString &newName, std::optional<bool> listHeaders)
 {
     TTable &groups = m_dm.ta_Group;
     if (groups.IsEmpty())
@@ -236,10 +239,17 @@ bool TAddressBook::ModifyGroup(const QString &newName)
         m_dm.ta_Emails.Refresh();
         groups.FieldByName("Grupp").SetAsString(newName);
         groups.Post();
+        if (listHeaders)
+            m_dm.StoreListHeaders(newName, *listHeaders);
     });
     if (m_dm.ta_Agent.Active())
         m_dm.ta_Agent.Refresh();
     return true;
+}
+
+bool TAddressBook::CurrentListHeaders() const
+{
+    return !m_dm.ta_Group.IsEmpty() && m_dm.ListHeadersFor(CurrentGroup());
 }
 
 void TAddressBook::removeCurrentGroup()

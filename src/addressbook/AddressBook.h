@@ -35,8 +35,10 @@ public:
     QString EmailProblem(const QString &email) const;
 
     // A new group, made current; with copyFrom set, holding a copy of that
-    // group's recipients, or not made at all when the copy fails.
-    bool InsertGroup(const QString &name, const std::optional<QString> &copyFrom = std::nullopt);
+    // group's recipients, or not made at all when the copy fails. listHeaders:
+    // its messages carry the list and unsubscribe headers.
+    bool InsertGroup(const QString &name, const std::optional<QString> &copyFrom = std::nullopt,
+                     bool listHeaders = true);
     // Copies every recipient of source into the current group, a batch at a
     // time: each batch is one short transaction that ends with the group
     // recounted, so the other program is never shut out of the store for
@@ -44,8 +46,11 @@ public:
     // back what it had copied, and throws.
     void CopyRecipients(const QString &source);
     // Renames the current group; its recipients and schedule entries move
-    // with it.
-    bool ModifyGroup(const QString &newName);
+    // with it. With listHeaders set, its messages carry the list headers or
+    // not, in the same transaction.
+    bool ModifyGroup(const QString &newName, std::optional<bool> listHeaders = std::nullopt);
+    // Whether the current group's messages carry the list headers.
+    bool CurrentListHeaders() const;
     // Deletes the current group, and its recipients after a question.
     bool DeleteGroup();
 

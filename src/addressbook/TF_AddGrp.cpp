@@ -20,6 +20,7 @@ TF_AddGrp::TF_AddGrp(QWidget *parent, TAddressBook &addressBook, bool editMode)
       ed_GrpName(new QLineEdit(this)),
       ch_CopyEmail(new QCheckBox("Copy email from Group:", this)),
       co_Group(new QComboBox(this)),
+      ch_ListHeaders(new QCheckBox("Unsubscribe and list headers in every message", this)),
       bu_Ok(new QPushButton("OK", this)),
       bu_Cancel(new QPushButton("Cancel", this)),
       m_book(addressBook)
@@ -34,6 +35,10 @@ TF_AddGrp::TF_AddGrp(QWidget *parent, TAddressBook &addressBook, bool editMode)
     // The check box beside it is its label.
     co_Group->setAccessibleName("Copy email from Group:");
     co_Group->setAccessibleDescription("The group whose recipients the new group gets");
+    ch_ListHeaders->setObjectName("ch_ListHeaders");
+    const QString headersHint = "List-Id and List-Unsubscribe, which mail providers want from a sender of bulk mail";
+    ch_ListHeaders->setToolTip(headersHint);
+    ch_ListHeaders->setAccessibleDescription(headersHint);
     bu_Ok->setObjectName("bu_Ok");
     bu_Cancel->setObjectName("bu_Cancel");
 
@@ -43,6 +48,7 @@ TF_AddGrp::TF_AddGrp(QWidget *parent, TAddressBook &addressBook, bool editMode)
     form->addRow(nameLabel, ed_GrpName);
     form->addRow(ch_CopyEmail);
     form->addRow(co_Group);
+    form->addRow(ch_ListHeaders);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(bu_Ok);
@@ -53,6 +59,7 @@ TF_AddGrp::TF_AddGrp(QWidget *parent, TAddressBook &addressBook, bool editMode)
     connect(bu_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     EnterAsTab::install(this);
 
+    ch_ListHeaders->setChecked(!editMode || addressBook.CurrentListHeaders());
     if (editMode) {
         ch_CopyEmail->setEnabled(false);
         co_Group->setEnabled(false);

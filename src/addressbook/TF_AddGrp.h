@@ -19,6 +19,8 @@ public:
     QLineEdit *ed_GrpName;
     QCheckBox *ch_CopyEmail;
     QComboBox *co_Group;
+    // The group's messages carry List-Id and the unsubscribe headers.
+    QCheckBox *ch_ListHeaders;
     QPushButton *bu_Ok;
     QPushButton *bu_Cancel;
 

@@ -1,11 +1,13 @@
 #include "addressbook/TF_Groups.h"
 
 #include "widgets/DBGrid.h"
+#include "store/DataSetModel.h"
 #include "store/DM_Databaser.h"
 #include "platform/ErrorReport.h"
 #include "addressbook/TF_AddGrp.h"
 #include "addressbook/TF_AddRec.h"
 #include "addressbook/TF_Import.h"
+#include "widgets/Labelling.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,17 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QPushButton *commandButton(QWidget *parent, const QString &objectName, const QString &text, const QString &hint)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(objectName);
-    // Named by its caption, as voice control calls it; the box around it
-    // tells the two "Modify" buttons apart, as it does on the screen.
-    button->setToolTip(hint);
-    button->setAccessibleDescription(hint);
-    return button;
-}
 
 QGroupBox *box(QWidget *parent, const QString &title, TDBGrid *grid, const QList<QPushButton *> &buttons)
 {
@@ -55,7 +46,8 @@ TF_Groups::TF_Groups(TDM_Databaser &dataModule, QWidget *parent)
       bu_DeleteRecipient(commandButton(this, "bu_DeleteRecipient", "Delete", "Delete selected recipient")),
       bu_Import(commandButton(this, "bu_Import", "Import", "Import Recipients")),
       m_dm(dataModule),
-      m_book(dataModule)
+      m_book(dataModule),
+      m_suppressed(dataModule.Databas)
 {
     setObjectName("F_Groups");
     setWindowTitle("Edit groups");
@@ -64,6 +56,9 @@ TF_Groups::TF_Groups(TDM_Databaser &dataModule, QWidget *parent)
     gr_Group->setFieldBitmap("Picture", QPixmap(":/addressbook/group.png"));
     gr_Recipient->setDataSet(&m_dm.ta_Emails);
     gr_Recipient->setFieldBitmap("Picture", QPixmap(":/addressbook/mail.png"));
+    gr_Recipient->dataSetModel()->setRowRemark(
+        "Email", [this](const QVariant &email) { return m_suppressed.RemarkFor(email.toString()); });
+    connect(&m_suppressed, &TSuppressionWatch::changed, gr_Recipient->dataSetModel(), &TDataSetModel::remarksChanged);
     gr_Group->setAccessibleDescription("The groups of recipients");
     gr_Recipient->setAccessibleDescription("The recipients of the selected group");
 
@@ -97,7 +92,7 @@ void TF_Groups::bu_InsertGroupClick()
         std::optional<QString> copyFrom;
         if (dialog.ch_CopyEmail->isChecked())
             copyFrom = dialog.co_Group->currentText();
-        m_book.InsertGroup(dialog.ed_GrpName->text(), copyFrom);
+        m_book.InsertGroup(dialog.ed_GrpName->text(), copyFrom, dialog.ch_ListHeaders->isChecked());
     });
 }
 
@@ -110,7 +105,7 @@ void TF_Groups::bu_ModifyGroupClick()
         TF_AddGrp dialog(this, m_book, m_editMode);
         dialog.ed_GrpName->setText(m_book.CurrentGroup());
         if (dialog.exec() == QDialog::Accepted)
-            m_book.ModifyGroup(dialog.ed_GrpName->text());
+            m_book.ModifyGroup(dialog.ed_GrpName->text(), dialog.ch_ListHeaders->isChecked());
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "addressbook/AddressBook.h"
+#include "addressbook/SuppressionWatch.h"
 
 #include <QWidget>
 
@@ -40,5 +41,7 @@ private:
 
     TDM_Databaser &m_dm;
     TAddressBook m_book;
+    // Suppressed recipients show greyed, with the reason.
+    TSuppressionWatch m_suppressed;
     bool m_editMode = false;
 };

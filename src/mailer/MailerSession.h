@@ -58,6 +58,9 @@ public:
     // The login's password, in the desktop's secret store unless a test
     // gives another store.
     TSmtpLogin &SmtpLogin() { return m_components.Login; }
+    // The desktop's secret store (or a test's), where the store's
+    // unsubscribe secret is kept too.
+    SecretStore &Secrets() { return *m_components.Login.Store(); }
 
     // The group send shows itself through status and hears a click on
     // cancel while it waits for the server: the main window's status bar and

@@ -12,6 +12,8 @@
 #include "mailer/TF_About.h"
 #include "addressbook/TF_Groups.h"
 #include "mailer/TF_Network.h"
+#include "mailer/TF_Replies.h"
+#include "addressbook/TF_Suppression.h"
 #include "mailer/TF_NewMsg.h"
 #include "mailer/TF_Signature.h"
 #include "widgets/ToolPanel.h"
@@ -84,6 +86,8 @@ void TF_Mdi::createMenu()
     message->setObjectName("Message1");
     Editgroups1 = add(message, "Editgroups1", "&Groups", &TF_Mdi::Editgroups1Click);
     Editsignature1 = add(message, "Editsignature1", "&Signature", &TF_Mdi::Editsignature1Click);
+    Suppression1 = add(message, "Suppression1", "Suppression &list", &TF_Mdi::Suppression1Click);
+    ProcessReplies1 = add(message, "ProcessReplies1", "&Process replies...", &TF_Mdi::ProcessReplies1Click);
     message->addSeparator();
     Groupsend1 = add(message, "Groupsend1", "S&end Group", &TF_Mdi::Groupsend1Click);
     QMenu *help = menuBar()->addMenu("&Help");
@@ -291,6 +295,16 @@ void TF_Mdi::closeEvent(QCloseEvent *event)
 void TF_Mdi::Editgroups1Click()
 {
     OpenChild(F_Groups, [this] { return new TF_Groups(m_session.DataModule()); });
+}
+
+void TF_Mdi::Suppression1Click()
+{
+    OpenChild(F_Suppression, [this] { return new TF_Suppression(m_session.DataModule().Databas); });
+}
+
+void TF_Mdi::ProcessReplies1Click()
+{
+    OpenChild(F_Replies, [this] { return new TF_Replies(m_session); });
 }
 
 void TF_Mdi::About1Click()

@@ -22,6 +22,8 @@ class TDBNavigator;
 class TF_Groups;
 class TF_Signature;
 class TF_Network;
+class TF_Replies;
+class TF_Suppression;
 class TSendStatusBar;
 class TToolPanel;
 class TWallpaperMdiArea;
@@ -60,6 +62,11 @@ public:
     void Editgroups1Click();
     void NetworkSettings1Click();
     QPointer<TF_Groups> F_Groups;
+    // The addresses never mailed again, and the mail folder read for more.
+    void Suppression1Click();
+    void ProcessReplies1Click();
+    QPointer<TF_Suppression> F_Suppression;
+    QPointer<TF_Replies> F_Replies;
     // The schedule editor, with the navigator on pa_Agent.
     void AgentSchedule1Click();
     QPointer<mailer::TF_Agent> F_Agent;
@@ -132,6 +139,8 @@ private:
     QAction *Exit1 = nullptr;
     QAction *Editgroups1 = nullptr;
     QAction *Editsignature1 = nullptr;
+    QAction *Suppression1 = nullptr;
+    QAction *ProcessReplies1 = nullptr;
     QAction *Groupsend1 = nullptr;
     QAction *About1 = nullptr;
     // The program's tool panel.

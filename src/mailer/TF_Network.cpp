@@ -5,6 +5,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Prompts.h"
 #include "mailer/MailerSession.h"
+#include "send/ListHeaders.h"
 #include "widgets/Labelling.h"
 
 #include <QAbstractItemView>
@@ -148,8 +149,24 @@ QWidget *TF_Network::createMailPage()
     auto *layout = new QVBoxLayout(page);
     layout->addWidget(server);
     layout->addWidget(personal);
+    layout->addWidget(createUnsubscribeBox(page));
     layout->addStretch();
     return page;
+}
+
+// Where the members' unsubscribe mails go, and the page a click unsubscribes at.
+QWidget *TF_Network::createUnsubscribeBox(QWidget *page)
+{
+    auto *box = new QGroupBox("Unsubscribe", page);
+    auto *grid = new QGridLayout(box);
+    m_unsubscribeMailto = addLabelledRow(grid, "Unsubscribe mails to:", new QLineEdit, "ed_UnsubscribeMailto",
+                                         "Where members' unsubscribe mails go; empty: your own address");
+    m_unsubscribeUrl = addLabelledRow(grid, "Unsubscribe page:", new QLineEdit, "ed_UnsubscribeUrl",
+                                      "An https address with {token} where one click unsubscribes; empty: none");
+    m_unsubscribeUrl->setPlaceholderText("https://example.org/unsubscribe?t={token}");
+    // The empty field stands for the address above, and shows which.
+    connect(m_email, &QLineEdit::textChanged, m_unsubscribeMailto, &QLineEdit::setPlaceholderText);
+    return box;
 }
 
 // "Send at most" N "messages per" M "minutes", read as one sentence.
@@ -224,6 +241,8 @@ void TF_Network::ReadDialogSettings()
     m_rateMinutes->setText(limitText(s.FRateMinutes));
     m_name->setText(s.FUserName);
     m_email->setText(s.FUserEmail);
+    m_unsubscribeMailto->setText(s.FUnsubscribeMailto);
+    m_unsubscribeUrl->setText(s.FUnsubscribeUrl);
     setChosen(m_modem, s.FDialModem);
     m_autoConnect->setChecked(s.FDialAutoConnect);
     m_disconnect->setChecked(s.FDialDisconnect);
@@ -232,6 +251,11 @@ void TF_Network::ReadDialogSettings()
 }
 
 void TF_Network::WriteDialogSettings()
+{
+    controlSettings().WriteSettings(m_session.IniFileName());
+}
+
+TMailerSettings TF_Network::controlSettings() const
 {
     TMailerSettings s;
     s.FSmtpServer = m_server->text();
@@ -244,12 +268,28 @@ void TF_Network::WriteDialogSettings()
     s.FRateMinutes = m_rateMinutes->text().toInt();
     s.FUserName = m_name->text();
     s.FUserEmail = m_email->text();
+    s.FUnsubscribeMailto = m_unsubscribeMailto->text().trimmed();
+    s.FUnsubscribeUrl = m_unsubscribeUrl->text().trimmed();
     s.FDialModem = m_modem->isChecked();
     s.FDialAutoConnect = m_autoConnect->isChecked();
     s.FDialDisconnect = m_disconnect->isChecked();
     s.FDialDevice = m_device->currentText();
     s.FDialLan = m_permanent->isChecked();
-    s.WriteSettings(m_session.IniFileName());
+    return s;
+}
+
+bool TF_Network::refusedUnsubscribe(const TMailerSettings &s)
+{
+    for (const auto &[problem, field] : {std::pair{TListHeaders::mailtoProblem(s.FUnsubscribeMailto), m_unsubscribeMailto},
+                                         std::pair{TListHeaders::urlTemplateProblem(s.FUnsubscribeUrl), m_unsubscribeUrl}}) {
+        if (problem.isEmpty())
+            continue;
+        Prompt::error(problem);
+        m_pages->setCurrentIndex(0);
+        field->setFocus();
+        return true;
+    }
+    return false;
 }
 
 void TF_Network::showSecurity(const TMailerSettings &s)
@@ -329,6 +369,8 @@ void TF_Network::DialUpEntryGet(const QString &entryName)
 
 void TF_Network::bu_OkClick()
 {
+    if (refusedUnsubscribe(controlSettings()))
+        return;
     // A key that cannot be written is reported and ends the confirmation:
     // the window stays open with what the user entered.
     reportErrors([this] {

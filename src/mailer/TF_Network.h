@@ -48,6 +48,8 @@ public:
     QLineEdit *ed_RateMinutes() const { return m_rateMinutes; }
     QLineEdit *ed_Name() const { return m_name; }
     QLineEdit *ed_EMail() const { return m_email; }
+    QLineEdit *ed_UnsubscribeMailto() const { return m_unsubscribeMailto; }
+    QLineEdit *ed_UnsubscribeUrl() const { return m_unsubscribeUrl; }
     QRadioButton *rb_Modem() const { return m_modem; }
     QCheckBox *ch_AutoConnect() const { return m_autoConnect; }
     QCheckBox *ch_Disconnect() const { return m_disconnect; }
@@ -62,6 +64,11 @@ protected:
 private:
     QWidget *createMailPage();
     QHBoxLayout *createLimitRow();
+    QWidget *createUnsubscribeBox(QWidget *page);
+    TMailerSettings controlSettings() const;
+    // Says what is wrong with the unsubscribe settings, with the focus on the
+    // field at fault; false when they can be kept.
+    bool refusedUnsubscribe(const TMailerSettings &s);
     QWidget *createConnectionPage();
     // The security kind of the file in co_Security; a value that names no
     // kind is kept as an item of its own after the three kinds.
@@ -84,6 +91,8 @@ private:
     QLineEdit *m_rateMinutes = nullptr;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_email = nullptr;
+    QLineEdit *m_unsubscribeMailto = nullptr;
+    QLineEdit *m_unsubscribeUrl = nullptr;
     QRadioButton *m_modem = nullptr;
     QCheckBox *m_autoConnect = nullptr;
     QCheckBox *m_disconnect = nullptr;

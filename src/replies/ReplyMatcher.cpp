@@ -38,10 +38,15 @@ ReplyMatcher::Result ReplyMatcher::process(const QString &path) const
     MailMessage message;
     while (folder.next(message))
         take(message, result);
+    finish(result);
+    return result;
+}
+
+void ReplyMatcher::finish(Result &result) const
+{
     if (result.ordinary > 0)
         result.skipped << QStringLiteral("%1 other messages: neither a delivery report nor an unsubscribe request")
                               .arg(result.ordinary);
-    return result;
 }
 
 const ReplyMatcher::Member *ReplyMatcher::verified(const QString &token) const
@@ -74,7 +79,7 @@ void ReplyMatcher::take(const MailMessage &message, Result &result) const
                      .arg(notice.subject.left(80), notice.sender));
             return;
         }
-        addFinding(result, *member, QStringLiteral("unsubscribed"),
+        addFinding(result, *member, QStringLiteral("unsubscribed"), QStringLiteral("token"),
                    QStringLiteral("Subject: %1, From: %2").arg(notice.subject, notice.sender), message.where);
         return;
     }
@@ -95,7 +100,7 @@ void ReplyMatcher::take(const MailMessage &message, Result &result) const
         // about our message is that member's, whatever address the
         // receiving side ended up at.
         if (byId && (notice.failures.size() == 1 || addressKey(byId->address) == addressKey(failure.address))) {
-            addFinding(result, *byId, QStringLiteral("hard bounce"),
+            addFinding(result, *byId, QStringLiteral("hard bounce"), QStringLiteral("Message-ID"),
                        QStringLiteral("%1 (Final-Recipient %2, Message-ID %3)")
                            .arg(failure.evidence, failure.address, notice.originalMessageId),
                        message.where);
@@ -106,13 +111,13 @@ void ReplyMatcher::take(const MailMessage &message, Result &result) const
             skip(QStringLiteral("%1 failed, but no member has that address").arg(failure.address));
             continue;
         }
-        addFinding(result, m_byNumber.value(members->first()), QStringLiteral("hard bounce"),
+        addFinding(result, m_byNumber.value(members->first()), QStringLiteral("hard bounce"), QStringLiteral("address"),
                    QStringLiteral("%1 (Final-Recipient %2)").arg(failure.evidence, failure.address), message.where);
     }
 }
 
-void ReplyMatcher::addFinding(Result &result, const Member &member, const QString &reason, const QString &evidence,
-                              const QString &where) const
+void ReplyMatcher::addFinding(Result &result, const Member &member, const QString &reason, const QString &matchedBy,
+                              const QString &evidence, const QString &where) const
 {
     const QString key = addressKey(member.address);
     if (const auto first = result.foundIn.constFind(key); first != result.foundIn.constEnd()) {
@@ -120,7 +125,7 @@ void ReplyMatcher::addFinding(Result &result, const Member &member, const QStrin
         return;
     }
     result.foundIn.insert(key, where);
-    Finding finding{member.address, reason, evidence, where, {}};
+    Finding finding{member.address, reason, matchedBy, evidence, where, {}};
     for (qint64 number : m_byAddress.value(key)) {
         const Member &m = m_byNumber[number];
         finding.members << QStringLiteral("%1 <%2> in %3").arg(m.name, m.address, m.group);

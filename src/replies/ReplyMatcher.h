@@ -29,6 +29,7 @@ public:
     {
         QString address;
         QString reason; // "hard bounce" or "unsubscribed"
+        QString matchedBy; // "token", "Message-ID" or "address"
         QString evidence;
         QString where;
         QStringList members; // "Name <address> in Group"
@@ -48,11 +49,13 @@ public:
     // Reads the folder at path through; a folder that cannot be opened gives
     // one skipped line.
     Result process(const QString &path) const;
+    // The same a message at a time: take each, then finish once.
     void take(const MailMessage &message, Result &result) const;
+    void finish(Result &result) const;
 
 private:
-    void addFinding(Result &result, const Member &member, const QString &reason, const QString &evidence,
-                    const QString &where) const;
+    void addFinding(Result &result, const Member &member, const QString &reason, const QString &matchedBy,
+                    const QString &evidence, const QString &where) const;
     const Member *verified(const QString &token) const;
 
     const UnsubscribeToken &m_tokens;

@@ -2,6 +2,7 @@
 
 #include "transport/MessageIds.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 TListHeaders::TListHeaders(const QString &group, const QString &senderAddress, const QString &mailto,
@@ -40,6 +41,26 @@ bool TListHeaders::isOneClickTemplate(const QString &urlTemplate)
     const QUrl url(QString(text).replace(QStringLiteral("{token}"), QStringLiteral("t")), QUrl::StrictMode);
     return text.contains(QStringLiteral("{token}")) && url.isValid() && url.scheme() == QStringLiteral("https")
            && !url.host().isEmpty() && !text.contains(u'>') && !text.contains(u',') && !text.contains(u' ');
+}
+
+QString TListHeaders::mailtoProblem(const QString &mailto)
+{
+    const QString address = mailto.trimmed();
+    static const QRegularExpression oneAddress(QStringLiteral("^[^\\s<>@,;?]+@[^\\s<>@,;?]+$"));
+    if (address.isEmpty() || oneAddress.match(address).hasMatch())
+        return {};
+    return QStringLiteral("The unsubscribe address \"%1\" is not one mail address, such as lists@example.org.")
+        .arg(address);
+}
+
+QString TListHeaders::urlTemplateProblem(const QString &urlTemplate)
+{
+    const QString url = urlTemplate.trimmed();
+    if (url.isEmpty() || isOneClickTemplate(url))
+        return {};
+    return QStringLiteral("The unsubscribe page \"%1\" must be an https address with {token} in it, such as "
+                          "https://example.org/unsubscribe?t={token}.")
+        .arg(url);
 }
 
 QString TListHeaders::tokenFor(qint64 member, const QString &address) const

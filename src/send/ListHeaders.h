@@ -26,6 +26,11 @@ public:
     // An https address with {token} in it, which the one-click header can
     // carry.
     static bool isOneClickTemplate(const QString &urlTemplate);
+    // Why a setting cannot go into the headers, in words for the user; empty
+    // when it can. The mailto may be empty (the user's own address then) or
+    // one address; the template empty or one isOneClickTemplate takes.
+    static QString mailtoProblem(const QString &mailto);
+    static QString urlTemplateProblem(const QString &urlTemplate);
 
     bool hasTokens() const { return m_tokens.has_value(); }
     // The member's token; empty without tokens.

@@ -78,9 +78,30 @@ int TDataSetModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
 }
 
+void TDataSetModel::setRowRemark(const QString &fieldName, RowRemark remark)
+{
+    m_remarkField = fieldName;
+    m_remark = std::move(remark);
+    remarksChanged();
+}
+
+void TDataSetModel::remarksChanged()
+{
+    if (rowCount() > 0 && columnCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                         {Qt::ToolTipRole, Qt::AccessibleDescriptionRole, RemarkRole});
+}
+
 QVariant TDataSetModel::data(const QModelIndex &index, int role) const
 {
-    if (!m_dataSet || !index.isValid() || role != Qt::DisplayRole)
+    if (!m_dataSet || !index.isValid())
+        return {};
+    if (role == Qt::ToolTipRole || role == Qt::AccessibleDescriptionRole || role == RemarkRole) {
+        const int field = m_remark ? m_dataSet->fieldIndex(m_remarkField) : -1;
+        const QString remark = field >= 0 ? m_remark(m_dataSet->rowValue(index.row(), field)) : QString();
+        return remark.isEmpty() ? QVariant() : QVariant(remark);
+    }
+    if (role != Qt::DisplayRole)
         return {};
     const int field = fieldIndexOfColumn(index.column());
     return TField::displayText(m_dataSet->FieldDefs()[field], m_dataSet->rowValue(index.row(), field));

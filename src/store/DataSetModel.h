@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QPointer>
+#include <functional>
 
 class TDataSet;
 
@@ -25,6 +26,16 @@ public:
     int fieldIndexOfColumn(int column) const;
     int columnOfField(const QString &fieldName) const;
 
+    // A remark on some rows, told by the value of one of their fields (a
+    // recipient's address: "Suppressed: hard bounce"). Every cell of such a
+    // row has the remark as its tooltip and accessible description, and
+    // under RemarkRole, by which the grid shows the row greyed.
+    static constexpr int RemarkRole = Qt::UserRole + 1;
+    using RowRemark = std::function<QString(const QVariant &value)>;
+    void setRowRemark(const QString &fieldName, RowRemark remark);
+    // What the remarks say changed: every row is shown again.
+    void remarksChanged();
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -43,4 +54,6 @@ private:
     QStringList m_columnFields;
     bool m_editable = false;
     int m_rowCount = 0;
+    QString m_remarkField;
+    RowRemark m_remark;
 };

@@ -10,8 +10,16 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPainter>
+#include <QStyle>
 
 TDBGridDelegate::TDBGridDelegate(TDBGrid *grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+void TDBGridDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (!index.data(TDataSetModel::RemarkRole).toString().isEmpty())
+        option->state &= ~QStyle::State_Enabled;
+}
 
 void TDBGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {

@@ -26,6 +26,10 @@ public:
     // field refuses it.
     void writeOpenEditor() const;
 
+    // A row with a remark (TDataSetModel::RemarkRole) is drawn greyed, as a
+    // disabled row is.
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+
 private:
     const TFieldDef *fieldOf(const QModelIndex &index) const;
     void write(QWidget *editor, const QModelIndex &index) const;

@@ -5,6 +5,9 @@
 #include "addressbook/TF_AddGrp.h"
 #include "addressbook/TF_AddRec.h"
 #include "addressbook/TF_Import.h"
+#include "addressbook/TF_Suppression.h"
+#include "mailer/TF_Replies.h"
+#include "support/MailFolderWriter.h"
 #include "agent/AgentWindow.h"
 #include "mailer/ScheduleEditor.h"
 #include "support/MainWindowFixture.h"
@@ -25,7 +28,9 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -149,6 +154,8 @@ const WindowEntry kWindows[] = {
          t.mainWindow().Editsignature1Click();
          t.mainWindow().Groupsend1Click();
          t.mainWindow().AgentSchedule1Click();
+         t.mainWindow().Suppression1Click();
+         t.mainWindow().ProcessReplies1Click();
          return &t.mainWindow();
      }},
     {"About", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_About(&t.mainWindow())); }},
@@ -199,6 +206,23 @@ const WindowEntry kWindows[] = {
          QMenu *menu = t.agentWindow()->TrayMenu();
          menu->popup(QPoint(20, 20));
          return menu;
+     }},
+    {"SuppressionList",
+     [](EveryWindow &t) -> QWidget * {
+         auto *w = static_cast<TF_Suppression *>(t.childOpenedBy(&TF_Mdi::Suppression1Click));
+         w->mo_Add->setPlainText("gone@x.org a@x.org");
+         w->bu_Add->click();
+         return w;
+     }},
+    {"ProcessRepliesWithWhatItFound",
+     [](EveryWindow &t) -> QWidget * {
+         auto *w = static_cast<TF_Replies *>(t.childOpenedBy(&TF_Mdi::ProcessReplies1Click));
+         w->ed_Folder->setText(t.file("Inbox", MailFolderWriter::mbox({MailFolderWriter::bounce("c@x.org"),
+                                                                      MailFolderWriter::bounce("z@x.org")})));
+         w->bu_Read->click();
+         EXPECT_TRUE(waitFor([w] { return !w->Reading(); }));
+         EXPECT_EQ(w->gr_Found->rowCount(), 1);
+         return w;
      }},
     // New windows join here.
 };

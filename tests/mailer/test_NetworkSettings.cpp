@@ -177,6 +177,47 @@ TEST_F(NetworkSettingsTest, ControlsAreLabelledNamedAndHinted)
             << "in the \"SMTP Server\" box";
 }
 
+// Where unsubscribe mails go (the user's own address while empty) and the
+// one-click page: read, written, and refused with the reason and the focus
+// on the field at fault, nothing written.
+TEST_F(NetworkSettingsTest, TheUnsubscribeSettingsAreCheckedBeforeAnythingIsWritten)
+{
+    useSettingsFile(filledIni + "\r\n[UNSUBSCRIBE]\r\nMAILTO=\r\nURL=https://example.org/u?t={token}\r\n");
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    mdi->activateWindow();
+    EXPECT_EQ(d->ed_UnsubscribeMailto()->text(), "");
+    EXPECT_EQ(d->ed_UnsubscribeMailto()->placeholderText(), "ann@example.org") << "the address used while empty";
+    EXPECT_EQ(d->ed_UnsubscribeUrl()->text(), "https://example.org/u?t={token}");
+    d->ed_EMail()->setText("berg@example.org");
+    EXPECT_EQ(d->ed_UnsubscribeMailto()->placeholderText(), "berg@example.org");
+
+    d->ed_UnsubscribeUrl()->setText("http://example.org/u?t={token}");
+    d->PageControl()->setCurrentIndex(1);
+    click(d->bu_Ok());
+    ASSERT_EQ(prompts.texts().size(), 1);
+    EXPECT_EQ(prompts.texts().first(), "The unsubscribe page \"http://example.org/u?t={token}\" must be an https "
+                                       "address with {token} in it, such as https://example.org/unsubscribe?t={token}.");
+    EXPECT_EQ(d->PageControl()->currentIndex(), 0);
+    EXPECT_TRUE(waitFor([&] { return d->ed_UnsubscribeUrl()->hasFocus(); }));
+    EXPECT_EQ(ini("PERSONAL", "EMAIL"), "ann@example.org") << "nothing written";
+    EXPECT_FALSE(dialog.isNull());
+
+    d->ed_UnsubscribeUrl()->setText(" https://example.org/leave/{token} ");
+    d->ed_UnsubscribeMailto()->setText("lists@example.org, other@example.org");
+    click(d->bu_Ok());
+    ASSERT_EQ(prompts.texts().size(), 2);
+    EXPECT_TRUE(prompts.texts().last().startsWith("The unsubscribe address \"lists@example.org, other@example.org\""));
+    EXPECT_TRUE(waitFor([&] { return d->ed_UnsubscribeMailto()->hasFocus(); }));
+
+    d->ed_UnsubscribeMailto()->setText("lists@example.org ");
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("UNSUBSCRIBE", "MAILTO"), "lists@example.org");
+    EXPECT_EQ(ini("UNSUBSCRIBE", "URL"), "https://example.org/leave/{token}");
+    EXPECT_EQ(session->Settings.FUnsubscribeMailto, "lists@example.org");
+}
+
 // "Send at most" N "messages per" M "minutes": whole numbers only; no limit
 // shows empty and is written as 0.
 TEST_F(NetworkSettingsTest, TheSendingLimitReadsWritesAndTakesOnlyWholeNumbers)

@@ -50,3 +50,22 @@ TEST(ListHeaders, LinesPerMember)
     EXPECT_EQ(noTokens.tokenFor(7, "bob@example.net"), "");
     EXPECT_EQ(noTokens.linesFor({}), QStringList({"List-Id: <friends.example.org>"}));
 }
+
+TEST(ListHeaders, SettingsAreOneAddressAndAnHttpsPageWithTheToken)
+{
+    EXPECT_EQ(TListHeaders::mailtoProblem(""), "") << "empty: the user's own address";
+    EXPECT_EQ(TListHeaders::urlTemplateProblem("  "), "") << "empty: no page";
+    for (const char *good : {"lists@example.org", " lists+leave@sub.example.org "}) {
+        EXPECT_EQ(TListHeaders::mailtoProblem(good), "") << good;
+    }
+    for (const char *bad : {"lists", "a@b@c", "a@example.org, b@example.org", "Ann <a@example.org>", "a@example.org?x=1"}) {
+        EXPECT_NE(TListHeaders::mailtoProblem(bad), "") << bad;
+    }
+    for (const char *good : {"https://example.org/u?t={token}", " https://example.org/{token} "}) {
+        EXPECT_EQ(TListHeaders::urlTemplateProblem(good), "") << good;
+    }
+    for (const char *bad : {"https://example.org/u", "http://example.org/u?t={token}", "example.org/{token}",
+                            "https://example.org/a b/{token}"}) {
+        EXPECT_NE(TListHeaders::urlTemplateProblem(bad), "") << bad;
+    }
+}

@@ -4,7 +4,9 @@
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
 #include "store/DatabaseError.h"
+#include "store/DataSetModel.h"
 #include "widgets/DBGrid.h"
+#include "widgets/DBGridDelegate.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -130,6 +132,32 @@ TEST(GridEditing, ATextTooLongForItsFieldIsRefusedNotCut)
     EXPECT_EQ(edit->text().size(), 31);
     dm->ta_Emails.Cancel();
     EXPECT_EQ(dm->ta_Emails.FieldByName("Name").AsString(), "a");
+}
+
+// A row the model remarks on is drawn as a disabled row is, every cell of
+// it; the others as always.
+TEST(GridRemarks, ARemarkedRowIsDrawnGreyed)
+{
+    TempProgramFolder folder;
+    auto dm = StoreSetup::openDataModule(folder);
+    StoreSetup::addGroup(*dm, "Friends", {"a@x.org", "gone@x.org"});
+    TDBGrid grid("gr_Recipient");
+    grid.setDataSet(&dm->ta_Emails);
+    grid.dataSetModel()->setRowRemark("Email", [](const QVariant &email) {
+        return email.toString() == "gone@x.org" ? QStringLiteral("Suppressed: hard bounce") : QString();
+    });
+    auto *delegate = qobject_cast<TDBGridDelegate *>(grid.itemDelegate());
+    ASSERT_NE(delegate, nullptr);
+    auto enabled = [&](int row, int column) {
+        QStyleOptionViewItem option;
+        option.state = QStyle::State_Enabled;
+        delegate->initStyleOption(&option, grid.model()->index(row, column));
+        return bool(option.state & QStyle::State_Enabled);
+    };
+    for (int column = 0; column < grid.model()->columnCount(); ++column) {
+        EXPECT_TRUE(enabled(0, column)) << column;
+        EXPECT_FALSE(enabled(1, column)) << column;
+    }
 }
 
 }
