@@ -58,6 +58,8 @@ public:
     // The login's password, in the desktop's secret store unless a test
     // gives another store.
     TSmtpLogin &SmtpLogin() { return m_components.Login; }
+    // The OAuth 2.0 sign-in and its tokens, kept with the login's secrets.
+    TOAuthTokenSource &Tokens() { return m_components.Tokens; }
 
     // The group send shows itself through status and hears a click on
     // cancel while it waits for the server: the main window's status bar and

@@ -20,6 +20,7 @@ class TSendComponents;
 class TSendStatus;
 class TSmtpClient;
 class TSmtpLogin;
+class TOAuthTokenSource;
 
 // Where a run keeps its place in a send that is not the group's own: the
 // agent keeps one per schedule entry.
@@ -145,6 +146,8 @@ private:
     // Sets the session's security and login; false, with failure set, when
     // there is no password to log in with.
     bool prepareLogin(QString &failure);
+    // The OAuth 2.0 login: the client asks the program's token source.
+    bool prepareTokenLogin(QString &failure);
     void openMembers();
     // One member's transaction, with the resume position moved after it.
     Outcome sendToMember(Member &member);
@@ -186,6 +189,7 @@ private:
     TDM_Databaser &m_dm;
     TSmtpClient &m_client;
     TSmtpLogin &m_login;
+    TOAuthTokenSource &m_tokens;
     const TMailerSettings &m_settings;
     TSendStatus &m_status;
     const TGroupSendOptions m_options;

@@ -104,16 +104,21 @@ bool RealSmtpServer::start(const Security &security)
 QList<RealSmtpServer::Received> RealSmtpServer::messages()
 {
     m_pending += m_process.readAllStandardOutput();
+    takeMessages(m_pending, m_messages);
+    return m_messages;
+}
+
+void RealSmtpServer::takeMessages(QByteArray &pending, QList<Received> &into)
+{
     qsizetype end;
-    while ((end = m_pending.indexOf('\n')) >= 0) {
-        const QJsonObject line = QJsonDocument::fromJson(m_pending.left(end)).object();
-        m_pending.remove(0, end + 1);
+    while ((end = pending.indexOf('\n')) >= 0) {
+        const QJsonObject line = QJsonDocument::fromJson(pending.left(end)).object();
+        pending.remove(0, end + 1);
         Received received;
         received.mailFrom = line.value(QStringLiteral("from")).toString();
         for (const QJsonValue &to : line.value(QStringLiteral("to")).toArray())
             received.rcptTos.append(to.toString());
         received.data = QByteArray::fromBase64(line.value(QStringLiteral("data")).toString().toLatin1());
-        m_messages.append(received);
+        into.append(received);
     }
-    return m_messages;
 }

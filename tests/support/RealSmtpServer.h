@@ -40,6 +40,9 @@ public:
     QString error() const { return m_error; }
     // Reads what the server reported so far.
     QList<Received> messages();
+    // Moves every whole line of pending, one JSON message each as the
+    // servers of the tests print them, into received.
+    static void takeMessages(QByteArray &pending, QList<Received> &received);
 
 private:
     QProcess m_process;
