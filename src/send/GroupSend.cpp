@@ -243,6 +243,12 @@ bool TGroupSend::prepareTokenLogin(QString &failure)
         return false;
     }
     m_tokens.setAccount(*provider, m_client.UserName);
+    // A sign-in the user has to make again happens before the session
+    // opens, not while the server waits for the login.
+    if (!m_tokens.accessToken(false, failure)) {
+        SmtpClientDisplay(failure);
+        return false;
+    }
     m_client.TokenSource = &m_tokens;
     return true;
 }

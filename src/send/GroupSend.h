@@ -146,7 +146,8 @@ private:
     // Sets the session's security and login; false, with failure set, when
     // there is no password to log in with.
     bool prepareLogin(QString &failure);
-    // The OAuth 2.0 login: the client asks the program's token source.
+    // The OAuth 2.0 login: a token is had before connecting, and the client
+    // asks the program's token source for it (and a new one if refused).
     bool prepareTokenLogin(QString &failure);
     void openMembers();
     // One member's transaction, with the resume position moved after it.

@@ -125,6 +125,7 @@ TEST_F(GroupSendOAuthTest, ARevokedSignInMakesTheMailerAskAndSendsNothingWhenDec
               "The sign-in to 127.0.0.1 as 'ann@example.org' is no longer accepted (127.0.0.1 refused: invalid_grant: "
               "Token has been expired or revoked.). Sign in in the browser now?");
     EXPECT_TRUE(everythingShown().contains(": not signed in again"));
+    EXPECT_FALSE(everythingShown().contains("EHLO")) << "asked before a session kept the server waiting";
     EXPECT_EQ(provider.count("logins"), 0);
 
     // Said yes to, the browser signs in again and the run goes out.
