@@ -64,10 +64,17 @@ QString TOAuthProvider::DisplayName() const
 
 QString TOAuthProvider::Incomplete() const
 {
+    // The client secret and the tokens cross in the clear over http: only
+    // to a provider on this machine.
     const auto usable = [](const QString &endpoint) {
         const QUrl url(endpoint.trimmed(), QUrl::StrictMode);
-        return url.isValid() && (url.scheme() == QLatin1String("https") || url.scheme() == QLatin1String("http"))
-               && !url.host().isEmpty();
+        if (!url.isValid() || url.host().isEmpty())
+            return false;
+        if (url.scheme() == QLatin1String("https"))
+            return true;
+        const QString host = url.host().toLower();
+        return url.scheme() == QLatin1String("http")
+               && (host == QLatin1String("127.0.0.1") || host == QLatin1String("localhost") || host == QLatin1String("::1"));
     };
     if (clientId.trimmed().isEmpty())
         return QStringLiteral("Enter the client ID you registered with %1").arg(DisplayName());

@@ -85,6 +85,11 @@ std::optional<QString> TOAuthTokenSource::accessToken(bool renew, QString &failu
     if (!renew && m_held && Clock::currentDateTime() < m_refreshAt)
         return m_held->accessToken;
     m_held.reset();
+    // Settings changed by hand since the sign-in may name no usable endpoint.
+    if (const QString incomplete = m_provider.Incomplete(); !incomplete.isEmpty()) {
+        failure = QStringLiteral("No access token for %1: %2").arg(who(), incomplete);
+        return std::nullopt;
+    }
     const QString key = m_provider.AccountKey(m_user);
     const SecretStore::Answer kept = m_login.Find(key);
     if (kept.status == SecretStore::Status::NotFound)

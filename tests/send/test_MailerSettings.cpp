@@ -200,10 +200,13 @@ TEST(MailerSettings, ASignInCannotStartWithoutAClientIdOrUsableEndpoints)
     TOAuthProvider custom = TOAuthProvider::Preset(TOAuthProvider::Kind::Custom);
     custom.clientId = "id";
     custom.authorizationEndpoint = "https://id.example.org/auth";
-    for (const char *token : {"", "id.example.org/token", "ftp://id.example.org/token", "https://"}) {
+    for (const char *token :
+         {"", "id.example.org/token", "ftp://id.example.org/token", "https://", "http://id.example.org/token"}) {
         custom.tokenEndpoint = token;
         EXPECT_EQ(custom.Incomplete(), "Enter the provider's token endpoint (an https address)") << token;
     }
+    custom.tokenEndpoint = "http://127.0.0.1:8080/token";
+    EXPECT_EQ(custom.Incomplete(), "") << "a provider on this machine may answer over http";
 }
 
 TEST(MailerSettings, OAuthKeysAreWrittenAndReadBack)

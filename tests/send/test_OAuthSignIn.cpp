@@ -248,7 +248,7 @@ TEST_F(OAuthSignInTest, ARevokedSignInFailsTheAgentAndAsksTheMailer)
     EXPECT_FALSE(tokens.NeedsSignIn());
 }
 
-TEST_F(OAuthSignInTest, WithoutASignInTheAgentSaysToSignInFromTheMailer)
+TEST_F(OAuthSignInTest, WithoutAUsableSignInTheAgentGetsNoTokenAndSaysWhy)
 {
     login.MayAsk = false;
     tokens.setAccount(provider, User);
@@ -256,6 +256,14 @@ TEST_F(OAuthSignInTest, WithoutASignInTheAgentSaysToSignInFromTheMailer)
     EXPECT_FALSE(tokens.accessToken(false, failure));
     EXPECT_EQ(failure, "Nobody has signed in to 127.0.0.1 as 'ann@example.org' yet: sign in from the mailer under "
                        "File > Network Settings");
+    TOAuthProvider plain = provider;
+    plain.tokenEndpoint = "http://id.example.org/token";
+    tokens.setAccount(plain, User);
+    EXPECT_FALSE(tokens.accessToken(false, failure));
+    EXPECT_EQ(failure, "No access token for id.example.org as 'ann@example.org': Enter the provider's token endpoint "
+                       "(an https address)")
+        << "a refresh token never crosses the network in the clear";
+    tokens.setAccount(provider, User);
     vault->available = false;
     EXPECT_FALSE(tokens.accessToken(false, failure));
     EXPECT_EQ(failure, "No access token for 127.0.0.1 as 'ann@example.org': no secret store answers (no store in "
