@@ -103,7 +103,8 @@ TF_Network::TF_Network(TMailerSession &session, QWidget *parent)
     m_pages->setAccessibleName("Corvane 98 configuration pages");
     m_pages->addTab(createMailPage(), "&Mail setup");
     m_pages->addTab(createConnectionPage(), "&Connection");
-    m_pages->addTab(createSignInPage(), "&Sign-in");
+    m_signInPage = createSignInPage();
+    m_pages->addTab(m_signInPage, "&Sign-in");
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -122,7 +123,15 @@ TF_Network::TF_Network(TMailerSession &session, QWidget *parent)
 
 TF_Network::~TF_Network()
 {
-    m_session.Tokens().Browser().Cancel();
+    if (m_signingIn)
+        m_session.Tokens().Browser().Cancel();
+}
+
+void TF_Network::closeEvent(QCloseEvent *event)
+{
+    if (m_signingIn)
+        m_session.Tokens().Browser().Cancel();
+    QWidget::closeEvent(event);
 }
 
 QWidget *TF_Network::createMailPage()
@@ -349,7 +358,7 @@ void TF_Network::co_LoginChange()
 {
     const bool oauth = m_login->currentIndex() == OAuthLoginItem;
     m_password->setEnabled(!oauth);
-    m_pages->widget(2)->setEnabled(oauth);
+    m_signInPage->setEnabled(oauth);
     showSignInState();
 }
 
@@ -377,17 +386,19 @@ void TF_Network::showSignInState()
 void TF_Network::bu_SignInClick()
 {
     TOAuthTokenSource &tokens = m_session.Tokens();
-    if (tokens.Browser().Running()) {
+    if (m_signingIn) {
         tokens.Browser().Cancel();
         return;
     }
     m_signIn->setText("Cancel sign-in");
     m_signedIn->setText("Waiting for the browser...");
     const QPointer<TF_Network> alive(this);
+    m_signingIn = true;
     const TOAuthTokenSource::SignInResult result = tokens.SignIn(ShownProvider(), m_user->text(), m_clientSecret->text());
     // The window may have been closed while the browser had the user.
     if (!alive)
         return;
+    m_signingIn = false;
     m_signIn->setText("Sign in...");
     if (!result.failure.isEmpty()) {
         showSignInState();

@@ -23,7 +23,7 @@ class TF_Network : public QWidget
     Q_OBJECT
 public:
     explicit TF_Network(TMailerSession &session, QWidget *parent = nullptr);
-    // A sign-in still waiting for the browser is given up.
+    // A sign-in of this window still waiting for the browser is given up.
     ~TF_Network() override;
 
     // Fills the controls from the file, with the dialog's own defaults.
@@ -84,6 +84,9 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    // Closing gives up a sign-in of this window first, so the wait for the
+    // browser has ended before the window goes.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QWidget *createMailPage();
@@ -122,7 +125,10 @@ private:
     QStringList m_customValues;
     QLineEdit *m_clientId = nullptr;
     QLineEdit *m_clientSecret = nullptr;
+    QWidget *m_signInPage = nullptr;
     QPushButton *m_signIn = nullptr;
+    // While a sign-in of this window waits for the browser.
+    bool m_signingIn = false;
     QLabel *m_signedIn = nullptr;
     QLineEdit *m_rateCount = nullptr;
     QLineEdit *m_rateMinutes = nullptr;

@@ -171,6 +171,19 @@ TEST_F(NetworkSettingsOAuthTest, TheSameButtonCancelsASignInAndNothingIsKept)
     EXPECT_TRUE(vault->secrets.isEmpty());
 }
 
+TEST_F(NetworkSettingsOAuthTest, ClosingTheWindowGivesUpItsSignIn)
+{
+    startProvider();
+    browser.behaviour = TestBrowser::Behaviour::Close;
+    const auto d = openDialog();
+    chooseTestProvider(*d);
+    QTimer::singleShot(50, d.get(), [&] { d->close(); });
+    QTest::mouseClick(d->bu_SignIn(), Qt::LeftButton);
+    EXPECT_FALSE(session->Tokens().Browser().Running());
+    EXPECT_EQ(prompts.texts(), QStringList{"The sign-in was cancelled"});
+    EXPECT_TRUE(vault->secrets.isEmpty());
+}
+
 TEST_F(NetworkSettingsOAuthTest, ASignInWithoutAUserNameSaysSoAndOpensNoBrowser)
 {
     startProvider();
