@@ -35,7 +35,7 @@ class OAuthSignInTest : public ::testing::Test
 protected:
     void SetUp() override { startProvider({}); }
 
-    void startProvider(const QString &clientSecret)
+    void startProvider(const QString &clientSecret, bool rotate = false)
     {
         ASSERT_TRUE(certificates().error().isEmpty()) << certificates().error().toStdString();
         const TestCertificates::Server certificate = certificates().server("local", {"127.0.0.1"});
@@ -44,6 +44,7 @@ protected:
         options.keyFile = certificate.keyFile;
         options.clientSecret = clientSecret;
         options.lifetimeSeconds = 600;
+        options.rotate = rotate;
         ASSERT_TRUE(server.start(options)) << server.error().toStdString();
         provider = server.provider();
     }
@@ -288,6 +289,25 @@ TEST_F(OAuthClientSecretTest, TheClientSecretIsKeptAndSentWithEveryTokenRequest)
     EXPECT_TRUE(tokens.accessToken(true, failure)) << failure.toStdString();
     EXPECT_EQ(server.count("secret_seen"), 2) << "the code exchange and the refresh";
     ASSERT_EQ(signIn().failure, "") << "an empty secret field uses the kept one";
+}
+
+class OAuthRotatingProviderTest : public OAuthSignInTest
+{
+protected:
+    void SetUp() override { startProvider({}, true); }
+};
+
+TEST_F(OAuthRotatingProviderTest, ATurnedOverRefreshTokenIsKeptForTheNextRefresh)
+{
+    ASSERT_EQ(signIn().failure, "");
+    const QString first = vault->secrets.value(provider.AccountKey(User));
+    QString failure;
+    for (int refresh = 1; refresh <= 3; ++refresh) {
+        ASSERT_TRUE(tokens.accessToken(true, failure)) << refresh << ": " << failure.toStdString();
+        EXPECT_EQ(server.count("refresh_grants"), refresh);
+    }
+    EXPECT_NE(vault->secrets.value(provider.AccountKey(User)), first);
+    EXPECT_EQ(server.count("refused_grants"), 0) << "never a spent token sent";
 }
 
 }

@@ -28,6 +28,7 @@ bool TestOAuthProvider::start(const Options &options)
                        {"key", options.keyFile},
                        {"implicit", options.implicit},
                        {"user", options.user},
+                       {"rotate", options.rotate},
                        {"mechanisms", QJsonArray::fromStringList(options.mechanisms)}};
     if (!options.clientSecret.isEmpty())
         config.insert("client_secret", options.clientSecret);

@@ -25,6 +25,8 @@ public:
         QString clientSecret;
         QString scope = QStringLiteral("https://mail.example.org/smtp offline_access");
         int lifetimeSeconds = 3600;
+        // Each refresh spends its refresh token and hands out the next.
+        bool rotate = false;
         // The SASL mechanisms the SMTP server offers.
         QStringList mechanisms = {QStringLiteral("XOAUTH2"), QStringLiteral("OAUTHBEARER")};
     };

@@ -6,7 +6,8 @@
 # that has not expired. One process, so both see the same tokens.
 #
 # argv[1]: JSON {"client_id", "client_secret" (optional), "scope", "lifetime",
-# "certificate", "key", "implicit", "mechanisms"}. Prints one JSON line with
+# "certificate", "key", "implicit", "mechanisms", "rotate" (each refresh hands
+# out a new refresh token and spends the old one, as Microsoft's do)}. Prints one JSON line with
 # the two ports, then one JSON line per message the SMTP server accepts.
 # GET /control?action=... on the HTTP port: expire (every access token),
 # revoke (every refresh token), deny (the next authorizations answer
@@ -142,7 +143,9 @@ class Provider(BaseHTTPRequestHandler):
                 if form.get("refresh_token") not in refresh_tokens:
                     return self.refuse(400, "invalid_grant", "Token has been expired or revoked.")
                 counts["refresh_grants"] += 1
-                answer = issue(False)
+                if config.get("rotate"):
+                    refresh_tokens.discard(form["refresh_token"])
+                answer = issue(config.get("rotate", False))
             else:
                 return self.refuse(400, "unsupported_grant_type", str(grant))
         self.reply(200, json.dumps(answer))
