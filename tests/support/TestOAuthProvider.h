@@ -9,7 +9,7 @@ struct TOAuthProvider;
 
 // The sign-in tests' provider (oauth_provider.py): an authorization server
 // on Python's http.server and an aiosmtpd server over TLS that takes only
-// the access tokens it issued, while they last. Both on 127.0.0.1 at ports
+// the access tokens it handed out, while they last. Both on 127.0.0.1 at ports
 // of the system's choice.
 class TestOAuthProvider
 {

@@ -1,8 +1,8 @@
 # A provider for the sign-in tests: an OAuth 2.0 authorization server on
 # Python's http.server (authorization code with PKCE S256 only, checking the
-# client, the loopback redirect URI and the verifier, issuing short-lived
+# client, the loopback redirect URI and the verifier, handing out short-lived
 # access tokens) and an aiosmtpd server over TLS whose AUTH XOAUTH2 and
-# OAUTHBEARER accept only an access token the authorization server issued and
+# OAUTHBEARER accept only an access token the authorization server handed out and
 # that has not expired. One process, so both see the same tokens.
 #
 # argv[1]: JSON {"client_id", "client_secret" (optional), "scope", "lifetime",
@@ -29,7 +29,7 @@ counts = {"authorizations": 0, "code_grants": 0, "refresh_grants": 0, "refused_g
           "logins": 0, "refused_logins": 0, "secret_seen": 0}
 
 
-def issue(with_refresh):
+def hand_out(with_refresh):
     access = "at-" + secrets.token_urlsafe(16)
     access_tokens[access] = time.time() + config["lifetime"]
     answer = {"access_token": access, "token_type": "Bearer", "expires_in": config["lifetime"]}
@@ -138,14 +138,14 @@ class Provider(BaseHTTPRequestHandler):
                 if form.get("redirect_uri") != redirect:
                     return self.refuse(400, "invalid_grant", "redirect_uri differs")
                 counts["code_grants"] += 1
-                answer = issue(True)
+                answer = hand_out(True)
             elif grant == "refresh_token":
                 if form.get("refresh_token") not in refresh_tokens:
                     return self.refuse(400, "invalid_grant", "Token has been expired or revoked.")
                 counts["refresh_grants"] += 1
                 if config.get("rotate"):
                     refresh_tokens.discard(form["refresh_token"])
-                answer = issue(config.get("rotate", False))
+                answer = hand_out(config.get("rotate", False))
             else:
                 return self.refuse(400, "unsupported_grant_type", str(grant))
         self.reply(200, json.dumps(answer))
