@@ -23,6 +23,28 @@ QString randomText()
     return base64Url(bytes);
 }
 
+// The provider's page the browser opens: the code flow with our PKCE
+// challenge, the loopback redirect and the state the redirect must echo.
+QUrl authorizationUrl(const TOAuthProvider &provider, const QString &redirectUri, const QString &state,
+                      const QString &challenge, const QString &user)
+{
+    QUrl url(provider.authorizationEndpoint.trimmed());
+    QUrlQuery query(url);
+    query.addQueryItem(QStringLiteral("response_type"), QStringLiteral("code"));
+    query.addQueryItem(QStringLiteral("client_id"), provider.clientId.trimmed());
+    query.addQueryItem(QStringLiteral("redirect_uri"), redirectUri);
+    query.addQueryItem(QStringLiteral("scope"), provider.scope);
+    query.addQueryItem(QStringLiteral("state"), state);
+    query.addQueryItem(QStringLiteral("code_challenge"), challenge);
+    query.addQueryItem(QStringLiteral("code_challenge_method"), QStringLiteral("S256"));
+    if (!user.trimmed().isEmpty())
+        query.addQueryItem(QStringLiteral("login_hint"), user.trimmed());
+    for (const auto &[name, value] : provider.extraParameters)
+        query.addQueryItem(name, value);
+    url.setQuery(query);
+    return url;
+}
+
 }
 
 TOAuthSignIn::TOAuthSignIn(QObject *parent) : QObject(parent) {}
@@ -66,20 +88,7 @@ TOAuthSignIn::Result TOAuthSignIn::Run(const TOAuthProvider &provider, const QSt
     }
     const QString verifier = NewVerifier();
     const QString state = randomText();
-    QUrl url(provider.authorizationEndpoint.trimmed());
-    QUrlQuery query(url);
-    query.addQueryItem(QStringLiteral("response_type"), QStringLiteral("code"));
-    query.addQueryItem(QStringLiteral("client_id"), provider.clientId.trimmed());
-    query.addQueryItem(QStringLiteral("redirect_uri"), loopback.redirectUri());
-    query.addQueryItem(QStringLiteral("scope"), provider.scope);
-    query.addQueryItem(QStringLiteral("state"), state);
-    query.addQueryItem(QStringLiteral("code_challenge"), Challenge(verifier));
-    query.addQueryItem(QStringLiteral("code_challenge_method"), QStringLiteral("S256"));
-    if (!user.trimmed().isEmpty())
-        query.addQueryItem(QStringLiteral("login_hint"), user.trimmed());
-    for (const auto &[name, value] : provider.extraParameters)
-        query.addQueryItem(name, value);
-    url.setQuery(query);
+    const QUrl url = authorizationUrl(provider, loopback.redirectUri(), state, Challenge(verifier), user);
 
     std::optional<QUrlQuery> redirect;
     QEventLoop wait;
@@ -120,13 +129,10 @@ TOAuthSignIn::Result TOAuthSignIn::Run(const TOAuthProvider &provider, const QSt
     }
     const QString code = item("code");
     if (code.isEmpty()) {
-        const QString error = item("error");
-        const QString description = item("error_description");
-        result.failure = QStringLiteral("%1 sent no authorization code%2")
-                             .arg(who, error.isEmpty() ? QString()
-                                                       : QStringLiteral(" (%1%2)").arg(error, description.isEmpty()
-                                                                                                  ? QString()
-                                                                                                  : ": " + description));
+        const QString said = TOAuthTokenEndpoint::describeError(item("error"), item("error_description"));
+        result.failure = QStringLiteral("%1 sent no authorization code").arg(who);
+        if (!said.isEmpty())
+            result.failure += QStringLiteral(" (%1)").arg(said);
         return result;
     }
     const TOAuthTokenEndpoint::Answer answer =

@@ -16,15 +16,13 @@ namespace {
 // providers' do; a wrong guess costs one refused login and a renewal.
 constexpr qint64 AssumedLifetimeSeconds = 3600;
 
-QString providerError(const QJsonObject &json)
+}
+
+QString TOAuthTokenEndpoint::describeError(const QString &error, const QString &description)
 {
-    const QString error = json.value(QStringLiteral("error")).toString();
-    const QString description = json.value(QStringLiteral("error_description")).toString();
     if (error.isEmpty())
         return description;
     return description.isEmpty() ? error : QStringLiteral("%1: %2").arg(error, description);
-}
-
 }
 
 TOAuthTokenEndpoint::Answer TOAuthTokenEndpoint::exchangeCode(const TOAuthProvider &provider,
@@ -82,7 +80,8 @@ TOAuthTokenEndpoint::Answer TOAuthTokenEndpoint::post(const TOAuthProvider &prov
         // status is a provider that is not working right now.
         const bool refused = status == 400 || status == 401 || status == 200;
         answer.outcome = refused ? Outcome::Refused : Outcome::Unreachable;
-        const QString said = providerError(json);
+        const QString said = describeError(json.value(QStringLiteral("error")).toString(),
+                                           json.value(QStringLiteral("error_description")).toString());
         answer.failure = refused ? QStringLiteral("%1 refused: %2").arg(who, said.isEmpty() ? QString::number(status) : said)
                                  : QStringLiteral("%1 could not be reached (HTTP status %2)").arg(who).arg(status);
         return answer;

@@ -41,6 +41,10 @@ public:
     // A new access token for a refresh token.
     static Answer refresh(const TOAuthProvider &provider, const QString &clientSecret, const QString &refreshToken);
 
+    // A provider's error (RFC 6749 sections 4.1.2.1 and 5.2) for the user:
+    // "access_denied: The user said no"; either part may be missing.
+    static QString describeError(const QString &error, const QString &description);
+
 private:
     static Answer post(const TOAuthProvider &provider, const QString &clientSecret, QUrlQuery form);
 };
