@@ -271,6 +271,21 @@ TEST_F(OAuthSignInTest, WithoutAUsableSignInTheAgentGetsNoTokenAndSaysWhy)
                        "this test)");
 }
 
+TEST_F(OAuthSignInTest, WhereNoSecretStoreRunsTheSignInLastsUntilTheProgramEnds)
+{
+    vault->available = false;
+    const TOAuthTokenSource::SignInResult result = signIn();
+    EXPECT_EQ(result.failure, "");
+    EXPECT_EQ(result.storeError, "no store in this test");
+    EXPECT_TRUE(tokens.SignedIn(provider, User));
+    QString failure;
+    EXPECT_TRUE(tokens.accessToken(true, failure)) << "the refresh token held in memory serves: "
+                                                   << failure.toStdString();
+    EXPECT_EQ(server.count("refresh_grants"), 1);
+    vault->available = true;
+    EXPECT_TRUE(vault->secrets.isEmpty());
+}
+
 class OAuthClientSecretTest : public OAuthSignInTest
 {
 protected:
