@@ -3,8 +3,6 @@
 #include "support/TestCertificates.h"
 #include "support/TestOAuthProvider.h"
 
-#include <QDirIterator>
-
 // The group send with an OAuth 2.0 login, against the test provider: a
 // sign-in in the (test's) browser, then runs whose login is AUTH XOAUTH2 or
 // OAUTHBEARER over TLS with an access token that aiosmtpd takes only while
@@ -142,29 +140,6 @@ TEST_F(GroupSendOAuthTest, AnUnknownProviderInTheFileStopsTheRunBeforeConnecting
     EXPECT_TRUE(everythingShown().contains(
         "The sign-in provider \"Yahoo\" in CORVAN.INI is not one Corvane 98 knows (Google, Microsoft or custom)"));
     EXPECT_EQ(provider.count("logins") + provider.count("refused_logins"), 0);
-}
-
-TEST_F(GroupSendOAuthTest, NoTokenIsShownOrWrittenToTheProgramFolder)
-{
-    startProvider();
-    EXPECT_EQ(sendThree(), 3);
-    const QString refresh = vault->secrets.value(provider.provider().AccountKey(User));
-    ASSERT_TRUE(refresh.startsWith("rt-"));
-    QString failure;
-    const QString access = components->Tokens.accessToken(false, failure).value_or("none");
-    ASSERT_TRUE(access.startsWith("at-"));
-    run->FResultLog.closeRun();
-    EXPECT_FALSE(everythingShown().contains(refresh));
-    EXPECT_FALSE(everythingShown().contains(access));
-    EXPECT_FALSE(everythingShown().contains(QString::fromLatin1(access.toLatin1().toBase64().left(12))));
-    settings.WriteSettings(folder.file("CORVAN.INI"));
-    for (QDirIterator files(folder.path(), QDir::Files, QDirIterator::Subdirectories); files.hasNext();) {
-        QFile file(files.next());
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
-        const QByteArray content = file.readAll();
-        EXPECT_FALSE(content.contains(refresh.toLatin1())) << file.fileName().toStdString();
-        EXPECT_FALSE(content.contains(access.toLatin1())) << file.fileName().toStdString();
-    }
 }
 
 }

@@ -189,15 +189,6 @@ TEST_F(OAuthSignInTest, AFailedSignInSaysWhyAndKeepsNothing)
     EXPECT_TRUE(failure.startsWith("Nobody has signed in")) << failure.toStdString();
 }
 
-TEST_F(OAuthSignInTest, ASignInNeedsTheUserAndTheClientId)
-{
-    EXPECT_EQ(tokens.SignIn(provider, " ", {}).failure,
-              "Enter the user name (the account's address) before signing in");
-    provider.clientId.clear();
-    EXPECT_EQ(signIn().failure, "Enter the client ID you registered with 127.0.0.1");
-    EXPECT_TRUE(browser.opened.isEmpty()) << "no browser for a sign-in that cannot work";
-}
-
 TEST_F(OAuthSignInTest, TheAccessTokenIsRefreshedBeforeItExpiresOrWhenRenewed)
 {
     MockClock clock(QDateTime::currentDateTime());
