@@ -52,6 +52,7 @@ TAgentLoop::TAgentLoop(TDM_Databaser &dataModule, TSendComponents &components, c
                        TSendStatus &status, QObject *parent)
     : QObject(parent),
       m_dm(dataModule),
+      m_tokens(components.Tokens),
       m_files(files),
       m_signatures(files.filesFolder()),
       m_status(status),
@@ -209,6 +210,12 @@ void TAgentLoop::AttemptLoop()
             StopTimer("an error stopped the send");
         if (outcome != TRunOutcome::NotConnected)
             break;
+        // No attempt gets a token until someone signs in in the mailer.
+        if (m_tokens.NeedsSignIn()) {
+            AddLog("Connection failed: " + SignInInMailer + " (File > Network Settings)");
+            StopTimer(SignInInMailer);
+            break;
+        }
         // "Retry Send" may have been changed while the attempt ran.
         const bool last = attempt >= std::min(attempts, RetrySendNumber().value_or(attempts));
         AddLog((last ? "Connection failed, last attempt: " : "Connection failed, attempt: ") + QString::number(attempt));

@@ -14,6 +14,7 @@
 #include <optional>
 
 class TDM_Databaser;
+class TOAuthTokenSource;
 class TSendComponents;
 class TSendStatus;
 
@@ -45,6 +46,9 @@ public:
     static constexpr int ScheduleInterval = 5000;
     // The pause after the first failed attempt; each further one doubles it.
     static constexpr int FirstAttemptPauseSeconds = 30;
+    // Why the timer stops when the OAuth 2.0 login needs a new sign-in,
+    // which only the mailer can do: shown in the tray tip.
+    static inline const QString SignInInMailer = QStringLiteral("sign in again from the mailer");
 
     // The schedule table of dataModule must be open.
     TAgentLoop(TDM_Databaser &dataModule, TSendComponents &components, const FileLocations &files,
@@ -123,6 +127,8 @@ private:
     void RemoveEntry();
 
     TDM_Databaser &m_dm;
+    // Says when an attempt failed for want of a sign-in in the mailer.
+    const TOAuthTokenSource &m_tokens;
     FileLocations m_files;
     TSignatureFolder m_signatures;
     TSendStatus &m_status;

@@ -61,6 +61,8 @@ public:
     // The desktop's secret store (or a test's), where the store's
     // unsubscribe secret is kept too.
     SecretStore &Secrets() { return *m_components.Login.Store(); }
+    // The OAuth 2.0 sign-in and its tokens, kept with the login's secrets.
+    TOAuthTokenSource &Tokens() { return m_components.Tokens; }
 
     // The group send shows itself through status and hears a click on
     // cancel while it waits for the server: the main window's status bar and

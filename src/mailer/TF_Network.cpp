@@ -6,6 +6,7 @@
 #include "platform/Prompts.h"
 #include "mailer/MailerSession.h"
 #include "send/ListHeaders.h"
+#include "send/OAuthTokenSource.h"
 #include "widgets/Labelling.h"
 
 #include <QAbstractItemView>
@@ -17,8 +18,10 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -101,6 +104,8 @@ TF_Network::TF_Network(TMailerSession &session, QWidget *parent)
     m_pages->setAccessibleName("Corvane 98 configuration pages");
     m_pages->addTab(createMailPage(), "&Mail setup");
     m_pages->addTab(createConnectionPage(), "&Connection");
+    m_signInPage = createSignInPage();
+    m_pages->addTab(m_signInPage, "&Sign-in");
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
@@ -115,6 +120,19 @@ TF_Network::TF_Network(TMailerSession &session, QWidget *parent)
     EnterAsTab::install(this);
     resize(362, 289);
     ReadDialogSettings();
+}
+
+TF_Network::~TF_Network()
+{
+    if (m_signingIn)
+        m_session.Tokens().Browser().Cancel();
+}
+
+void TF_Network::closeEvent(QCloseEvent *event)
+{
+    if (m_signingIn)
+        m_session.Tokens().Browser().Cancel();
+    QWidget::closeEvent(event);
 }
 
 QWidget *TF_Network::createMailPage()
@@ -138,6 +156,12 @@ QWidget *TF_Network::createMailPage()
     m_password = addLabelledRow(serverGrid, "Password:", new QLineEdit, "ed_Password",
                                 "Kept in the desktop's secret store; empty keeps the stored password");
     m_password->setEchoMode(QLineEdit::Password);
+    m_login = addLabelledRow(serverGrid, "Login:", new QComboBox, "co_Login",
+                             "OAuth 2.0: sign in in the browser on the Sign-in page (Google, Microsoft 365)");
+    m_login->addItems({"Password", "OAuth 2.0 sign-in"});
+    m_login->view()->setAccessibleName(m_login->accessibleName());
+    connect(m_login, &QComboBox::currentIndexChanged, this, &TF_Network::co_LoginChange);
+    connect(m_user, &QLineEdit::editingFinished, this, &TF_Network::showSignInState);
     serverGrid->addLayout(createLimitRow(), serverGrid->rowCount(), 0, 1, 2);
 
     auto *personal = new QGroupBox("Personal settings", page);
@@ -228,6 +252,54 @@ QWidget *TF_Network::createConnectionPage()
     return page;
 }
 
+QWidget *TF_Network::createSignInPage()
+{
+    auto *page = new QWidget;
+    page->setObjectName("ts_SignIn");
+    auto *group = new QGroupBox("OAuth 2.0 sign-in", page);
+    auto *grid = new QGridLayout(group);
+    m_provider = addLabelledRow(grid, "Provider:", new QComboBox, "co_Provider",
+                                "Google and Microsoft are set up; Custom uses the endpoints you enter");
+    // In the order of TOAuthProvider::Kind.
+    m_provider->addItems({"Google", "Microsoft", "Custom"});
+    m_provider->view()->setAccessibleName(m_provider->accessibleName());
+    const QString endpointHint = "Given by the provider; entered only for a custom provider";
+    m_authUrl = addLabelledRow(grid, "Authorization endpoint:", new QLineEdit, "ed_AuthUrl", endpointHint);
+    m_tokenUrl = addLabelledRow(grid, "Token endpoint:", new QLineEdit, "ed_TokenUrl", endpointHint);
+    m_scope = addLabelledRow(grid, "Scope:", new QLineEdit, "ed_Scope", endpointHint);
+    m_clientId = addLabelledRow(grid, "Client ID:", new QLineEdit, "ed_ClientId",
+                                "The client ID you registered with the provider (see the README)");
+    m_clientSecret = addLabelledRow(grid, "Client secret:", new QLineEdit, "ed_ClientSecret",
+                                    "Only where the provider gave one (Google does); kept in the desktop's secret "
+                                    "store; empty keeps the stored one");
+    m_clientSecret->setEchoMode(QLineEdit::Password);
+    m_signIn = captioned(new QPushButton("Sign in..."), "bu_SignIn");
+    const QString signInHint = "Opens the browser to sign in as the User name of the Mail setup page";
+    m_signIn->setToolTip(signInHint);
+    m_signIn->setAccessibleDescription(signInHint);
+    m_signedIn = new QLabel("Not signed in");
+    m_signedIn->setObjectName("lb_SignedIn");
+    m_signedIn->setWordWrap(true);
+    auto *signInRow = new QHBoxLayout;
+    signInRow->addWidget(m_signIn);
+    signInRow->addWidget(m_signedIn, 1);
+    grid->addLayout(signInRow, grid->rowCount(), 0, 1, 2);
+
+    for (QLineEdit *custom : {m_authUrl, m_tokenUrl, m_scope}) {
+        connect(custom, &QLineEdit::textEdited, this, [this] {
+            if (m_provider->currentIndex() == static_cast<int>(TOAuthProvider::Kind::Custom))
+                m_customValues = {m_authUrl->text(), m_tokenUrl->text(), m_scope->text()};
+        });
+    }
+    connect(m_provider, &QComboBox::currentIndexChanged, this, &TF_Network::co_ProviderChange);
+    connect(m_signIn, &QPushButton::clicked, this, &TF_Network::bu_SignInClick);
+
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(group);
+    layout->addStretch();
+    return page;
+}
+
 void TF_Network::ReadDialogSettings()
 {
     TMailerSettings s;
@@ -237,6 +309,20 @@ void TF_Network::ReadDialogSettings()
     showSecurity(s);
     m_user->setText(s.FSmtpUser);
     m_password->clear();
+    m_keptPipelining = s.FPipelining;
+    m_customValues = {s.FOAuthAuthorizationUrl, s.FOAuthTokenUrl, s.FOAuthScope};
+    m_clientId->setText(s.FOAuthClientId);
+    m_clientSecret->clear();
+    {
+        // Both are shown once, as the file has them, below.
+        const QSignalBlocker quietLogin(m_login);
+        const QSignalBlocker quietProvider(m_provider);
+        m_login->setCurrentIndex(s.UsesOAuth() ? OAuthLoginItem : PasswordLoginItem);
+        m_provider->setCurrentIndex(
+            static_cast<int>(TOAuthProvider::KindFrom(s.FOAuthProvider).value_or(TOAuthProvider::Kind::Google)));
+    }
+    co_ProviderChange();
+    co_LoginChange();
     m_rateCount->setText(limitText(s.FRateCount));
     m_rateMinutes->setText(limitText(s.FRateMinutes));
     m_name->setText(s.FUserName);
@@ -250,12 +336,7 @@ void TF_Network::ReadDialogSettings()
     setChosen(m_permanent, s.FDialLan);
 }
 
-void TF_Network::WriteDialogSettings()
-{
-    controlSettings().WriteSettings(m_session.IniFileName());
-}
-
-TMailerSettings TF_Network::controlSettings() const
+TMailerSettings TF_Network::ShownSettings() const
 {
     TMailerSettings s;
     s.FSmtpServer = m_server->text();
@@ -264,6 +345,7 @@ TMailerSettings TF_Network::controlSettings() const
                           ? m_keptSecurity
                           : TMailerSettings::SecurityText(static_cast<TSmtpSecurity>(m_security->currentIndex()));
     s.FSmtpUser = m_user->text().trimmed();
+    s.FPipelining = m_keptPipelining;
     s.FRateCount = m_rateCount->text().toInt();
     s.FRateMinutes = m_rateMinutes->text().toInt();
     s.FUserName = m_name->text();
@@ -275,6 +357,12 @@ TMailerSettings TF_Network::controlSettings() const
     s.FDialDisconnect = m_disconnect->isChecked();
     s.FDialDevice = m_device->currentText();
     s.FDialLan = m_permanent->isChecked();
+    s.FSmtpLogin = m_login->currentIndex() == OAuthLoginItem ? TMailerSettings::OAuthLogin : QStringLiteral("PASSWORD");
+    s.FOAuthProvider = TOAuthProvider::KindText(static_cast<TOAuthProvider::Kind>(m_provider->currentIndex()));
+    s.FOAuthAuthorizationUrl = m_customValues.value(0);
+    s.FOAuthTokenUrl = m_customValues.value(1);
+    s.FOAuthScope = m_customValues.value(2);
+    s.FOAuthClientId = m_clientId->text().trimmed();
     return s;
 }
 
@@ -290,6 +378,75 @@ bool TF_Network::refusedUnsubscribe(const TMailerSettings &s)
         return true;
     }
     return false;
+}
+
+void TF_Network::WriteDialogSettings()
+{
+    ShownSettings().WriteSettings(m_session.IniFileName());
+}
+
+TOAuthProvider TF_Network::ShownProvider() const
+{
+    // The provider box holds only the three kinds there are.
+    return *ShownSettings().OAuthProvider();
+}
+
+void TF_Network::co_LoginChange()
+{
+    const bool oauth = m_login->currentIndex() == OAuthLoginItem;
+    m_password->setEnabled(!oauth);
+    m_signInPage->setEnabled(oauth);
+    showSignInState();
+}
+
+void TF_Network::co_ProviderChange()
+{
+    const TOAuthProvider shown = ShownProvider();
+    // A preset's values are shown, read-only, so they can be read out.
+    const bool custom = shown.kind == TOAuthProvider::Kind::Custom;
+    m_authUrl->setText(shown.authorizationEndpoint);
+    m_tokenUrl->setText(shown.tokenEndpoint);
+    m_scope->setText(shown.scope);
+    for (QLineEdit *value : {m_authUrl, m_tokenUrl, m_scope})
+        value->setReadOnly(!custom);
+    showSignInState();
+}
+
+void TF_Network::showSignInState()
+{
+    const QString user = m_user->text().trimmed();
+    const bool signedIn = m_login->currentIndex() == OAuthLoginItem && !user.isEmpty()
+                          && m_session.Tokens().SignedIn(ShownProvider(), user);
+    m_signedIn->setText(signedIn ? "Signed in as " + user : QStringLiteral("Not signed in"));
+}
+
+void TF_Network::bu_SignInClick()
+{
+    TOAuthTokenSource &tokens = m_session.Tokens();
+    if (m_signingIn) {
+        tokens.Browser().Cancel();
+        return;
+    }
+    m_signIn->setText("Cancel sign-in");
+    m_signedIn->setText("Waiting for the browser...");
+    const QPointer<TF_Network> alive(this);
+    m_signingIn = true;
+    const TOAuthTokenSource::SignInResult result = tokens.SignIn(ShownProvider(), m_user->text(), m_clientSecret->text());
+    // The window may have been closed while the browser had the user.
+    if (!alive)
+        return;
+    m_signingIn = false;
+    m_signIn->setText("Sign in...");
+    if (!result.failure.isEmpty()) {
+        showSignInState();
+        Prompt::error(result.failure);
+        return;
+    }
+    m_clientSecret->clear();
+    showSignInState();
+    if (!result.storeError.isEmpty())
+        Prompt::warning("The sign-in could not be kept in the desktop's secret store (" + result.storeError
+                        + "). It is kept until Corvane 98 ends; sign in again after that.");
 }
 
 void TF_Network::showSecurity(const TMailerSettings &s)
@@ -315,6 +472,16 @@ void TF_Network::warnOfKeptSecurity()
     Prompt::warning("The Security setting \"" + m_keptSecurity
                     + "\" in CORVAN.INI is not one Corvane 98 knows (None, STARTTLS or SSL/TLS). It is kept as it "
                       "is, and sending refuses it until you choose one.");
+}
+
+void TF_Network::SaveClientSecret()
+{
+    if (m_clientSecret->text().isEmpty())
+        return;
+    const QString error = m_session.SmtpLogin().Keep(ShownProvider().ClientSecretKey(), m_clientSecret->text());
+    if (!error.isEmpty())
+        Prompt::warning("The client secret could not be kept in the desktop's secret store (" + error
+                        + "). It is kept until Corvane 98 ends.");
 }
 
 void TF_Network::SavePassword()
@@ -369,7 +536,7 @@ void TF_Network::DialUpEntryGet(const QString &entryName)
 
 void TF_Network::bu_OkClick()
 {
-    if (refusedUnsubscribe(controlSettings()))
+    if (refusedUnsubscribe(ShownSettings()))
         return;
     // A key that cannot be written is reported and ends the confirmation:
     // the window stays open with what the user entered.
@@ -377,6 +544,7 @@ void TF_Network::bu_OkClick()
         WriteDialogSettings();
         m_session.LoadSettings();
         SavePassword();
+        SaveClientSecret();
         close();
     });
 }

@@ -27,6 +27,7 @@ TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, c
       m_dm(dataModule),
       m_client(components.SmtpClient),
       m_login(components.Login),
+      m_tokens(components.Tokens),
       m_settings(settings),
       m_status(status),
       m_options(options),
@@ -241,14 +242,37 @@ bool TGroupSend::prepareLogin(QString &failure)
     m_client.Security = m_settings.SmtpSecurity().value_or(TSmtpSecurity::None);
     m_client.UserName = m_settings.FSmtpUser.trimmed();
     m_client.Password.clear();
+    m_client.TokenSource = nullptr;
     if (m_client.UserName.isEmpty())
         return true;
+    if (m_settings.UsesOAuth())
+        return prepareTokenLogin(failure);
     const std::optional<QString> password = m_login.PasswordFor(m_client.Host, m_client.UserName, failure);
     if (!password) {
         SmtpClientDisplay(failure);
         return false;
     }
     m_client.Password = *password;
+    return true;
+}
+
+bool TGroupSend::prepareTokenLogin(QString &failure)
+{
+    const std::optional<TOAuthProvider> provider = m_settings.OAuthProvider();
+    if (!provider) {
+        failure = "The sign-in provider \"" + m_settings.FOAuthProvider
+                  + "\" in CORVAN.INI is not one Corvane 98 knows (Google, Microsoft or custom)";
+        SmtpClientDisplay(failure);
+        return false;
+    }
+    m_tokens.setAccount(*provider, m_client.UserName);
+    // A sign-in the user has to make again happens before the session
+    // opens, not while the server waits for the login.
+    if (!m_tokens.accessToken(false, failure)) {
+        SmtpClientDisplay(failure);
+        return false;
+    }
+    m_client.TokenSource = &m_tokens;
     return true;
 }
 

@@ -24,6 +24,7 @@ class TSendStatus;
 class TSmtpClient;
 class TSmtpLogin;
 class TSuppressionList;
+class TOAuthTokenSource;
 
 // Where a run keeps its place in a send that is not the group's own: the
 // agent keeps one per schedule entry.
@@ -173,6 +174,9 @@ private:
     // Sets the session's security and login; false, with failure set, when
     // there is no password to log in with.
     bool prepareLogin(QString &failure);
+    // The OAuth 2.0 login: a token is had before connecting, and the client
+    // asks the program's token source for it (and a new one if refused).
+    bool prepareTokenLogin(QString &failure);
     void openMembers();
     // One member's transaction, with the resume position moved after it.
     Outcome sendToMember(Member &member);
@@ -232,6 +236,7 @@ private:
     TDM_Databaser &m_dm;
     TSmtpClient &m_client;
     TSmtpLogin &m_login;
+    TOAuthTokenSource &m_tokens;
     const TMailerSettings &m_settings;
     TSendStatus &m_status;
     const TGroupSendOptions m_options;

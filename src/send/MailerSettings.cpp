@@ -48,6 +48,21 @@ QString TMailerSettings::SecurityText(TSmtpSecurity security)
     return QStringLiteral("NONE");
 }
 
+std::optional<TOAuthProvider> TMailerSettings::OAuthProvider() const
+{
+    const std::optional<TOAuthProvider::Kind> kind = TOAuthProvider::KindFrom(FOAuthProvider);
+    if (!kind)
+        return std::nullopt;
+    TOAuthProvider provider = TOAuthProvider::Preset(*kind);
+    if (*kind == TOAuthProvider::Kind::Custom) {
+        provider.authorizationEndpoint = FOAuthAuthorizationUrl.trimmed();
+        provider.tokenEndpoint = FOAuthTokenUrl.trimmed();
+        provider.scope = FOAuthScope.trimmed();
+    }
+    provider.clientId = FOAuthClientId.trimmed();
+    return provider;
+}
+
 void TMailerSettings::LoadSettings(const QString &iniFileName)
 {
     ReadSettings(iniFileName, TMailerSettings());
@@ -60,6 +75,12 @@ void TMailerSettings::ReadSettings(const QString &iniFileName, const TMailerSett
     FSmtpPort = ini.readString("SMTP", "PORT", defaults.FSmtpPort);
     FSmtpSecurity = ini.readString("SMTP", "SECURITY", defaults.FSmtpSecurity);
     FSmtpUser = ini.readString("SMTP", "USER", defaults.FSmtpUser);
+    FSmtpLogin = ini.readString("SMTP", "LOGIN", defaults.FSmtpLogin);
+    FOAuthProvider = ini.readString("OAUTH", "PROVIDER", defaults.FOAuthProvider);
+    FOAuthAuthorizationUrl = ini.readString("OAUTH", "AUTHURL", defaults.FOAuthAuthorizationUrl);
+    FOAuthTokenUrl = ini.readString("OAUTH", "TOKENURL", defaults.FOAuthTokenUrl);
+    FOAuthScope = ini.readString("OAUTH", "SCOPE", defaults.FOAuthScope);
+    FOAuthClientId = ini.readString("OAUTH", "CLIENTID", defaults.FOAuthClientId);
     FRateCount = ini.readInteger("SMTP", "RATECOUNT", defaults.FRateCount);
     FRateMinutes = ini.readInteger("SMTP", "RATEMINUTES", defaults.FRateMinutes);
     FPipelining = ini.readBool("SMTP", "PIPELINING", defaults.FPipelining);
@@ -81,6 +102,7 @@ void TMailerSettings::WriteSettings(const QString &iniFileName) const
     ini.writeString("SMTP", "PORT", FSmtpPort);
     ini.writeString("SMTP", "SECURITY", FSmtpSecurity);
     ini.writeString("SMTP", "USER", FSmtpUser);
+    ini.writeString("SMTP", "LOGIN", FSmtpLogin);
     ini.writeInteger("SMTP", "RATECOUNT", FRateCount);
     ini.writeInteger("SMTP", "RATEMINUTES", FRateMinutes);
     ini.writeBool("SMTP", "PIPELINING", FPipelining);
@@ -93,4 +115,9 @@ void TMailerSettings::WriteSettings(const QString &iniFileName) const
     ini.writeBool("DIALUP", "LAN", FDialLan);
     ini.writeString("UNSUBSCRIBE", "MAILTO", FUnsubscribeMailto);
     ini.writeString("UNSUBSCRIBE", "URL", FUnsubscribeUrl);
+    ini.writeString("OAUTH", "PROVIDER", FOAuthProvider);
+    ini.writeString("OAUTH", "AUTHURL", FOAuthAuthorizationUrl);
+    ini.writeString("OAUTH", "TOKENURL", FOAuthTokenUrl);
+    ini.writeString("OAUTH", "SCOPE", FOAuthScope);
+    ini.writeString("OAUTH", "CLIENTID", FOAuthClientId);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "send/OAuthProvider.h"
 #include "transport/CustomSmtpClient.h"
 #include "store/SendWindow.h"
 
@@ -23,6 +24,17 @@ struct TMailerSettings
     // kept here: it is in the secret store (TSmtpLogin).
     QString FSmtpSecurity = QStringLiteral("NONE");
     QString FSmtpUser;
+    // How the user logs in: "PASSWORD" (also when missing, as in files
+    // written before there was a choice) or "OAUTH2", a sign-in in the
+    // browser at the provider FOAuthProvider names ("GOOGLE", "MICROSOFT" or
+    // "CUSTOM"). The endpoints and scope are read only for a custom
+    // provider. The client secret and the tokens live in the secret store.
+    QString FSmtpLogin = QStringLiteral("PASSWORD");
+    QString FOAuthProvider = QStringLiteral("GOOGLE");
+    QString FOAuthAuthorizationUrl;
+    QString FOAuthTokenUrl;
+    QString FOAuthScope;
+    QString FOAuthClientId;
     QString FUserName = QStringLiteral("Enter your name");
     QString FUserEmail = QStringLiteral("Enter your Email address");
     // Where a member's unsubscribe mail goes (FUserEmail while empty), and an
@@ -57,6 +69,11 @@ struct TMailerSettings
     // no known kind, which a send refuses rather than guess.
     std::optional<TSmtpSecurity> SmtpSecurity() const;
     static QString SecurityText(TSmtpSecurity security);
+    static inline const QString OAuthLogin = QStringLiteral("OAUTH2");
+    bool UsesOAuth() const { return FSmtpLogin.trimmed().compare(OAuthLogin, Qt::CaseInsensitive) == 0; }
+    // The provider to sign in at: a preset with the client ID, or the custom
+    // values; nothing for a provider name that is none of the three.
+    std::optional<TOAuthProvider> OAuthProvider() const;
     TSendLimit SendLimit() const { return {FRateCount, FRateMinutes}; }
 
     // Reads every key, each with the main program's default.

@@ -17,22 +17,31 @@ QString TSmtpLogin::KeyFor(const QString &server, const QString &user)
 
 QString TSmtpLogin::Save(const QString &server, const QString &user, const QString &password)
 {
-    const QString key = KeyFor(server, user);
-    const SecretStore::Answer answer = m_store->write(key, password);
+    return Keep(KeyFor(server, user), password);
+}
+
+QString TSmtpLogin::Keep(const QString &key, const QString &secret)
+{
+    const SecretStore::Answer answer = m_store->write(key, secret);
     if (answer.status == SecretStore::Status::Ok) {
         m_remembered.remove(key);
         return QString();
     }
-    m_remembered.insert(key, password);
+    m_remembered.insert(key, secret);
     return answer.error;
+}
+
+SecretStore::Answer TSmtpLogin::Find(const QString &key)
+{
+    if (const auto remembered = m_remembered.constFind(key); remembered != m_remembered.cend())
+        return {SecretStore::Status::Ok, *remembered, {}};
+    return m_store->read(key);
 }
 
 std::optional<QString> TSmtpLogin::PasswordFor(const QString &server, const QString &user, QString &failure)
 {
     const QString key = KeyFor(server, user);
-    if (const auto remembered = m_remembered.constFind(key); remembered != m_remembered.cend())
-        return *remembered;
-    const SecretStore::Answer answer = m_store->read(key);
+    const SecretStore::Answer answer = Find(key);
     if (answer.status == SecretStore::Status::Ok)
         return answer.secret;
     const QString whose = QStringLiteral("'%1' at '%2'").arg(user.trimmed(), server.trimmed());

@@ -33,6 +33,13 @@ public:
     // set to a line for the results, when there is none to be had.
     std::optional<QString> PasswordFor(const QString &server, const QString &user, QString &failure);
 
+    // Any secret of the login (an OAuth 2.0 refresh token or client secret)
+    // under its own key, kept as the password is: in the store, or in memory
+    // where the store does not take it, with the store's error returned.
+    QString Keep(const QString &key, const QString &secret);
+    // From memory or the store; the store's answer as it stands.
+    SecretStore::Answer Find(const QString &key);
+
 private:
     std::unique_ptr<SecretStore> m_store;
     QHash<QString, QString> m_remembered;

@@ -1,6 +1,7 @@
 #include "agent/AgentWindow.h"
 #include "support/AgentFixture.h"
 #include "agent/Tray.h"
+#include "support/MemorySecretStore.h"
 #include "widgets/DBGrid.h"
 
 #include <QAction>
@@ -124,6 +125,30 @@ TEST_F(AgentWindowTest, TheTimerItemsAndTheTrayFollowTheTimerWhoeverStopsIt)
     window->Loop().timerTimer();
     EXPECT_EQ(window->panelText(0), "Operation finished");
     expectRunning(true, "Ostrel98 by Tamberlo");
+}
+
+// An OAuth 2.0 login without a sign-in (or whose sign-in the provider no
+// longer takes) can only be mended in the mailer: the tip says so.
+TEST_F(AgentWindowTest, WithoutASignInTheTrayTipSaysToSignInFromTheMailer)
+{
+    writeSettings("[SMTP]\r\nSERVER=127.0.0.1\r\nPORT=" + server.portText().toUtf8()
+                  + "\r\nSECURITY=STARTTLS\r\nUSER=ann@example.org\r\nLOGIN=OAUTH2\r\n"
+                    "[PERSONAL]\r\nNAME=Ann Sender\r\nEMAIL=ann@x.org\r\n"
+                    "[OAUTH]\r\nPROVIDER=CUSTOM\r\nAUTHURL=https://id.example.org/auth\r\n"
+                    "TOKENURL=https://id.example.org/token\r\nSCOPE=smtp\r\nCLIENTID=app-1\r\n");
+    components->Login.setStore(std::make_unique<MemorySecretStore>(std::make_shared<MemorySecretStore::Vault>()));
+    schedule("Ten", folder.file("hello.msg"), clock.currentDateTime());
+    window->ch_BeforeSend->setChecked(false);
+    window->ch_Error->setChecked(false);
+    window->Loop().timerTimer();
+    EXPECT_EQ(window->Tray().Tip(), "Ostrel98 stopped: sign in again from the mailer");
+    EXPECT_TRUE(window->Loop().ResultLog().contains(
+        "Nobody has signed in to id.example.org as 'ann@example.org' yet: sign in from the mailer under File > "
+        "Network Settings"))
+        << window->Loop().ResultLog().join('\n').toStdString();
+    EXPECT_EQ(server.connectionCount(), 0) << "no session without a token";
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_EQ(scheduledGroups(), QStringList{"Ten"});
 }
 
 TEST_F(AgentWindowTest, TheWindowsChoicesDriveTheLoop)

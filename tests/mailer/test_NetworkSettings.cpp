@@ -122,9 +122,11 @@ TEST_F(NetworkSettingsTest, WithoutASettingsFileShowsTheDialogDefaults)
     ASSERT_NE(d, nullptr);
     EXPECT_EQ(d->windowTitle(), "Corvane 98 configuration");
     EXPECT_EQ(d->parentWidget()->windowTitle(), "Corvane 98 configuration");
-    EXPECT_EQ(d->PageControl()->count(), 2);
+    EXPECT_EQ(d->PageControl()->count(), 3);
     EXPECT_EQ(d->PageControl()->tabText(0), "&Mail setup");
     EXPECT_EQ(d->PageControl()->tabText(1), "&Connection");
+    EXPECT_EQ(d->PageControl()->tabText(2), "&Sign-in");
+    EXPECT_EQ(d->co_Login()->currentText(), "Password");
     EXPECT_EQ(d->ed_Server()->text(), "");
     EXPECT_EQ(d->ed_Port()->text(), "smtp");
     EXPECT_EQ(d->ed_Name()->text(), "");
@@ -267,6 +269,20 @@ TEST_F(NetworkSettingsTest, ReadsEveryKeyOfTheFile)
     EXPECT_TRUE(modemControlsEnabled(d));
 }
 
+// A key the dialog does not show stays as the file has it.
+TEST_F(NetworkSettingsTest, OkKeepsPipeliningTurnedOffInTheFile)
+{
+    QByteArray file = filledIni;
+    file.replace("PORT=2525\r\n", "PORT=2525\r\nPIPELINING=0\r\n");
+    useSettingsFile(file);
+    TF_Network *d = openDialog();
+    ASSERT_NE(d, nullptr);
+    click(d->bu_Ok());
+    EXPECT_TRUE(dialogCloses());
+    EXPECT_EQ(ini("SMTP", "PIPELINING"), "0");
+    EXPECT_FALSE(session->Settings.FPipelining);
+}
+
 TEST_F(NetworkSettingsTest, OkOnAMissingFileCreatesItWithEveryKeyInOrder)
 {
     removeSettingsFile();
@@ -275,10 +291,11 @@ TEST_F(NetworkSettingsTest, OkOnAMissingFileCreatesItWithEveryKeyInOrder)
     click(d->bu_Ok());
     EXPECT_TRUE(dialogCloses());
     EXPECT_EQ(folder.readFile("CORVAN.INI"), "[SMTP]\r\nSERVER=\r\nPORT=smtp\r\nSECURITY=NONE\r\nUSER=\r\n"
-                                             "RATECOUNT=0\r\nRATEMINUTES=0\r\nPIPELINING=1\r\n\r\n"
+                                             "LOGIN=PASSWORD\r\nRATECOUNT=0\r\nRATEMINUTES=0\r\nPIPELINING=1\r\n\r\n"
                                              "[PERSONAL]\r\nNAME=\r\nEMAIL=\r\n\r\n"
                                              "[DIALUP]\r\nMODEM=0\r\nAUTOC=0\r\nDISCO=0\r\nDEVICE=None\r\nLAN=1\r\n\r\n"
-                                             "[UNSUBSCRIBE]\r\nMAILTO=\r\nURL=\r\n");
+                                             "[UNSUBSCRIBE]\r\nMAILTO=\r\nURL=\r\n\r\n"
+                                             "[OAUTH]\r\nPROVIDER=GOOGLE\r\nAUTHURL=\r\nTOKENURL=\r\nSCOPE=\r\nCLIENTID=\r\n");
     EXPECT_TRUE(prompts.shown().isEmpty());
 }
 
@@ -502,6 +519,8 @@ TEST_F(NetworkSettingsTest, EnterMovesToTheNextControlAndNeverConfirms)
     QTest::keyClick(d->ed_User(), Qt::Key_Return);
     EXPECT_TRUE(d->ed_Password()->hasFocus());
     QTest::keyClick(d->ed_Password(), Qt::Key_Return);
+    EXPECT_TRUE(d->co_Login()->hasFocus());
+    QTest::keyClick(d->co_Login(), Qt::Key_Return);
     EXPECT_TRUE(d->ed_RateCount()->hasFocus());
     QTest::keyClick(d->ed_RateCount(), Qt::Key_Enter);
     EXPECT_TRUE(d->ed_RateMinutes()->hasFocus());

@@ -165,4 +165,91 @@ TEST(MailerSettings, AFileThatCannotBeWrittenThrows)
     EXPECT_FALSE(QFile::exists(nowhere));
 }
 
+TEST(MailerSettings, AFileWithoutALoginKindLogsInWithThePassword)
+{
+    TempProgramFolder folder;
+    folder.writeFile("CORVAN.INI", "[SMTP]\r\nSERVER=mail.example.org\r\nUSER=ann\r\n");
+    TMailerSettings s;
+    s.LoadSettings(folder.file("CORVAN.INI"));
+    EXPECT_FALSE(s.UsesOAuth());
+    const std::pair<const char *, bool> kinds[] = {{"PASSWORD", false}, {"", false}, {"oauth", false},
+                                                   {"OAUTH2 ", true}, {"oauth2", true}};
+    for (const auto &[kind, oauth] : kinds) {
+        s.FSmtpLogin = kind;
+        EXPECT_EQ(s.UsesOAuth(), oauth) << kind;
+    }
+}
+
+TEST(MailerSettings, APresetIgnoresTheFilesEndpointsAndACustomProviderUsesThem)
+{
+    TempProgramFolder folder;
+    folder.writeFile("CORVAN.INI", "[SMTP]\r\nLOGIN=OAUTH2\r\n[OAUTH]\r\nPROVIDER=microsoft\r\nCLIENTID= app-1 \r\n"
+                                   "AUTHURL=https://id.example.org/auth\r\nTOKENURL=https://id.example.org/token\r\n"
+                                   "SCOPE=smtp\r\n");
+    TMailerSettings s;
+    s.LoadSettings(folder.file("CORVAN.INI"));
+    ASSERT_TRUE(s.UsesOAuth());
+    std::optional<TOAuthProvider> provider = s.OAuthProvider();
+    ASSERT_TRUE(provider);
+    EXPECT_EQ(provider->kind, TOAuthProvider::Kind::Microsoft);
+    EXPECT_EQ(provider->tokenEndpoint, "https://login.microsoftonline.com/common/oauth2/v2.0/token");
+    EXPECT_EQ(provider->scope, "https://outlook.office.com/SMTP.Send offline_access");
+    EXPECT_EQ(provider->clientId, "app-1");
+
+    s.FOAuthProvider = "GOOGLE";
+    EXPECT_EQ(s.OAuthProvider()->scope, "https://mail.google.com/");
+    EXPECT_EQ(s.OAuthProvider()->authorizationEndpoint, "https://accounts.google.com/o/oauth2/v2/auth");
+
+    s.FOAuthProvider = "Custom";
+    provider = s.OAuthProvider();
+    EXPECT_EQ(provider->authorizationEndpoint, "https://id.example.org/auth");
+    EXPECT_EQ(provider->tokenEndpoint, "https://id.example.org/token");
+    EXPECT_EQ(provider->scope, "smtp");
+    EXPECT_EQ(provider->DisplayName(), "id.example.org");
+    EXPECT_EQ(provider->Incomplete(), "");
+
+    s.FOAuthProvider = "Yahoo";
+    EXPECT_FALSE(s.OAuthProvider()) << "an unknown provider is not taken for one of the presets";
+}
+
+TEST(MailerSettings, ASignInCannotStartWithoutAClientIdOrUsableEndpoints)
+{
+    TOAuthProvider provider = TOAuthProvider::Preset(TOAuthProvider::Kind::Google);
+    EXPECT_EQ(provider.Incomplete(), "Enter the client ID you registered with Google");
+    provider.clientId = "id";
+    EXPECT_EQ(provider.Incomplete(), "");
+    TOAuthProvider custom = TOAuthProvider::Preset(TOAuthProvider::Kind::Custom);
+    custom.clientId = "id";
+    custom.authorizationEndpoint = "https://id.example.org/auth";
+    for (const char *token :
+         {"", "id.example.org/token", "ftp://id.example.org/token", "https://", "http://id.example.org/token"}) {
+        custom.tokenEndpoint = token;
+        EXPECT_EQ(custom.Incomplete(), "Enter the provider's token endpoint (an https address)") << token;
+    }
+    custom.tokenEndpoint = "http://127.0.0.1:8080/token";
+    EXPECT_EQ(custom.Incomplete(), "") << "a provider on this machine may answer over http";
+}
+
+TEST(MailerSettings, OAuthKeysAreWrittenAndReadBack)
+{
+    TempProgramFolder folder;
+    TMailerSettings s;
+    s.FSmtpLogin = "OAUTH2";
+    s.FOAuthProvider = "CUSTOM";
+    s.FOAuthAuthorizationUrl = "https://id.example.org/auth";
+    s.FOAuthTokenUrl = "https://id.example.org/token";
+    s.FOAuthScope = "smtp offline";
+    s.FOAuthClientId = "app-1";
+    s.WriteSettings(folder.file("CORVAN.INI"));
+    TMailerSettings back;
+    back.LoadSettings(folder.file("CORVAN.INI"));
+    EXPECT_EQ(back.FSmtpLogin, "OAUTH2");
+    EXPECT_EQ(back.FOAuthProvider, "CUSTOM");
+    EXPECT_EQ(back.FOAuthAuthorizationUrl, "https://id.example.org/auth");
+    EXPECT_EQ(back.FOAuthTokenUrl, "https://id.example.org/token");
+    EXPECT_EQ(back.FOAuthScope, "smtp offline");
+    EXPECT_EQ(back.FOAuthClientId, "app-1");
+    EXPECT_FALSE(folder.readFile("CORVAN.INI").contains("SECRET")) << "the client secret is never in the file";
+}
+
 }

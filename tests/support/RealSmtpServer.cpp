@@ -110,12 +110,20 @@ bool RealSmtpServer::start(const Security &security)
 QList<RealSmtpServer::Received> RealSmtpServer::messages()
 {
     m_pending += m_process.readAllStandardOutput();
+    takeMessages(m_pending, m_messages, &m_tried);
+    return m_messages;
+}
+
+void RealSmtpServer::takeMessages(QByteArray &pending, QList<Received> &into, QStringList *tried)
+{
     qsizetype end;
-    while ((end = m_pending.indexOf('\n')) >= 0) {
-        const QJsonObject line = QJsonDocument::fromJson(m_pending.left(end)).object();
-        m_pending.remove(0, end + 1);
+    while ((end = pending.indexOf('\n')) >= 0) {
+        const QJsonObject line = QJsonDocument::fromJson(pending.left(end)).object();
+        pending.remove(0, end + 1);
+        // A RCPT line tells an address tried, not a message.
         if (line.contains(QStringLiteral("rcpt"))) {
-            m_tried.append(line.value(QStringLiteral("rcpt")).toString());
+            if (tried)
+                tried->append(line.value(QStringLiteral("rcpt")).toString());
             continue;
         }
         Received received;
@@ -123,9 +131,8 @@ QList<RealSmtpServer::Received> RealSmtpServer::messages()
         for (const QJsonValue &to : line.value(QStringLiteral("to")).toArray())
             received.rcptTos.append(to.toString());
         received.data = QByteArray::fromBase64(line.value(QStringLiteral("data")).toString().toLatin1());
-        m_messages.append(received);
+        into.append(received);
     }
-    return m_messages;
 }
 
 QStringList RealSmtpServer::recipientsTried()

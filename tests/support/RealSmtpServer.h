@@ -45,6 +45,10 @@ public:
     QList<Received> messages();
     // Every RCPT address so far, in order, accepted or not.
     QStringList recipientsTried();
+    // Moves every whole line of pending, one JSON message each as the
+    // servers of the tests print them, into received; the addresses of RCPT
+    // lines into tried, where given.
+    static void takeMessages(QByteArray &pending, QList<Received> &received, QStringList *tried = nullptr);
 
 private:
     QProcess m_process;
