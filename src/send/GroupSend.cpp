@@ -7,6 +7,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Exception.h"
 #include "platform/Prompts.h"
+#include "send/MergeCheck.h"
 #include "send/SendStatus.h"
 #include "send/SmtpLogin.h"
 #include "transport/LineBuffer.h"
@@ -25,6 +26,7 @@ TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, c
       m_login(components.Login),
       m_settings(settings),
       m_status(status),
+      m_givenOptions(options),
       m_options(options),
       m_connection(components.DialUp, settings, status),
       m_members(&dataModule.Databas)
@@ -45,9 +47,20 @@ TGroupSend::~TGroupSend()
 
 void TGroupSend::StartConnection(const TDraftMessage &message)
 {
+    start(message, std::nullopt);
+}
+
+void TGroupSend::StartTest(const TDraftMessage &message, const TTestSend &test)
+{
+    start(message, test);
+}
+
+void TGroupSend::start(const TDraftMessage &message, const std::optional<TTestSend> &test)
+{
     if (Busy())
         return;
     m_message = message;
+    m_test = test;
     m_delivered = 0;
     m_status.setSendEnabled(false);
     ConnectThen([this] { SendToGroup(); });
@@ -63,6 +76,7 @@ void TGroupSend::ConnectThen(std::function<void()> run)
 TRunOutcome TGroupSend::Run(const TDraftMessage &message)
 {
     m_message = message;
+    m_test.reset();
     return SendToGroup();
 }
 
@@ -95,11 +109,33 @@ void TGroupSend::openMembers()
 {
     // In the order they were added, the same at every run, so a resumed run
     // goes on where the last one stopped.
-    m_members.Open(m_message.Group);
+    m_members.Open(m_message.Group, m_rendering->fieldNames());
+}
+
+bool TGroupSend::mergeGapsAccepted()
+{
+    const QStringList gaps = TMergeCheck(m_dm.Databas, m_message.Group, m_rendering->merge()).lines();
+    if (gaps.isEmpty())
+        return true;
+    if (!m_options.AskAboutMergeGaps) {
+        for (const QString &gap : gaps)
+            AddResult("NOTE " + gap);
+        return true;
+    }
+    return Prompt::confirm("Before the message goes to the group \"" + m_message.Group + "\":\n\n" + gaps.join(u'\n')
+                           + "\n\nSend it anyway? No goes back to the message.")
+           == PromptAnswer::Yes;
 }
 
 TRunOutcome TGroupSend::SendToGroup()
 {
+    m_options = m_givenOptions;
+    if (m_test) {
+        m_options.ResumePosition = false;
+        m_options.StampLastSent = false;
+        m_options.Place = nullptr;
+    }
+    m_rendering.emplace(m_message, m_test ? m_test->SubjectMark : QString());
     m_sending = true;
     m_sessionOpened = false;
     FResultLog.startRun();
@@ -123,10 +159,15 @@ TRunOutcome TGroupSend::runToGroup()
         goIdle();
         return TRunOutcome::NotStarted;
     }
+    if (!m_test && !mergeGapsAccepted()) {
+        goIdle();
+        return TRunOutcome::NotStarted;
+    }
     FAborted = false;
     m_messageIds.emplace(m_settings.FUserEmail);
     const QString group = m_message.Group;
-    const int resumeAt = m_options.Place ? m_options.Place->Read()
+    const int resumeAt = m_test            ? m_test->Member
+                         : m_options.Place ? m_options.Place->Read()
                          : m_options.ResumePosition ? m_dm.ReadLastMail(group)
                                                     : 0;
     const int members = m_dm.MemberCount(group);
@@ -135,7 +176,7 @@ TRunOutcome TGroupSend::runToGroup()
     m_status.setProgressRange(members);
     m_storedPosition = resumeAt;
     if (resumeAt > 0) {
-        if (m_options.Place
+        if (m_test || m_options.Place
             || Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
                                + QString::number(resumeAt))
                    == PromptAnswer::Yes) {
@@ -143,7 +184,8 @@ TRunOutcome TGroupSend::runToGroup()
             for (int member = 1; member < resumeAt && !m_members.Eof(); ++member)
                 m_members.Next();
             // A position past the last member leaves none to send.
-            m_status.setActivity("Starting to send " + QString::number(std::max(members - resumeAt + 1, 0)) + " email");
+            const int toSend = m_test ? std::min(members - resumeAt + 1, 1) : members - resumeAt + 1;
+            m_status.setActivity("Starting to send " + QString::number(std::max(toSend, 0)) + " email");
         } else {
             FEmailNr = 1;
             m_dm.StoreLastMail(group, 0);
@@ -192,7 +234,7 @@ TRunOutcome TGroupSend::runToGroup()
             QCoreApplication::processEvents();
         m_status.setMemberNumber(FEmailNr);
         m_status.setProgressPosition(FEmailNr);
-        Member member{FEmailNr, m_members.Name(), m_members.Email(), {}};
+        Member member{FEmailNr, m_members.Name(), m_members.Email(), m_members.Fields(), {}};
         const Outcome outcome = sendToMember(member);
         if (outcome == Outcome::TooLarge)
             return refuseMessage();
@@ -204,7 +246,7 @@ TRunOutcome TGroupSend::runToGroup()
             break;
         ++FEmailNr;
         m_members.Next();
-        if (FAborted)
+        if (FAborted || m_test)
             break;
     }
     m_members.Close();
@@ -231,7 +273,8 @@ bool TGroupSend::prepareLogin(QString &failure)
 
 void TGroupSend::retryDeferred()
 {
-    for (int pass = 1; pass <= RetryPasses && !m_deferred.isEmpty() && !FAborted; ++pass) {
+    // A test send that is turned away is the user's to try again.
+    for (int pass = 1; pass <= RetryPasses && !m_deferred.isEmpty() && !FAborted && !m_test; ++pass) {
         const QDateTime at = Clock::currentDateTime().addSecs(qint64(RetryPauseSeconds) << (pass - 1));
         if (!pauseUntil(at, QStringLiteral("Trying %1 email again at ").arg(m_deferred.size())))
             break;
@@ -327,7 +370,8 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     if (!waitForSendingPlace())
         return Outcome::NotTried;
     const QString &name = member.name;
-    const QString &email = member.email;
+    const QString &email = m_test ? m_settings.FUserEmail : member.email;
+    m_rendering->render(name, member.email, member.fields);
     bool sent = false;
     bool transient = false;
     QString reason;
@@ -338,7 +382,7 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
         m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
         m_client.HdrTo = Mailbox::text(name, email, m_client.CharSet);
         m_client.HdrMessageId = m_messageIds->forMessage(member.number);
-        m_client.HdrSubject = m_message.Subject;
+        m_client.HdrSubject = m_rendering->subject();
         m_client.FromName = m_settings.FUserEmail;
         m_client.setEmailFiles(m_message.Attachments);
         // A transaction the server refused is a failure too: the results
@@ -497,9 +541,10 @@ void TGroupSend::SmtpClientDisplay(const QString &Msg)
 
 void TGroupSend::SmtpClientGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More)
 {
-    if (LineNum > m_message.Lines.size()) {
+    const QStringList &lines = m_rendering->lines();
+    if (LineNum > lines.size()) {
         More = false;
         return;
     }
-    LineBuffer::copyLine(MsgLine, MaxLen, m_message.Lines[LineNum - 1].toUtf8());
+    LineBuffer::copyLine(MsgLine, MaxLen, lines[LineNum - 1].toUtf8());
 }
