@@ -112,6 +112,23 @@ TEST_F(MergeWindowTest, ThePreviewStepsThroughMembersAndTheTestSendReachesTheSen
     EXPECT_TRUE(prompts.shown().isEmpty());
 }
 
+TEST_F(MergeWindowTest, NoInTheBoxBringsTheMessageBackUnsent)
+{
+    import("Name;Email;Town\r\nÅsa;asa@example.org;Lund\r\nBo;bo@example.org;\r\n");
+    ASSERT_NE(compose("News", "Hello {{Name}} in {{Twon}}"), nullptr);
+    prompts.answer(PromptAnswer::No);
+    button("bu_SendGrpMail")->click();
+    ASSERT_TRUE(waitFor([&] { return mdi->F_NewMsg && mdi->F_NewMsg->isVisible(); }));
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_TRUE(prompts.texts()[0].startsWith("Before the message goes to the group \"Members\":\n\n"
+                                              "No member of the group has the field \"Twon\" (2 members)."))
+        << prompts.texts()[0].toStdString();
+    EXPECT_EQ(mdi->F_NewMsg->mo_Message->toPlainText(), "Hello {{Name}} in {{Twon}}") << "as the user left it";
+    EXPECT_EQ(mdi->F_NewMsg->co_Group->currentText(), "Members");
+    EXPECT_TRUE(button("bu_SendGrpMail")->isEnabled());
+    EXPECT_TRUE(smtp.messages().isEmpty());
+}
+
 TEST_F(MergeWindowTest, AThousandImportedMembersEachReadTheirOwnValuesWithDefaultsWhereEmpty)
 {
     // Column names first, semicolons, UTF-8 with a byte-order mark, accented
