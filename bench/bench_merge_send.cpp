@@ -79,7 +79,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const auto argument = [&](int index, int otherwise) { return argc > index ? QByteArray(argv[index]).toInt() : otherwise; };
+    const auto argument = [&](int index, int otherwise) {
+        return argc > index ? QByteArray(argv[index]).toInt() : otherwise;
+    };
     const int members = argument(1, 100000);
     const int rounds = std::max(1, argument(2, 3));
     WindowSend::ConsolePrompts prompts;
@@ -101,7 +103,8 @@ int main(int argc, char **argv)
     std::printf("platform %s, %d members, one connection to a local sink; %d alternating rounds\n",
                 qPrintable(QGuiApplication::platformName()), members, rounds);
     std::printf("  body without placeholders %lld characters, with five %lld characters as typed\n",
-                static_cast<long long>(WindowSend::Body.join("\r\n").size()), static_cast<long long>(merged.join("\r\n").size()));
+                static_cast<long long>(WindowSend::Body.join("\r\n").size()),
+                static_cast<long long>(merged.join("\r\n").size()));
 
     std::vector<double> plain, merge, plainCpu, mergeCpu;
     long plainMemory = 0, mergeMemory = 0;

@@ -353,6 +353,11 @@ bool TAddressBook::ModifyRecipient(const QString &name, const QString &email,
     return true;
 }
 
+QStringList TAddressBook::FieldNames() const
+{
+    return TRecipientFields(m_dm.Databas).Names();
+}
+
 TRecipientFields::Values TAddressBook::CurrentFields() const
 {
     TTable &emails = m_dm.ta_Emails;

@@ -61,6 +61,8 @@ public:
                          const std::optional<TRecipientFields::Values> &fields = std::nullopt);
     // The current recipient's fields; none when there is no recipient.
     TRecipientFields::Values CurrentFields() const;
+    // Every field name a recipient has (TRecipientFields::Names).
+    QStringList FieldNames() const;
     // Deletes the current recipient at once, without a question.
     bool DeleteRecipient();
 

@@ -8,6 +8,7 @@
 #include "widgets/Labelling.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,8 +16,35 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 #include <QHeaderView>
 #include <QTableWidget>
+
+namespace {
+
+// A field's name is typed with the names the store knows offered, so that
+// "Town" is not kept once as "Town" and once as "Twon".
+class FieldNameDelegate : public QStyledItemDelegate
+{
+public:
+    FieldNameDelegate(const QStringList &known, QObject *parent) : QStyledItemDelegate(parent), m_known(known) {}
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            auto *completer = new QCompleter(m_known, line);
+            completer->setCaseSensitivity(Qt::CaseInsensitive);
+            line->setCompleter(completer);
+        }
+        return editor;
+    }
+
+private:
+    const QStringList m_known;
+};
+
+}
 
 TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
     : QDialog(parent),
@@ -48,6 +76,7 @@ TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
     gr_Fields->verticalHeader()->setVisible(false);
     gr_Fields->setAccessibleDescription("The recipient's fields beyond name and email, a name and a value a row");
     gr_Fields->setTabKeyNavigation(false);
+    gr_Fields->setItemDelegateForColumn(0, new FieldNameDelegate(addressBook.FieldNames(), gr_Fields));
     bu_Ok->setObjectName("bu_Ok");
     bu_Cancel->setObjectName("bu_Cancel");
 

@@ -78,8 +78,8 @@ void TF_Preview::showMember(int number)
         e_PreviewSubject->clear();
         mo_Preview->clear();
     } else {
-        const QString who = m_shown->name.isEmpty() ? m_shown->email
-                                                    : QStringLiteral("%1 <%2>").arg(m_shown->name, m_shown->email);
+        const QString who =
+            m_shown->name.isEmpty() ? m_shown->email : QStringLiteral("%1 <%2>").arg(m_shown->name, m_shown->email);
         la_Member->setText(QStringLiteral("Member %1 of %2: %3").arg(m_shown->number).arg(m_shown->count).arg(who));
         e_PreviewSubject->setText(m_shown->subject);
         mo_Preview->setPlainText(m_shown->lines.join(u'\n'));

@@ -166,8 +166,8 @@ TRunOutcome TGroupSend::runToGroup()
     FAborted = false;
     m_messageIds.emplace(m_settings.FUserEmail);
     const QString group = m_message.Group;
-    const int resumeAt = m_test            ? m_test->Member
-                         : m_options.Place ? m_options.Place->Read()
+    const int resumeAt = m_test                     ? m_test->Member
+                         : m_options.Place          ? m_options.Place->Read()
                          : m_options.ResumePosition ? m_dm.ReadLastMail(group)
                                                     : 0;
     const int members = m_dm.MemberCount(group);

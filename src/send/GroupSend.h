@@ -66,7 +66,7 @@ struct TGroupSendOptions
 // sender's own address, leaving the group's place and send date alone.
 struct TTestSend
 {
-    int Member = 1; // 1-based, in the group's order
+    int Member = 1;      // 1-based, in the group's order
     QString SubjectMark; // put before the subject; empty: none
 };
 

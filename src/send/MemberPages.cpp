@@ -76,14 +76,15 @@ void TMemberPages::readPage()
     QString select = QStringLiteral("SELECT rowid AS Row, Name, Email");
     QVariantMap params{{"group", m_group}, {"after", m_afterRow}, {"last", m_lastRow}, {"size", m_pageSize}};
     for (int i = 0; i < m_fields.size(); ++i) {
-        select += QStringLiteral(", (SELECT Value FROM RecipientField WHERE Recipient=EMAILS.Unikt AND Field=:f%1)")
-                      .arg(i);
+        select +=
+            QStringLiteral(", (SELECT Value FROM RecipientField WHERE Recipient=EMAILS.Unikt AND Field=:f%1)").arg(i);
         params.insert(QStringLiteral("f%1").arg(i), m_fields[i]);
     }
     params.insert("skip", std::exchange(m_skip, 0));
-    m_page.SetStatement({select + QStringLiteral(" FROM EMAILS"),
-                         "WHERE Grupp=:group AND rowid>:after AND rowid<=:last ORDER BY rowid LIMIT :size OFFSET :skip"},
-                        params);
+    m_page.SetStatement(
+        {select + QStringLiteral(" FROM EMAILS"),
+         "WHERE Grupp=:group AND rowid>:after AND rowid<=:last ORDER BY rowid LIMIT :size OFFSET :skip"},
+        params);
     m_page.Open();
     m_lastPage = m_page.RecordCount() < m_pageSize;
 }

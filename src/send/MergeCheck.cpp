@@ -14,7 +14,8 @@ QString withoutValue(const QString &field)
         return QStringLiteral("COALESCE(Email, '') = ''");
     if (!field.compare(QLatin1String("Group"), Qt::CaseInsensitive))
         return QStringLiteral("0");
-    return QStringLiteral("NOT EXISTS (SELECT 1 FROM RecipientField WHERE Recipient = EMAILS.Unikt AND Field = :field)");
+    return QStringLiteral(
+        "NOT EXISTS (SELECT 1 FROM RecipientField WHERE Recipient = EMAILS.Unikt AND Field = :field)");
 }
 
 QString plural(int count, const char *one, const char *many)
@@ -44,8 +45,7 @@ TMergeCheck::Gap TMergeCheck::missing(TDatabase &database, const QString &group,
         params.insert("field", field);
     TQuery q(&database);
     q.UniDirectional = true;
-    q.SetStatement({"SELECT COUNT(*), (SELECT COUNT(*) FROM EMAILS WHERE Grupp = :group) FROM EMAILS", where},
-                   params);
+    q.SetStatement({"SELECT COUNT(*), (SELECT COUNT(*) FROM EMAILS WHERE Grupp = :group) FROM EMAILS", where}, params);
     q.Open();
     gap.members = q.Fields(0).AsInteger();
     gap.noneHas = gap.members > 0 && gap.members == q.Fields(1).AsInteger();

@@ -17,7 +17,7 @@ public:
     struct Member
     {
         int number = 0; // 1-based, in the group's order
-        int count = 0; // members in the group
+        int count = 0;  // members in the group
         QString name;
         QString email;
         QString subject;

@@ -186,7 +186,8 @@ const WindowEntry kWindows[] = {
      }},
     {"Preview",
      [](EveryWindow &t) -> QWidget * {
-         return t.shown(new TF_Preview(&t.mainWindow(), t.dataModule(), {"Friends", "Hi {{Name}}", {}, {"Dear {{Name}},"}},
+         return t.shown(new TF_Preview(&t.mainWindow(), t.dataModule(),
+                                       {"Friends", "Hi {{Name}}", {}, {"Dear {{Name}},"}},
                                        [](const TDraftMessage &, const TTestSend &) {}));
      }},
     {"PreviewOfAGroupWithoutMembers",

@@ -14,6 +14,7 @@
 #include "support/WaitFor.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -219,6 +220,14 @@ TEST_F(GroupEditorTest, TheRecipientDialogShowsAndKeepsTheRecipientsFields)
         << "an empty value and a second spelling of a name are not kept";
 
     whenModal<TF_AddRec>([&](TF_AddRec &d) {
+        // A field name is typed with the store's names offered.
+        d.gr_Fields->edit(d.gr_Fields->model()->index(1, 0));
+        auto *editor = d.gr_Fields->viewport()->findChild<QLineEdit *>();
+        ASSERT_NE(editor, nullptr);
+        ASSERT_NE(editor->completer(), nullptr);
+        editor->completer()->setCompletionPrefix("to");
+        EXPECT_EQ(editor->completer()->currentCompletion(), "Town");
+        QTest::keyClick(editor, Qt::Key_Escape);
         ASSERT_EQ(d.gr_Fields->rowCount(), 2);
         EXPECT_EQ(cell(d, 0, 0), "Town");
         EXPECT_EQ(cell(d, 0, 1), "Lund");

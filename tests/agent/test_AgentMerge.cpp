@@ -27,9 +27,8 @@ protected:
     void SetUp() override
     {
         AgentFixture::SetUp();
-        StoreSetup::addNamedGroup(*mailerDm, "Club", {{QString::fromUtf8("Åsa Öberg"), "asa@x.org"},
-                                                     {"Bo", "bo@x.org"},
-                                                     {"", "cy@x.org"}});
+        StoreSetup::addNamedGroup(
+            *mailerDm, "Club", {{QString::fromUtf8("Åsa Öberg"), "asa@x.org"}, {"Bo", "bo@x.org"}, {"", "cy@x.org"}});
         const QStringList unikt = StoreSetup::column(*mailerDm, "Unikt", "Club");
         TRecipientFields fields(mailerDm->Databas);
         fields.Write(unikt[0].toInt(), {{"Town", QString::fromUtf8("Göteborg")}});

@@ -66,7 +66,8 @@ protected:
 
 TEST_F(MergeWindowTest, ThePreviewStepsThroughMembersAndTheTestSendReachesTheSender)
 {
-    import("\xEF\xBB\xBF" "Name;Email;Town\r\n"
+    import("\xEF\xBB\xBF"
+           "Name;Email;Town\r\n"
            "Åsa Öberg;asa@example.org;Göteborg\r\nBo Ek;bo@example.org;\r\nCécile Zoë;cecile@example.org;Malmö\r\n");
     TF_NewMsg *message = compose("Hej {{Name}}", "Hello {{Name}} in {{Town|Sweden}}!");
     ASSERT_NE(message, nullptr);
@@ -86,19 +87,22 @@ TEST_F(MergeWindowTest, ThePreviewStepsThroughMembersAndTheTestSendReachesTheSen
         EXPECT_FALSE(preview.bu_Next->isEnabled()) << "the last member";
         EXPECT_TRUE(preview.bu_Previous->isEnabled());
         EXPECT_TRUE(preview.ch_TestMark->isChecked());
-        whenModal<TF_Result>([&](TF_Result &results) {
-            resultsShown = true;
-            results.accept();
-        }, 20000);
+        whenModal<TF_Result>(
+            [&](TF_Result &results) {
+                resultsShown = true;
+                results.accept();
+            },
+            20000);
         preview.bu_SendTest->click();
         waitFor([&] { return resultsShown; }, 20000);
         preview.bu_Close->click();
     });
     button("bu_Preview")->click();
-    EXPECT_EQ(seen, QStringList({"Member 1 of 3: Åsa Öberg <asa@example.org> | Hej Åsa Öberg | Hello Åsa Öberg in Göteborg!",
-                                 "Member 2 of 3: Bo Ek <bo@example.org> | Hello Bo Ek in Sweden!",
-                                 "Member 3 of 3: Cécile Zoë <cecile@example.org> | Hej Cécile Zoë | "
-                                 "Hello Cécile Zoë in Malmö!"}));
+    EXPECT_EQ(seen,
+              QStringList({"Member 1 of 3: Åsa Öberg <asa@example.org> | Hej Åsa Öberg | Hello Åsa Öberg in Göteborg!",
+                           "Member 2 of 3: Bo Ek <bo@example.org> | Hello Bo Ek in Sweden!",
+                           "Member 3 of 3: Cécile Zoë <cecile@example.org> | Hej Cécile Zoë | "
+                           "Hello Cécile Zoë in Malmö!"}));
     ASSERT_TRUE(resultsShown);
     const QList<RealSmtpServer::Received> messages = waitForMessages(1);
     ASSERT_EQ(messages.size(), 1);
@@ -133,7 +137,8 @@ TEST_F(MergeWindowTest, AThousandImportedMembersEachReadTheirOwnValuesWithDefaul
 {
     // Column names first, semicolons, UTF-8 with a byte-order mark, accented
     // names and a quoted value, as a spreadsheet saves a list.
-    QByteArray file = "\xEF\xBB\xBF" "Name;E-mail;Town;Number\r\n";
+    QByteArray file = "\xEF\xBB\xBF"
+                      "Name;E-mail;Town;Number\r\n";
     for (int i = 1; i <= 1000; ++i)
         file += QStringLiteral("\"Åkesson, Zoë %1\";m%1@example.org;%2;%3\r\n")
                     .arg(i)
@@ -143,16 +148,18 @@ TEST_F(MergeWindowTest, AThousandImportedMembersEachReadTheirOwnValuesWithDefaul
     import(file);
     ASSERT_EQ(dm->MemberCount("Members"), 1000);
     ASSERT_NE(compose("{{Town|Sweden}} news for {{name}}", "Dear {{Name}},\nyour number: {{Number}}.\n"
-                                                            "Town: {{TOWN|none given}}"),
+                                                           "Town: {{TOWN|none given}}"),
               nullptr);
 
     // Member 500 has no number and that placeholder no default: told first.
     prompts.answer(PromptAnswer::Yes);
     QStringList results;
-    whenModal<TF_Result>([&](TF_Result &dialog) {
-        results = dialog.mo_Result->toPlainText().split('\n');
-        dialog.accept();
-    }, 120000);
+    whenModal<TF_Result>(
+        [&](TF_Result &dialog) {
+            results = dialog.mo_Result->toPlainText().split('\n');
+            dialog.accept();
+        },
+        120000);
     button("bu_SendGrpMail")->click();
     ASSERT_TRUE(waitFor([&] { return !results.isEmpty(); }, 120000));
     ASSERT_EQ(prompts.shown().size(), 1);
@@ -174,8 +181,8 @@ TEST_F(MergeWindowTest, AThousandImportedMembersEachReadTheirOwnValuesWithDefaul
         const QString town = i % 3 ? QStringLiteral("Malmö %1").arg(i) : QString();
         const QString number = i == 500 ? QString() : QString::number(i * 7);
         const QString subject = (town.isEmpty() ? QStringLiteral("Sweden") : town) + " news for " + name;
-        const QString text = "Dear " + name + ",\r\nyour number: " + number + ".\r\nTown: "
-                             + (town.isEmpty() ? QStringLiteral("none given") : town) + "\r\n";
+        const QString text = "Dear " + name + ",\r\nyour number: " + number
+                             + ".\r\nTown: " + (town.isEmpty() ? QStringLiteral("none given") : town) + "\r\n";
         const QList<ParsedMessage::Address> to{{name, QStringLiteral("m%1@example.org").arg(i)}};
         const bool right = message.ok && message.headerDefects.isEmpty() && message.subject == subject
                            && message.parts.value(0).text == text && message.toAddresses == to

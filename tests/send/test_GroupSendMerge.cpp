@@ -15,10 +15,9 @@ protected:
     void SetUp() override
     {
         GroupSendTest::SetUp();
-        StoreSetup::addNamedGroup(*dm, "Club", {{QString::fromUtf8("Åsa Öberg"), "asa@x.org"},
-                                               {"Bo", "bo@x.org"},
-                                               {"", "cy@x.org"},
-                                               {"Dan", "dan@x.org"}});
+        StoreSetup::addNamedGroup(
+            *dm, "Club",
+            {{QString::fromUtf8("Åsa Öberg"), "asa@x.org"}, {"Bo", "bo@x.org"}, {"", "cy@x.org"}, {"Dan", "dan@x.org"}});
         const QStringList unikt = StoreSetup::column(*dm, "Unikt", "Club");
         TRecipientFields fields(dm->Databas);
         fields.Write(unikt[0].toInt(), {{"Town", QString::fromUtf8("Göteborg")}, {"Number", "17"}});
@@ -52,8 +51,8 @@ TEST_F(GroupSendMergeTest, EachMemberReadsTheirOwnValuesInSubjectTextAndToLine)
     for (int i = 0; i < 4; ++i) {
         const ParsedMessage message = parsed(i);
         EXPECT_EQ(message.subject, expected[i][0]);
-        EXPECT_EQ(message.parts.value(0).text, expected[i][1] + "\r\n" + expected[i][2] + "\r\nWrite to " + emails[i]
-                                                   + " {{x}}\r\n");
+        EXPECT_EQ(message.parts.value(0).text,
+                  expected[i][1] + "\r\n" + expected[i][2] + "\r\nWrite to " + emails[i] + " {{x}}\r\n");
         ASSERT_EQ(message.toAddresses.size(), 1);
         EXPECT_EQ(message.toAddresses[0].address, emails[i]);
     }

@@ -102,16 +102,12 @@ TEST_F(MemberPagesTest, TheFieldsNamedAtOpenComeWithEachMemberOnEveryPage)
         QList<QStringList> read;
         for (; !pages.Eof(); pages.Next())
             read.append(pages.Fields());
-        EXPECT_EQ(read, (QList<QStringList>{{"Lund", "1", ""},
-                                            {"", "", ""},
-                                            {"", "", ""},
-                                            {"Umeå", "", ""},
-                                            {"", "5", ""}}))
+        EXPECT_EQ(read,
+                  (QList<QStringList>{{"Lund", "1", ""}, {"", "", ""}, {"", "", ""}, {"Umeå", "", ""}, {"", "5", ""}}))
             << "page size " << pageSize;
         pages.Open("B");
         EXPECT_TRUE(pages.Fields().isEmpty()) << "no fields asked for";
         EXPECT_EQ(readAll(pages), addresses("b", 1, 2));
     }
 }
-
 }
