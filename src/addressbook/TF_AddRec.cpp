@@ -11,13 +11,13 @@
 #include <QCompleter>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
-#include <QHeaderView>
 #include <QTableWidget>
 
 namespace {

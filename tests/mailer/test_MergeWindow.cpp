@@ -2,11 +2,14 @@
 #include "support/MimeCheck.h"
 #include "support/RealSmtpServer.h"
 
-#include "addressbook/AddressImport.h"
+#include "addressbook/AddressBook.h"
+#include "addressbook/TF_Import.h"
 #include "mailer/TF_Preview.h"
 #include "store/RecipientFields.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QListWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,16 +35,24 @@ protected:
         StoreSetup::addGroup(*dm, "Members", {});
     }
 
-    // The spreadsheet's list imported into "Members" as the wizard imports it.
+    // The spreadsheet's list imported into "Members" through the import
+    // wizard, its first line naming the columns.
     void import(const QByteArray &file)
     {
-        TAddressImport importer(*dm);
-        ASSERT_TRUE(importer.ChooseGroup("Members"));
-        TImportSettings settings;
-        settings.layout = TAddressImport::DelimitedLayout({}, ";");
-        settings.headerLine = true;
         folder.writeFile("export.csv", file);
-        importer.Run(settings, TAddressImport::FileOpener(folder.file("export.csv")), {[](qint64) {}, [](qint64) {}});
+        TAddressBook book(*dm);
+        TF_Import wizard(mdi.get(), *dm, book);
+        wizard.show();
+        wizard.lb_Format->setCurrentRow(TF_Import::FormatDelimited);
+        wizard.bu_Next->click();
+        wizard.ch_Header->setChecked(true);
+        wizard.ed_Delimiter->setText(";");
+        wizard.bu_Next->click();
+        wizard.ed_File->setText(folder.file("export.csv"));
+        wizard.bu_Next->click();
+        wizard.co_Group->setCurrentText("Members");
+        wizard.bu_Next->click();
+        ASSERT_TRUE(wizard.la_Finish->isVisible());
     }
 
     TF_NewMsg *compose(const QString &subject, const QString &text)
