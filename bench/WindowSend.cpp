@@ -29,7 +29,8 @@ double WindowSend::cpuSeconds()
            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-WindowSend::Run WindowSend::run(TF_Mdi &mdi, const QString &group, const std::function<void(qint64)> &during)
+WindowSend::Run WindowSend::run(TF_Mdi &mdi, const QString &group, const std::function<void(qint64)> &during,
+                                const QString &subject, const QStringList &body)
 {
     mdi.menuBar()->findChild<QAction *>("Groupsend1")->trigger();
     TF_NewMsg *message = mdi.F_NewMsg;
@@ -37,8 +38,8 @@ WindowSend::Run WindowSend::run(TF_Mdi &mdi, const QString &group, const std::fu
     const int row = message->co_Group->findText(group);
     message->co_Group->setCurrentIndex(row);
     emit message->co_Group->activated(row);
-    message->e_subject->setText("Bench");
-    message->mo_Message->setPlainText(Body.join('\n'));
+    message->e_subject->setText(subject);
+    message->mo_Message->setPlainText(body.join('\n'));
     QCoreApplication::processEvents();
 
     Run run;

@@ -38,10 +38,12 @@ struct Run
     QString outcome;
 };
 
-// Composes the message in the message window and clicks "Start sending
-// Email"; the run ends when the results window opens, which is closed.
-// during(ms) is called now and then while the run goes on.
-Run run(TF_Mdi &mdi, const QString &group, const std::function<void(qint64)> &during = {});
+// Composes the message in the message window (Body under "Bench" unless
+// given) and clicks "Start sending Email"; the run ends when the results
+// window opens, which is closed. during(ms) is called now and then while the
+// run goes on.
+Run run(TF_Mdi &mdi, const QString &group, const std::function<void(qint64)> &during = {},
+        const QString &subject = QStringLiteral("Bench"), const QStringList &body = Body);
 
 // The settings a run needs, with the server on 127.0.0.1 at port.
 void writeSettings(const QString &folder, quint16 port);

@@ -303,7 +303,8 @@ bool TAddressBook::currentGroupHas(const QString &email)
     return false;
 }
 
-bool TAddressBook::InsertRecipient(const QString &name, const QString &email, const QStringList &alsoInto)
+bool TAddressBook::InsertRecipient(const QString &name, const QString &email, const QStringList &alsoInto,
+                                   const TRecipientFields::Values &fields)
 {
     if (m_dm.ta_Group.IsEmpty()) {
         // A recipient belongs to a group; without one it could never be seen again.
@@ -316,38 +317,63 @@ bool TAddressBook::InsertRecipient(const QString &name, const QString &email, co
         return false;
     const QString current = CurrentGroup();
     inTransaction([&] {
-        addRecipient(current, name, email); // its post recounts the current group
+        addRecipient(current, name, email, fields); // its post recounts the current group
         for (const QString &group : alsoInto) {
-            addRecipient(group, name, email);
+            addRecipient(group, name, email, fields);
             m_dm.RefreshMemberCount(group);
         }
     });
     return true;
 }
 
-void TAddressBook::addRecipient(const QString &group, const QString &name, const QString &email)
+void TAddressBook::addRecipient(const QString &group, const QString &name, const QString &email,
+                                const TRecipientFields::Values &fields)
 {
     TTable &emails = m_dm.ta_Emails;
     emails.Insert();
     emails.FieldByName("Grupp").SetAsString(group);
     emails.FieldByName("Name").SetAsString(name);
     emails.FieldByName("Email").SetAsString(email);
+    // Numbered as the row was inserted; the fields are keyed on it.
+    const int recipient = emails.FieldByName("Unikt").AsInteger();
     emails.Post();
+    if (!fields.isEmpty())
+        TRecipientFields(m_dm.Databas).Write(recipient, fields);
 }
 
-bool TAddressBook::ModifyRecipient(const QString &name, const QString &email)
+bool TAddressBook::ModifyRecipient(const QString &name, const QString &email,
+                                   const std::optional<TRecipientFields::Values> &fields)
 {
     TTable &emails = m_dm.ta_Emails;
     if (emails.IsEmpty())
         return false;
     if (refused(NameProblem(name)) || refused(EmailProblem(email)))
         return false;
-    emails.Edit();
-    emails.FieldByName("Grupp").SetAsString(CurrentGroup());
-    emails.FieldByName("Name").SetAsString(name);
-    emails.FieldByName("Email").SetAsString(email);
-    emails.Post();
+    const int recipient = emails.FieldByName("Unikt").AsInteger();
+    const QString group = CurrentGroup();
+    inTransaction([&] {
+        emails.Edit();
+        emails.FieldByName("Grupp").SetAsString(group);
+        emails.FieldByName("Name").SetAsString(name);
+        emails.FieldByName("Email").SetAsString(email);
+        emails.Post();
+        if (fields)
+            TRecipientFields(m_dm.Databas).Write(recipient, *fields);
+    });
     return true;
+}
+
+QStringList TAddressBook::FieldNames() const
+{
+    return TRecipientFields(m_dm.Databas).Names();
+}
+
+TRecipientFields::Values TAddressBook::CurrentFields() const
+{
+    TTable &emails = m_dm.ta_Emails;
+    if (emails.IsEmpty())
+        return {};
+    return TRecipientFields(m_dm.Databas).Read(emails.FieldByName("Unikt").AsInteger());
 }
 
 bool TAddressBook::DeleteRecipient()

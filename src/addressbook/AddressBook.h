@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/RecipientFields.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -54,16 +56,26 @@ public:
     // Deletes the current group, and its recipients after a question.
     bool DeleteGroup();
 
-    // A new recipient of the current group, and of each of alsoInto.
-    bool InsertRecipient(const QString &name, const QString &email, const QStringList &alsoInto = {});
-    bool ModifyRecipient(const QString &name, const QString &email);
+    // A new recipient of the current group, and of each of alsoInto, each
+    // with the fields.
+    bool InsertRecipient(const QString &name, const QString &email, const QStringList &alsoInto = {},
+                         const TRecipientFields::Values &fields = {});
+    // The current recipient's name and address, and its fields unless they
+    // are left out, in one transaction.
+    bool ModifyRecipient(const QString &name, const QString &email,
+                         const std::optional<TRecipientFields::Values> &fields = std::nullopt);
+    // The current recipient's fields; none when there is no recipient.
+    TRecipientFields::Values CurrentFields() const;
+    // Every field name a recipient has (TRecipientFields::Names).
+    QStringList FieldNames() const;
     // Deletes the current recipient at once, without a question.
     bool DeleteRecipient();
 
 private:
     template <typename Work>
     void inTransaction(Work &&work);
-    void addRecipient(const QString &group, const QString &name, const QString &email);
+    void addRecipient(const QString &group, const QString &name, const QString &email,
+                      const TRecipientFields::Values &fields);
     // True when the current group holds the address (compared as addressKey does).
     bool currentGroupHas(const QString &email);
     // Copies up to count rows of source that come after the row id after;

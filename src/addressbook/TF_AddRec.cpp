@@ -8,12 +8,43 @@
 #include "widgets/Labelling.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+
+namespace {
+
+// A field's name is typed with the names the store knows offered, so that
+// "Town" is not kept once as "Town" and once as "Twon".
+class FieldNameDelegate : public QStyledItemDelegate
+{
+public:
+    FieldNameDelegate(const QStringList &known, QObject *parent) : QStyledItemDelegate(parent), m_known(known) {}
+
+    QWidget *createEditor(QWidget *parent, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto *line = qobject_cast<QLineEdit *>(editor)) {
+            auto *completer = new QCompleter(m_known, line);
+            completer->setCaseSensitivity(Qt::CaseInsensitive);
+            line->setCompleter(completer);
+        }
+        return editor;
+    }
+
+private:
+    const QStringList m_known;
+};
+
+}
 
 TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
     : QDialog(parent),
@@ -21,6 +52,7 @@ TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
       ed_Email(new QLineEdit(this)),
       ch_Add(new QCheckBox("Add to these group(s) too.", this)),
       lb_AddToGrp(new QListWidget(this)),
+      gr_Fields(new QTableWidget(0, 2, this)),
       bu_Ok(new QPushButton("OK", this)),
       bu_Cancel(new QPushButton("Cancel", this)),
       m_book(addressBook),
@@ -38,6 +70,13 @@ TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
     lb_AddToGrp->setAccessibleName("Add to these group(s) too.");
     lb_AddToGrp->setAccessibleDescription("Other groups that also get the recipient");
     lb_AddToGrp->setSelectionMode(QAbstractItemView::MultiSelection);
+    gr_Fields->setObjectName("gr_Fields");
+    gr_Fields->setHorizontalHeaderLabels({"Field", "Value"});
+    gr_Fields->horizontalHeader()->setStretchLastSection(true);
+    gr_Fields->verticalHeader()->setVisible(false);
+    gr_Fields->setAccessibleDescription("The recipient's fields beyond name and email, a name and a value a row");
+    gr_Fields->setTabKeyNavigation(false);
+    gr_Fields->setItemDelegateForColumn(0, new FieldNameDelegate(addressBook.FieldNames(), gr_Fields));
     bu_Ok->setObjectName("bu_Ok");
     bu_Cancel->setObjectName("bu_Cancel");
 
@@ -48,6 +87,11 @@ TF_AddRec::TF_AddRec(QWidget *parent, TAddressBook &addressBook, bool editMode)
     auto *emailLabel = new QLabel("Recipient email:", this);
     labelControl(emailLabel, ed_Email);
     form->addRow(emailLabel, ed_Email);
+    auto *fieldsLabel = new QLabel("Fields:", this);
+    labelControl(fieldsLabel, gr_Fields);
+    form->addRow(fieldsLabel, gr_Fields);
+    keepBlankRow();
+    connect(gr_Fields, &QTableWidget::itemChanged, this, &TF_AddRec::keepBlankRow);
     form->addRow(ch_Add);
     form->addRow(lb_AddToGrp);
     auto *buttons = new QHBoxLayout;
@@ -78,6 +122,42 @@ QStringList TF_AddRec::ChosenGroups() const
             groups.append(lb_AddToGrp->item(i)->text());
     }
     return groups;
+}
+
+void TF_AddRec::setFields(const TRecipientFields::Values &fields)
+{
+    const QSignalBlocker filling(gr_Fields);
+    gr_Fields->setRowCount(0);
+    for (const auto &[field, value] : fields) {
+        const int row = gr_Fields->rowCount();
+        gr_Fields->insertRow(row);
+        gr_Fields->setItem(row, 0, new QTableWidgetItem(field));
+        gr_Fields->setItem(row, 1, new QTableWidgetItem(value));
+    }
+    keepBlankRow();
+}
+
+TRecipientFields::Values TF_AddRec::Fields() const
+{
+    TRecipientFields::Values values;
+    auto text = [this](int row, int column) {
+        const QTableWidgetItem *item = gr_Fields->item(row, column);
+        return item ? item->text() : QString();
+    };
+    for (int row = 0; row < gr_Fields->rowCount(); ++row)
+        values.append({text(row, 0), text(row, 1)});
+    return TRecipientFields::Cleaned(values);
+}
+
+void TF_AddRec::keepBlankRow()
+{
+    const int last = gr_Fields->rowCount() - 1;
+    auto blank = [this, last](int column) {
+        const QTableWidgetItem *item = gr_Fields->item(last, column);
+        return !item || item->text().isEmpty();
+    };
+    if (last < 0 || !blank(0) || !blank(1))
+        gr_Fields->insertRow(last + 1);
 }
 
 bool TF_AddRec::refuses(QLineEdit *box, const QString &problem)

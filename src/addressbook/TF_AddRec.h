@@ -1,15 +1,20 @@
 #pragma once
 
+#include "store/RecipientFields.h"
+
 #include <QDialog>
 
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTableWidget;
 class TAddressBook;
 
 // The recipient dialog, for a new recipient (optionally added to more groups
-// at once) and for changing the current one.
+// at once) and for changing the current one, with the recipient's fields
+// beyond name and address: a row each, and a blank row at the end for a new
+// one.
 class TF_AddRec : public QDialog
 {
     Q_OBJECT
@@ -18,11 +23,16 @@ public:
 
     // The chosen further groups, first to last.
     QStringList ChosenGroups() const;
+    // The fields as given, or as the user left them: blank names and empty
+    // values left out, each name once.
+    void setFields(const TRecipientFields::Values &fields);
+    TRecipientFields::Values Fields() const;
 
     QLineEdit *ed_Name;
     QLineEdit *ed_Email;
     QCheckBox *ch_Add;
     QListWidget *lb_AddToGrp;
+    QTableWidget *gr_Fields;
     QPushButton *bu_Ok;
     QPushButton *bu_Cancel;
 
@@ -31,6 +41,8 @@ private:
     // Shows why the box's text cannot be stored, if it cannot, with the
     // focus on the box; true when it could not.
     bool refuses(QLineEdit *box, const QString &problem);
+    // A row typed into at the end gets a blank one after it.
+    void keepBlankRow();
 
     TAddressBook &m_book;
     bool m_editMode;

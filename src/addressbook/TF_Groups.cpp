@@ -123,7 +123,7 @@ void TF_Groups::bu_InsertRecipientClick()
         if (dialog.exec() != QDialog::Accepted)
             return;
         const QStringList alsoInto = dialog.ch_Add->isChecked() ? dialog.ChosenGroups() : QStringList();
-        m_book.InsertRecipient(dialog.ed_Name->text(), dialog.ed_Email->text(), alsoInto);
+        m_book.InsertRecipient(dialog.ed_Name->text(), dialog.ed_Email->text(), alsoInto, dialog.Fields());
     });
 }
 
@@ -136,8 +136,9 @@ void TF_Groups::bu_ModifyRecipientClick()
         TF_AddRec dialog(this, m_book, m_editMode);
         dialog.ed_Name->setText(m_dm.ta_Emails.FieldByName("Name").AsString());
         dialog.ed_Email->setText(m_dm.ta_Emails.FieldByName("Email").AsString());
+        dialog.setFields(m_book.CurrentFields());
         if (dialog.exec() == QDialog::Accepted)
-            m_book.ModifyRecipient(dialog.ed_Name->text(), dialog.ed_Email->text());
+            m_book.ModifyRecipient(dialog.ed_Name->text(), dialog.ed_Email->text(), dialog.Fields());
     });
 }
 

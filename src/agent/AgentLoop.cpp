@@ -20,10 +20,12 @@ namespace {
 // The mailer's run without the group's resume position, the send-date stamp,
 // the per-member event handling and the results window; a connection that
 // fails is a log line (the attempts count it). The run keeps its place in
-// the entry's send instead.
+// the entry's send instead. Nobody watches the agent to answer a box about
+// placeholders without values: the run logs them and goes on.
 TGroupSendOptions agentRun(TSendPlace *place)
 {
     TGroupSendOptions options;
+    options.AskAboutMergeGaps = false;
     options.ResumePosition = false;
     options.StampLastSent = false;
     options.ProcessEventsPerMember = false;

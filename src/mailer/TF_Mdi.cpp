@@ -145,6 +145,8 @@ void TF_Mdi::createToolPanels()
     bu_Save = add(m_newMsg, "bu_Save", "Save message", QStyle::SP_DialogSaveButton);
     bu_SendGrpMail = add(m_newMsg, "bu_SendGrpMail", "Start sending Email", QStyle::SP_MediaPlay,
                          &TF_Mdi::bu_SendGrpMailClick);
+    bu_Preview = add(m_newMsg, "bu_Preview", "Preview and send a test", QStyle::SP_FileDialogContentsView,
+                     &TF_Mdi::bu_PreviewClick);
     m_signature = new TToolPanel("pa_Signature", m_header);
     m_signature->setAccessibleDescription("Commands of the signature list");
     bu_EditSignatur = add(m_signature, "bu_EditSignatur", "Edit current signature", QStyle::SP_FileDialogDetailedView);

@@ -12,6 +12,9 @@
 
 #include "mailer/TF_NewMsg.h"
 
+struct TDraftMessage;
+struct TTestSend;
+
 class QAction;
 class QPlainTextEdit;
 class TMailerSession;
@@ -75,6 +78,8 @@ public:
     // group; Cancel stops the run.
     void bu_SendGrpMailClick();
     void bu_StopClick();
+    // The open message as a member of its group reads it, with a test send.
+    void bu_PreviewClick();
 
     QMdiArea *mdiArea() const;
     TSendStatusBar *smtpstatus() const { return m_status; }
@@ -110,6 +115,10 @@ private:
     // The run of the message that left the message window is over: a
     // message nobody got comes back; a close waiting for the run goes on.
     void sendRunEnded();
+    // The message window's message as it goes out, text and signature;
+    // false after telling the user why it cannot.
+    bool composeDraft(const TF_NewMsg &message, TDraftMessage &draft);
+    void sendTest(const TDraftMessage &draft, const TTestSend &test);
     // Puts the message back in the message window; when the user is
     // composing another one there, it is kept in a message file instead.
     void bringBackMessage(const TF_NewMsg::Contents &message);
@@ -155,6 +164,7 @@ private:
     QToolButton *bu_AttachGrpMail = nullptr;
     QToolButton *bu_Save = nullptr;
     QToolButton *bu_SendGrpMail = nullptr;
+    QToolButton *bu_Preview = nullptr;
     // The signature list's panel.
     QToolButton *bu_EditSignatur = nullptr;
     QToolButton *bu_DeleteSignatur = nullptr;

@@ -7,6 +7,7 @@
 #include "platform/Prompts.h"
 #include "send/SignatureFolder.h"
 #include "mailer/TF_NewMsg.h"
+#include "mailer/TF_Preview.h"
 #include "send/ThrottledSendStatus.h"
 #include "platform/Clock.h"
 #include "platform/TextFile.h"
@@ -62,30 +63,59 @@ void TF_Mdi::bu_SendGrpMailClick()
     TF_NewMsg *message = F_NewMsg;
     if (!message || m_session.GroupSend().Busy())
         return;
-    if (message->co_Group->currentText().isEmpty()) {
-        Prompt::error("You must choose a group first!");
-        return;
-    }
     TDraftMessage &draft = m_session.Draft();
-    draft.Lines = DisplayedLines::of(message->mo_Message);
-    const QString signature = message->co_Signature->currentText();
-    if (signature != QLatin1String("None")) {
-        QStringList signatureLines;
-        if (!readSignature(signature, message->mo_Message->font(), signatureLines))
-            return;
-        draft.Lines.append(signatureLines);
-    }
+    if (!composeDraft(*message, draft))
+        return;
     // Settings that stop the run stop it before the message is let go.
     if (!m_session.GroupSend().CheckSettings())
         return;
     m_shownStatus->setSendEnabled(false);
-    draft.Group = message->co_Group->currentText();
-    draft.Subject = message->e_subject->text();
     // StartConnection: the run needs nothing more from the message window,
     // which comes back if nobody gets the message.
     m_sentMessage = message->contents();
     letGoOfMessageWindow(message);
     m_session.GroupSend().StartConnection(draft);
+}
+
+bool TF_Mdi::composeDraft(const TF_NewMsg &message, TDraftMessage &draft)
+{
+    if (message.co_Group->currentText().isEmpty()) {
+        Prompt::error("You must choose a group first!");
+        return false;
+    }
+    draft.Lines = DisplayedLines::of(message.mo_Message);
+    const QString signature = message.co_Signature->currentText();
+    if (signature != QLatin1String("None")) {
+        QStringList signatureLines;
+        if (!readSignature(signature, message.mo_Message->font(), signatureLines))
+            return false;
+        draft.Lines.append(signatureLines);
+    }
+    draft.Group = message.co_Group->currentText();
+    draft.Subject = message.e_subject->text();
+    return true;
+}
+
+void TF_Mdi::bu_PreviewClick()
+{
+    TF_NewMsg *message = F_NewMsg;
+    if (!message)
+        return;
+    // A copy: the attachments are the session's, the rest is filled in here.
+    TDraftMessage draft = m_session.Draft();
+    if (!composeDraft(*message, draft))
+        return;
+    TF_Preview preview(this, m_session.DataModule(), draft,
+                       [this](const TDraftMessage &shown, const TTestSend &test) { sendTest(shown, test); });
+    preview.exec();
+}
+
+void TF_Mdi::sendTest(const TDraftMessage &draft, const TTestSend &test)
+{
+    if (m_session.GroupSend().Busy() || !m_session.GroupSend().CheckSettings())
+        return;
+    m_shownStatus->setSendEnabled(false);
+    m_session.GroupSend().StartTest(draft, test);
 }
 
 void TF_Mdi::letGoOfMessageWindow(TF_NewMsg *message)

@@ -10,6 +10,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/Exception.h"
 #include "platform/Prompts.h"
+#include "send/MergeCheck.h"
 #include "send/SendStatus.h"
 #include "send/SmtpLogin.h"
 #include "transport/LineBuffer.h"
@@ -30,6 +31,7 @@ TGroupSend::TGroupSend(TDM_Databaser &dataModule, TSendComponents &components, c
       m_tokens(components.Tokens),
       m_settings(settings),
       m_status(status),
+      m_givenOptions(options),
       m_options(options),
       m_connection(components.DialUp, settings, status),
       m_members(&dataModule.Databas)
@@ -52,9 +54,20 @@ TGroupSend::~TGroupSend()
 
 void TGroupSend::StartConnection(const TDraftMessage &message)
 {
+    start(message, std::nullopt);
+}
+
+void TGroupSend::StartTest(const TDraftMessage &message, const TTestSend &test)
+{
+    start(message, test);
+}
+
+void TGroupSend::start(const TDraftMessage &message, const std::optional<TTestSend> &test)
+{
     if (Busy())
         return;
     m_message = message;
+    m_test = test;
     m_delivered = 0;
     m_status.setSendEnabled(false);
     ConnectThen([this] { SendToGroup(); });
@@ -70,6 +83,7 @@ void TGroupSend::ConnectThen(std::function<void()> run)
 TRunOutcome TGroupSend::Run(const TDraftMessage &message)
 {
     m_message = message;
+    m_test.reset();
     return SendToGroup();
 }
 
@@ -102,11 +116,33 @@ void TGroupSend::openMembers()
 {
     // In the order they were added, the same at every run, so a resumed run
     // goes on where the last one stopped.
-    m_members.Open(m_message.Group);
+    m_members.Open(m_message.Group, m_rendering->fieldNames());
+}
+
+bool TGroupSend::mergeGapsAccepted()
+{
+    const QStringList gaps = TMergeCheck(m_dm.Databas, m_message.Group, m_rendering->merge()).lines();
+    if (gaps.isEmpty())
+        return true;
+    if (!m_options.AskAboutMergeGaps) {
+        for (const QString &gap : gaps)
+            AddResult("NOTE " + gap);
+        return true;
+    }
+    return Prompt::confirm("Before the message goes to the group \"" + m_message.Group + "\":\n\n" + gaps.join(u'\n')
+                           + "\n\nSend it anyway? No goes back to the message.")
+           == PromptAnswer::Yes;
 }
 
 TRunOutcome TGroupSend::SendToGroup()
 {
+    m_options = m_givenOptions;
+    if (m_test) {
+        m_options.ResumePosition = false;
+        m_options.StampLastSent = false;
+        m_options.Place = nullptr;
+    }
+    m_rendering.emplace(m_message, m_test ? m_test->SubjectMark : QString());
     m_sending = true;
     m_sessionOpened = false;
     FResultLog.startRun();
@@ -133,6 +169,10 @@ TRunOutcome TGroupSend::runToGroup()
         goIdle();
         return TRunOutcome::NotStarted;
     }
+    if (!m_test && !mergeGapsAccepted()) {
+        goIdle();
+        return TRunOutcome::NotStarted;
+    }
     FAborted = false;
     m_messageIds.emplace(m_settings.FUserEmail);
     const QString group = m_message.Group;
@@ -141,7 +181,8 @@ TRunOutcome TGroupSend::runToGroup()
     m_listHeaders = listHeadersForRun(m_dm, m_login.Store(), m_settings, group, note);
     if (!note.isEmpty())
         m_summary.note(note);
-    const int resumeAt = m_options.Place ? m_options.Place->Read()
+    const int resumeAt = m_test                     ? m_test->Member
+                         : m_options.Place          ? m_options.Place->Read()
                          : m_options.ResumePosition ? m_dm.ReadLastMail(group)
                                                     : 0;
     const int members = m_dm.MemberCount(group);
@@ -150,7 +191,7 @@ TRunOutcome TGroupSend::runToGroup()
     m_status.setProgressRange(members);
     m_storedPosition = resumeAt;
     if (resumeAt > 0) {
-        if (m_options.Place
+        if (m_test || m_options.Place
             || Prompt::confirm("Do you wish to continue where you aborted or Where the first error come up. Email Nr: "
                                + QString::number(resumeAt))
                    == PromptAnswer::Yes) {
@@ -158,7 +199,8 @@ TRunOutcome TGroupSend::runToGroup()
             for (int member = 1; member < resumeAt && !m_members.Eof(); ++member)
                 m_members.Next();
             // A position past the last member leaves none to send.
-            m_status.setActivity("Starting to send " + QString::number(std::max(members - resumeAt + 1, 0)) + " email");
+            const int toSend = m_test ? std::min(members - resumeAt + 1, 1) : members - resumeAt + 1;
+            m_status.setActivity("Starting to send " + QString::number(std::max(toSend, 0)) + " email");
         } else {
             FEmailNr = 1;
             m_dm.StoreLastMail(group, 0);
@@ -211,7 +253,7 @@ TRunOutcome TGroupSend::runToGroup()
             QCoreApplication::processEvents();
         m_status.setMemberNumber(FEmailNr);
         m_status.setProgressPosition(FEmailNr);
-        Member member{FEmailNr, m_members.Name(), m_members.Email(), {}, m_members.Number()};
+        Member member{FEmailNr, m_members.Name(), m_members.Email(), m_members.Fields(), {}, m_members.Number()};
         const Outcome outcome = skipSuppressed(member) ? Outcome::Skipped : sendToMember(member);
         if (outcome == Outcome::TooLarge)
             return refuseMessage();
@@ -226,7 +268,7 @@ TRunOutcome TGroupSend::runToGroup()
         ++FEmailNr;
         if (!std::exchange(m_movedAhead, false))
             m_members.Next();
-        if (FAborted)
+        if (FAborted || m_test)
             break;
     }
     m_firstPass = false;
@@ -278,7 +320,9 @@ bool TGroupSend::prepareTokenLogin(QString &failure)
 
 void TGroupSend::retryDeferred()
 {
-    for (int pass = 1; pass <= RetryPasses && !m_deferred.isEmpty() && !FAborted && m_gaveUp.isEmpty(); ++pass) {
+    // A test send that is turned away is the user's to try again.
+    for (int pass = 1; pass <= RetryPasses && !m_deferred.isEmpty() && !FAborted && m_gaveUp.isEmpty() && !m_test;
+         ++pass) {
         const QDateTime at = Clock::currentDateTime().addSecs(qint64(RetryPauseSeconds) << (pass - 1));
         if (!pauseUntil(at, QStringLiteral("Trying %1 email again at ").arg(m_deferred.size())))
             break;
@@ -442,7 +486,7 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     if (!std::exchange(m_placeTaken, false) && !waitForSendingPlace())
         return Outcome::NotTried;
     const QString &name = member.name;
-    const QString &email = member.email;
+    const QString &email = m_test ? m_settings.FUserEmail : member.email;
     bool sent = false;
     bool transient = false;
     // Whether this member's try had to open a connection first.
@@ -496,12 +540,15 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
 
 void TGroupSend::setUpMember(const Member &member)
 {
-    m_client.RcptName = {member.email};
+    // A test send goes to the user, with the member's own rendering.
+    const QString &email = m_test ? m_settings.FUserEmail : member.email;
+    m_rendering->render(member.name, member.email, member.fields);
+    m_client.RcptName = {email};
     m_client.CharSet = charsetFor(member.name);
     m_client.HdrFrom = Mailbox::text(m_settings.FUserName, m_settings.FUserEmail, m_client.CharSet);
-    m_client.HdrTo = Mailbox::text(member.name, member.email, m_client.CharSet);
+    m_client.HdrTo = Mailbox::text(member.name, email, m_client.CharSet);
     setMemberHeaders(member);
-    m_client.HdrSubject = m_message.Subject;
+    m_client.HdrSubject = m_rendering->subject();
     m_client.FromName = m_settings.FUserEmail;
     m_client.setEmailFiles(m_message.Attachments);
 }
@@ -510,13 +557,13 @@ bool TGroupSend::setUpNextMember()
 {
     // Only the first pass takes the members in the group's order; a Cancel
     // ends the run at the member boundary.
-    if (!m_firstPass || FAborted || m_movedAhead)
+    if (!m_firstPass || FAborted || m_movedAhead || m_test)
         return false;
     m_members.Next();
     m_movedAhead = true;
     if (m_members.Eof())
         return false;
-    const Member next{FEmailNr + 1, m_members.Name(), m_members.Email(), {}, m_members.Number()};
+    const Member next{FEmailNr + 1, m_members.Name(), m_members.Email(), m_members.Fields(), {}, m_members.Number()};
     // A suppressed member is skipped in its own turn.
     if (m_suppression->Contains(next.email))
         return false;
@@ -678,9 +725,10 @@ void TGroupSend::SmtpClientDisplay(const QString &Msg)
 
 void TGroupSend::SmtpClientGetData(qint32 LineNum, char *MsgLine, qint32 MaxLen, bool &More)
 {
-    if (LineNum > m_message.Lines.size()) {
+    const QStringList &lines = m_rendering->lines();
+    if (LineNum > lines.size()) {
         More = false;
         return;
     }
-    LineBuffer::copyLine(MsgLine, MaxLen, m_message.Lines[LineNum - 1].toUtf8());
+    LineBuffer::copyLine(MsgLine, MaxLen, lines[LineNum - 1].toUtf8());
 }

@@ -5,6 +5,7 @@
 #include "send/ListHeaders.h"
 #include "send/MailerSettings.h"
 #include "send/MemberPages.h"
+#include "send/MemberRendering.h"
 #include "send/ResumePosition.h"
 #include "send/RunLog.h"
 #include "send/RunSummary.h"
@@ -59,6 +60,19 @@ struct TGroupSendOptions
     // each member's final "." and at a cancel, so a run cut short anywhere,
     // a crash included, sends no member the message twice. Not owned.
     TSendPlace *Place = nullptr;
+    // Before the first member, a box about the placeholders the members have
+    // no value for, which can send the user back to the message. Without it
+    // the run logs the same lines and goes on: a placeholder without a value
+    // writes its default, or nothing, never its braces.
+    bool AskAboutMergeGaps = true;
+};
+
+// A test send: one member's message as that member would read it, to the
+// sender's own address, leaving the group's place and send date alone.
+struct TTestSend
+{
+    int Member = 1;      // 1-based, in the group's order
+    QString SubjectMark; // put before the subject; empty: none
 };
 
 // How a run ended.
@@ -107,6 +121,8 @@ public:
     // that is up, otherwise after dialling, when the connect poll finds the
     // connection up. Ignored while a run is pending or sending.
     void StartConnection(const TDraftMessage &message);
+    // The same for a test send of the message.
+    void StartTest(const TDraftMessage &message, const TTestSend &test);
     // The connection phase alone: run is called once the connection is up
     // (at once over the LAN), unless Cancel gives the pending run up first.
     // Ignored while a run is pending or sending.
@@ -162,13 +178,18 @@ private:
         int number = 0;
         QString name;
         QString email;
+        // The values of the recipient fields the message uses.
+        QStringList fields;
         // The server's last reply, while the member waits for a retry.
         QString reply;
         // The recipient's number in the store, which its token names.
         qint64 recipient = 0;
     };
 
+    void start(const TDraftMessage &message, const std::optional<TTestSend> &test);
     TRunOutcome SendToGroup();
+    // False when the user chose to go back to the message.
+    bool mergeGapsAccepted();
     // The run itself; a failure of the store leaves it as an exception.
     TRunOutcome runToGroup();
     // Sets the session's security and login; false, with failure set, when
@@ -239,7 +260,11 @@ private:
     TOAuthTokenSource &m_tokens;
     const TMailerSettings &m_settings;
     TSendStatus &m_status;
-    const TGroupSendOptions m_options;
+    const TGroupSendOptions m_givenOptions;
+    // The given options, less what a test send must not touch.
+    TGroupSendOptions m_options;
+    std::optional<TTestSend> m_test;
+    std::optional<TMemberRendering> m_rendering;
     TConnectPhase m_connection;
     TDraftMessage m_message;
     bool m_sending = false;

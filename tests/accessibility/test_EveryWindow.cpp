@@ -15,6 +15,7 @@
 #include "mailer/TF_About.h"
 #include "mailer/TF_NewMsg.h"
 #include "mailer/TF_NewMsgA.h"
+#include "mailer/TF_Preview.h"
 #include "mailer/TF_Result.h"
 #include "mailer/TF_Sign.h"
 #include "support/Accessibility.h"
@@ -189,6 +190,24 @@ const WindowEntry kWindows[] = {
          auto *picker = new TF_NewMsgA(&t.mainWindow());
          picker->setAttachments({t.file("notes.txt", "notes\r\n")});
          return t.shown(picker);
+     }},
+    {"Preview",
+     [](EveryWindow &t) -> QWidget * {
+         return t.shown(new TF_Preview(&t.mainWindow(), t.dataModule(),
+                                       {"Friends", "Hi {{Name}}", {}, {"Dear {{Name}},"}},
+                                       [](const TDraftMessage &, const TTestSend &) {}));
+     }},
+    {"PreviewOfAGroupWithoutMembers",
+     [](EveryWindow &t) -> QWidget * {
+         StoreSetup::addGroup(t.dataModule(), "Nobody", {});
+         return t.shown(new TF_Preview(&t.mainWindow(), t.dataModule(), {"Nobody", "Hi", {}, {"Hi"}},
+                                       [](const TDraftMessage &, const TTestSend &) {}));
+     }},
+    {"AddRecipientWithFields",
+     [](EveryWindow &t) -> QWidget * {
+         auto *dialog = new TF_AddRec(&t.mainWindow(), t.addressBook(), true);
+         dialog->setFields({{"Town", "Lund"}, {"Number", "4"}});
+         return t.shown(dialog);
      }},
     {"Results", [](EveryWindow &t) -> QWidget * { return t.shown(new TF_Result(&t.mainWindow(), {"220 ready", "QUIT"})); }},
     {"Schedule", [](EveryWindow &t) { return t.childOpenedBy(&TF_Mdi::AgentSchedule1Click); }},

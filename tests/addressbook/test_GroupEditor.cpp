@@ -2,6 +2,7 @@
 #include "widgets/DBGrid.h"
 #include "store/DataSetModel.h"
 #include "store/Query.h"
+#include "store/RecipientFields.h"
 #include "support/ModalDialogs.h"
 #include "support/ScriptedPrompts.h"
 #include "support/SecondProgram.h"
@@ -13,10 +14,12 @@
 #include "support/WaitFor.h"
 
 #include <QCheckBox>
+#include <QCompleter>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -183,6 +186,67 @@ TEST_F(GroupEditorTest, ModifyRecipientFillsTheDialogAndDeleteRemovesAtOnce)
     EXPECT_TRUE(prompts.shown().isEmpty());
     EXPECT_EQ(editor->gr_Recipient->dataSetModel()->rowCount(), 1);
     EXPECT_EQ(dm->ta_Group.FieldByName("Members").AsInteger(), 1);
+}
+
+// The fields a recipient has beyond name and address are shown and edited in
+// the dialog and kept with the recipient.
+TEST_F(GroupEditorTest, TheRecipientDialogShowsAndKeepsTheRecipientsFields)
+{
+    auto cell = [](TF_AddRec &d, int row, int column) {
+        const QTableWidgetItem *item = d.gr_Fields->item(row, column);
+        return item ? item->text() : QString();
+    };
+    auto type = [](TF_AddRec &d, int row, int column, const QString &text) {
+        d.gr_Fields->setItem(row, column, new QTableWidgetItem(text));
+    };
+    whenModal<TF_AddRec>([&](TF_AddRec &d) {
+        EXPECT_EQ(d.gr_Fields->rowCount(), 1) << "a blank row for the first field";
+        d.ed_Name->setText("Dora");
+        d.ed_Email->setText("dora@x.org");
+        type(d, 0, 0, "Town");
+        EXPECT_EQ(d.gr_Fields->rowCount(), 2) << "typing into the blank row opens the next";
+        type(d, 0, 1, "Lund");
+        EXPECT_EQ(d.gr_Fields->rowCount(), 2);
+        type(d, 1, 0, "Number");
+        type(d, 1, 1, "");
+        type(d, 2, 0, "town");
+        type(d, 2, 1, "Malmö");
+        d.bu_Ok->click();
+    });
+    editor->bu_InsertRecipient->click();
+    ASSERT_TRUE(dm->ta_Emails.Locate("Email", "dora@x.org"));
+    const int dora = dm->ta_Emails.FieldByName("Unikt").AsInteger();
+    EXPECT_EQ(TRecipientFields(dm->Databas).Read(dora), (TRecipientFields::Values{{"Town", "Lund"}}))
+        << "an empty value and a second spelling of a name are not kept";
+
+    whenModal<TF_AddRec>([&](TF_AddRec &d) {
+        // A field name is typed with the store's names offered.
+        d.gr_Fields->edit(d.gr_Fields->model()->index(1, 0));
+        auto *editor = d.gr_Fields->viewport()->findChild<QLineEdit *>();
+        ASSERT_NE(editor, nullptr);
+        ASSERT_NE(editor->completer(), nullptr);
+        editor->completer()->setCompletionPrefix("to");
+        EXPECT_EQ(editor->completer()->currentCompletion(), "Town");
+        QTest::keyClick(editor, Qt::Key_Escape);
+        ASSERT_EQ(d.gr_Fields->rowCount(), 2);
+        EXPECT_EQ(cell(d, 0, 0), "Town");
+        EXPECT_EQ(cell(d, 0, 1), "Lund");
+        EXPECT_EQ(cell(d, 1, 0), "");
+        type(d, 0, 1, "");
+        type(d, 1, 0, "Club role");
+        type(d, 1, 1, "Treasurer");
+        d.bu_Ok->click();
+    });
+    editor->bu_ModifyRecipient->click();
+    EXPECT_EQ(TRecipientFields(dm->Databas).Read(dora), (TRecipientFields::Values{{"Club role", "Treasurer"}}));
+
+    // Cancel changes nothing.
+    whenModal<TF_AddRec>([&](TF_AddRec &d) {
+        type(d, 0, 1, "Chair");
+        d.bu_Cancel->click();
+    });
+    editor->bu_ModifyRecipient->click();
+    EXPECT_EQ(TRecipientFields(dm->Databas).Read(dora), (TRecipientFields::Values{{"Club role", "Treasurer"}}));
 }
 
 TEST_F(GroupEditorTest, DeleteGroupAsksAboutItsRecipients)

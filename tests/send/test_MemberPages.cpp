@@ -1,4 +1,5 @@
 #include "send/MemberPages.h"
+#include "store/RecipientFields.h"
 #include "support/StoreSetup.h"
 #include "support/TempProgramFolder.h"
 
@@ -83,4 +84,30 @@ TEST_F(MemberPagesTest, ChangesWhileReadingNeitherRepeatNorSkipAnyoneStillThere)
     EXPECT_EQ(read, expected);
 }
 
+TEST_F(MemberPagesTest, TheFieldsNamedAtOpenComeWithEachMemberOnEveryPage)
+{
+    StoreSetup::addGroup(*dm, "A", addresses("a", 1, 5));
+    StoreSetup::addGroup(*dm, "B", addresses("b", 1, 2));
+    const QStringList a = StoreSetup::column(*dm, "Unikt", "A");
+    const QStringList b = StoreSetup::column(*dm, "Unikt", "B");
+    TRecipientFields fields(dm->Databas);
+    fields.Write(a[0].toInt(), {{"Town", "Lund"}, {"Number", "1"}});
+    fields.Write(a[3].toInt(), {{"TOWN", "Umeå"}});
+    fields.Write(a[4].toInt(), {{"Number", "5"}});
+    fields.Write(b[1].toInt(), {{"Town", "Kiruna"}});
+    for (int pageSize : {1, 2, 1000}) {
+        TMemberPages pages(&dm->Databas, pageSize);
+        // Named as the message spells them, found whatever the store's case.
+        pages.Open("A", {"town", "Number", "Nowhere"});
+        QList<QStringList> read;
+        for (; !pages.Eof(); pages.Next())
+            read.append(pages.Fields());
+        EXPECT_EQ(read,
+                  (QList<QStringList>{{"Lund", "1", ""}, {"", "", ""}, {"", "", ""}, {"Umeå", "", ""}, {"", "5", ""}}))
+            << "page size " << pageSize;
+        pages.Open("B");
+        EXPECT_TRUE(pages.Fields().isEmpty()) << "no fields asked for";
+        EXPECT_EQ(readAll(pages), addresses("b", 1, 2));
+    }
+}
 }

@@ -49,3 +49,5 @@ struct ParsedMessage
 std::ostream &operator<<(std::ostream &out, const ParsedMessage::Address &address);
 
 ParsedMessage parseWithPython(const QByteArray &message);
+// Many messages in one run of the parser, in their order.
+QList<ParsedMessage> parseAllWithPython(const QList<QByteArray> &messages);
