@@ -1,5 +1,7 @@
 #include "support/RealSmtpServer.h"
 
+#include "support/PythonPeer.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -90,20 +92,13 @@ bool RealSmtpServer::start(const Security &security)
         config.insert(QStringLiteral("user"), security.user);
         config.insert(QStringLiteral("password"), security.password);
     }
-    m_process.start(QStringLiteral(CORVANE_PYTHON),
-                    {QStringLiteral("-c"), QString::fromLatin1(Script),
-                     QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))});
-    if (!m_process.waitForStarted(10000)) {
-        m_error = QStringLiteral("python3 did not start");
+    const std::optional<QByteArray> ready = startPythonPeer(
+        m_process, {QStringLiteral("-c"), QString::fromLatin1(Script),
+                    QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))},
+        m_error);
+    if (!ready)
         return false;
-    }
-    while (!m_process.canReadLine()) {
-        if (!m_process.waitForReadyRead(15000)) {
-            m_error = QString::fromUtf8(m_process.readAllStandardError());
-            return false;
-        }
-    }
-    m_port = static_cast<quint16>(m_process.readLine().trimmed().toUInt());
+    m_port = static_cast<quint16>(ready->trimmed().toUInt());
     return m_port != 0;
 }
 

@@ -1,5 +1,7 @@
 #include "support/TestOAuthProvider.h"
 
+#include "support/PythonPeer.h"
+
 #include "send/OAuthProvider.h"
 
 #include <QDesktopServices>
@@ -32,20 +34,13 @@ bool TestOAuthProvider::start(const Options &options)
                        {"mechanisms", QJsonArray::fromStringList(options.mechanisms)}};
     if (!options.clientSecret.isEmpty())
         config.insert("client_secret", options.clientSecret);
-    m_process.start(QStringLiteral(CORVANE_PYTHON),
-                    {QStringLiteral(CORVANE_OAUTH_PROVIDER_SCRIPT),
-                     QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))});
-    if (!m_process.waitForStarted(10000)) {
-        m_error = QStringLiteral("python3 did not start");
+    const std::optional<QByteArray> ready = startPythonPeer(
+        m_process,
+        {QStringLiteral(CORVANE_OAUTH_PROVIDER_SCRIPT), QString::fromUtf8(QJsonDocument(config).toJson(QJsonDocument::Compact))},
+        m_error);
+    if (!ready)
         return false;
-    }
-    while (!m_process.canReadLine()) {
-        if (!m_process.waitForReadyRead(15000)) {
-            m_error = QString::fromUtf8(m_process.readAllStandardError());
-            return false;
-        }
-    }
-    const QJsonObject ports = QJsonDocument::fromJson(m_process.readLine()).object();
+    const QJsonObject ports = QJsonDocument::fromJson(*ready).object();
     m_httpPort = static_cast<quint16>(ports.value("http").toInt());
     m_smtpPort = static_cast<quint16>(ports.value("smtp").toInt());
     return m_httpPort != 0 && m_smtpPort != 0;
