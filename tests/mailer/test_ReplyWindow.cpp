@@ -1,4 +1,5 @@
 #include "addressbook/TF_Suppression.h"
+#include "mailer/TF_NewMsg.h"
 #include "mailer/TF_Replies.h"
 #include "send/UnsubscribeSecret.h"
 #include "send/UnsubscribeToken.h"
@@ -7,6 +8,7 @@
 #include "support/MailFolderWriter.h"
 #include "support/MainWindowFixture.h"
 #include "support/MemorySecretStore.h"
+#include "support/RealSmtpServer.h"
 #include "transport/MessageIds.h"
 
 #include <QLabel>
@@ -91,6 +93,37 @@ TEST_F(ReplyWindowTest, BounceAndRequestFromASavedFolderAreShownThenSuppressedOn
     EXPECT_EQ(list.ReasonFor("cid@example.org"), "hard bounce");
     EXPECT_FALSE(list.Contains("bob@example.org"));
     EXPECT_TRUE(waitFor([&] { return mdi->F_Replies.isNull(); })) << "OK closes the window";
+}
+
+// What the user wants of it: the next run leaves out both addresses.
+TEST_F(ReplyWindowTest, TheNextRunThroughTheWindowSkipsTheAddressesProcessed)
+{
+    const QString path = folder.file("Inbox");
+    ASSERT_TRUE(MF::writeMbox(path, {MF::unsubscribeRequest("Ann <ann@example.org>",
+                                                            tokens.make(numbers[0], "ann@example.org")),
+                                     MF::bounce("cid@example.org", "5.1.1")}));
+    TF_Replies *w = openWindow();
+    ASSERT_NE(w, nullptr);
+    w->ed_Folder->setText(path);
+    w->bu_Read->click();
+    ASSERT_TRUE(waitFor([&] { return !w->Reading(); }));
+    w->bu_Ok->click();
+    ASSERT_TRUE(waitFor([&] { return mdi->F_Replies.isNull(); }));
+
+    RealSmtpServer server;
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    folder.writeFile("CORVAN.INI", "[DATABAS]\r\nVERSION=1\r\n[SMTP]\r\nSERVER=127.0.0.1\r\nPORT="
+                                       + QByteArray::number(server.port())
+                                       + "\r\n[PERSONAL]\r\nNAME=Me\r\nEMAIL=me@example.com\r\n");
+    session->LoadSettings();
+    TF_NewMsg *message = openMessageTo("Club");
+    ASSERT_NE(message, nullptr);
+    message->e_subject->setText("News");
+    message->mo_Message->setPlainText("Hello");
+    const QStringList results = sendAndReadResults();
+    EXPECT_EQ(server.recipientsTried(), QStringList({"bob@example.org"}));
+    EXPECT_FALSE(results.filter("ann@example.org").isEmpty()) << results.join('\n').toStdString();
+    EXPECT_FALSE(results.filter("cid@example.org").isEmpty()) << "the results name whom the run left out";
 }
 
 TEST_F(ReplyWindowTest, CancelSuppressesNobodyAndAFolderThatCannotBeReadSaysWhy)
