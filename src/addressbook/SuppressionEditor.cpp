@@ -9,7 +9,6 @@
 namespace {
 
 const QString Delimiter = QStringLiteral(",");
-const QString AddedFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 // The address in a token as mail clients copy one: "<a@b>", "mailto:a@b",
 // "a@b;".
@@ -92,7 +91,7 @@ bool TSuppressionEditor::Export(const QString &path, QString &error) const
 {
     QStringList lines{ExportHeader};
     for (const TSuppressionRow &row : m_list.Rows())
-        lines << QStringList{delimitedField(row.address), row.added.toString(AddedFormat), delimitedField(row.reason),
+        lines << QStringList{delimitedField(row.address), row.added.toString(TSuppressionList::AddedFormat), delimitedField(row.reason),
                              delimitedField(row.detail)}
                      .join(Delimiter);
     return TextFile::writeLines(path, lines, &error);

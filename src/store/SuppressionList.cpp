@@ -6,8 +6,6 @@
 #include "store/Query.h"
 
 namespace {
-const QString AddedFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-
 QString keyOf(const QString &address)
 {
     return addressKey(address.trimmed());

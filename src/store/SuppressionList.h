@@ -43,6 +43,10 @@ struct TSuppressionRow
 class TSuppressionList
 {
 public:
+    // How the store keeps the date an address was added, and an export
+    // writes it.
+    static inline const QString AddedFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
     // Reads the keys from the store. Throws EDatabaseError.
     explicit TSuppressionList(TDatabase &database);
 
