@@ -253,7 +253,7 @@ TRunOutcome TGroupSend::runToGroup()
             QCoreApplication::processEvents();
         m_status.setMemberNumber(FEmailNr);
         m_status.setProgressPosition(FEmailNr);
-        Member member{FEmailNr, m_members.Name(), m_members.Email(), m_members.Fields(), {}, m_members.Number()};
+        Member member = memberAtCursor(FEmailNr);
         const Outcome outcome = skipSuppressed(member) ? Outcome::Skipped : sendToMember(member);
         if (outcome == Outcome::TooLarge)
             return refuseMessage();
@@ -486,7 +486,7 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     if (!std::exchange(m_placeTaken, false) && !waitForSendingPlace())
         return Outcome::NotTried;
     const QString &name = member.name;
-    const QString &email = m_test ? m_settings.FUserEmail : member.email;
+    const QString &email = addressFor(member);
     bool sent = false;
     bool transient = false;
     // Whether this member's try had to open a connection first.
@@ -538,10 +538,20 @@ TGroupSend::Outcome TGroupSend::tryMember(Member &member)
     return Outcome::Failed;
 }
 
-void TGroupSend::setUpMember(const Member &member)
+TGroupSend::Member TGroupSend::memberAtCursor(int number)
+{
+    return {number, m_members.Name(), m_members.Email(), m_members.Fields(), {}, m_members.Number()};
+}
+
+const QString &TGroupSend::addressFor(const Member &member) const
 {
     // A test send goes to the user, with the member's own rendering.
-    const QString &email = m_test ? m_settings.FUserEmail : member.email;
+    return m_test ? m_settings.FUserEmail : member.email;
+}
+
+void TGroupSend::setUpMember(const Member &member)
+{
+    const QString &email = addressFor(member);
     m_rendering->render(member.name, member.email, member.fields);
     m_client.RcptName = {email};
     m_client.CharSet = charsetFor(member.name);
@@ -563,7 +573,7 @@ bool TGroupSend::setUpNextMember()
     m_movedAhead = true;
     if (m_members.Eof())
         return false;
-    const Member next{FEmailNr + 1, m_members.Name(), m_members.Email(), m_members.Fields(), {}, m_members.Number()};
+    const Member next = memberAtCursor(FEmailNr + 1);
     // A suppressed member is skipped in its own turn.
     if (m_suppression->Contains(next.email))
         return false;

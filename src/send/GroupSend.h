@@ -202,6 +202,10 @@ private:
     // One member's transaction, with the resume position moved after it.
     Outcome sendToMember(Member &member);
     Outcome tryMember(Member &member);
+    // The member the page cursor is on, as member `number` of the run.
+    Member memberAtCursor(int number);
+    // Where the member's message goes: the member, or the user for a test.
+    const QString &addressFor(const Member &member) const;
     // The client's fields for the member's message.
     void setUpMember(const Member &member);
     // On a pipelining session, the next member's message set up while this
