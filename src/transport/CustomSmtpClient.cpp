@@ -121,6 +121,13 @@ void TCustomSmtpClient::clearCancel()
     m_cancelled = false;
 }
 
+void TCustomSmtpClient::useCharset(const QString &charset)
+{
+    // A codec is looked up only when the charset changes.
+    if (m_wire.charset() != charset)
+        m_wire = WireText(charset);
+}
+
 void TCustomSmtpClient::dropConnection()
 {
     m_stage = 0;
@@ -483,8 +490,7 @@ bool TCustomSmtpClient::checkEnvelope()
     const QString problem = envelopeProblem();
     if (!problem.isEmpty())
         return refuse(problem);
-    if (m_wire.charset() != CharSet)
-        m_wire = WireText(CharSet);
+    useCharset(CharSet);
     return true;
 }
 
@@ -591,8 +597,7 @@ std::optional<TCustomSmtpClient::Problem> TCustomSmtpClient::prepareTransaction(
     transaction.recipients = RcptName;
     transaction.content = prepareContent();
     const MessageLayout &layout = transaction.content.layout;
-    if (m_wire.charset() != layout.charset())
-        m_wire = WireText(layout.charset());
+    useCharset(layout.charset());
     // Where the server must take UTF-8 addresses, it takes a UTF-8 header.
     transaction.utf8Header = internationalEnvelope();
     transaction.header = layout.headerLines({HdrFrom, HdrTo, HdrSubject, HdrMessageId, HdrExtra}, m_wire,
@@ -698,8 +703,7 @@ bool TCustomSmtpClient::completePipelined(const Transaction &transaction, bool *
 
 bool TCustomSmtpClient::sendContent(const Transaction &transaction)
 {
-    if (m_wire.charset() != transaction.content.layout.charset())
-        m_wire = WireText(transaction.content.layout.charset());
+    useCharset(transaction.content.layout.charset());
     WireText utf8(QStringLiteral("utf-8"));
     WireText &headerWire = transaction.utf8Header ? utf8 : m_wire;
     // The message goes out in full packets; the final "." pushes the rest.

@@ -204,6 +204,8 @@ private:
     // Open's work; what it raises leaves Open with the connection dropped.
     bool openSession();
     bool checkEnvelope();
+    // The lines go out in the bytes of `charset` from now on.
+    void useCharset(const QString &charset);
     QString envelopeProblem() const;
     // The start of Mail: the envelope checked, the session open.
     bool openForMail();
